@@ -1,0 +1,392 @@
+#include "platform/http_transport.h"
+
+#include <curl/curl.h>
+
+#include <array>
+#include <cctype>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace quorvel::platform {
+namespace {
+
+constexpr long connect_timeout_seconds = 60;
+// A transfer that delivers no data for this long is abandoned.
+constexpr long stall_timeout_seconds = 30;
+constexpr long max_redirects = 10;
+// Reply header blocks beyond this size are treated as hostile and fail the exchange.
+constexpr std::size_t max_reply_headers = 1024u * 1024u;
+
+// The process-wide cookie store, DNS cache, TLS session cache and connection
+// cache, guarded by one mutex per kind of shared data.
+class SharedCaches {
+  public:
+    SharedCaches() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        share_ = curl_share_init();
+        if (share_ == nullptr) {
+            return;
+        }
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &SharedCaches::lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &SharedCaches::unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    }
+    ~SharedCaches() {
+        if (share_ != nullptr) {
+            curl_share_cleanup(share_);
+        }
+    }
+    SharedCaches(const SharedCaches&) = delete;
+    SharedCaches& operator=(const SharedCaches&) = delete;
+
+    CURLSH* share() const { return share_; }
+
+    void set_extra_ca(const std::string& path) {
+        std::lock_guard guard(ca_mutex_);
+        extra_ca_ = path;
+    }
+    std::string extra_ca() const {
+        std::lock_guard guard(ca_mutex_);
+        return extra_ca_;
+    }
+
+  private:
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        static_cast<SharedCaches*>(self)->mutex_for(data).lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* self) {
+        static_cast<SharedCaches*>(self)->mutex_for(data).unlock();
+    }
+    std::mutex& mutex_for(curl_lock_data data) {
+        auto index = static_cast<std::size_t>(data);
+        return locks_[index < locks_.size() ? index : 0];
+    }
+
+    CURLSH* share_ = nullptr;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
+    mutable std::mutex ca_mutex_;
+    std::string extra_ca_;
+};
+
+SharedCaches& shared_caches() {
+    static SharedCaches caches;
+    return caches;
+}
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
+
+bool append_header(HeaderList& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (grown == nullptr) {
+        return false;
+    }
+    list.release();
+    list.reset(grown);
+    return true;
+}
+
+char ascii_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (ascii_lower(text[i]) != ascii_lower(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Host names reach curl inside a URL, so only characters that cannot change
+// how that URL is read are let through.
+bool plain_host(std::string_view host) {
+    if (host.empty()) {
+        return false;
+    }
+    for (char c : host) {
+        bool ok =
+            std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.' || c == '_';
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Percent-encodes the bytes a URL cannot carry as they are (controls, space,
+// bytes above 0x7E and a few delimiters); everything else, "%" included,
+// passes unchanged so that already-encoded paths stay as written.
+std::string encode_path(std::string_view path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr std::string_view unsafe = "\"<>\\^`{|}";
+    std::string out;
+    out.reserve(path.size());
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || unsafe.find(c) != std::string_view::npos) {
+            out.push_back('%');
+            out.push_back(hex[byte >> 4]);
+            out.push_back(hex[byte & 0x0F]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+bool block_has_header(std::string_view block, std::string_view name) {
+    std::size_t pos = 0;
+    while (pos <= block.size()) {
+        std::size_t end = block.find("\r\n", pos);
+        std::string_view line =
+            block.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        if (starts_with_ignoring_case(line, name) && line.size() > name.size() &&
+            line[name.size()] == ':') {
+            return true;
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        pos = end + 2;
+    }
+    return false;
+}
+
+// Turns the caller's header block into curl's list, line by line and in order.
+// curl reads "Name:" with nothing after the colon as "drop this header", so
+// such a line is passed in curl's "Name;" form to be sent with an empty value.
+// Empty lines are skipped: they would end the header section early.
+bool build_header_list(const TransportRequest& request, HeaderList& list) {
+    std::string_view block = request.header_block;
+    std::size_t pos = 0;
+    while (pos < block.size()) {
+        std::size_t end = block.find("\r\n", pos);
+        std::string_view line =
+            block.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        pos = end == std::string_view::npos ? block.size() : end + 2;
+        if (line.empty() || line.find_first_of("\r\n") != std::string_view::npos) {
+            continue;
+        }
+        std::size_t colon = line.find(':');
+        std::string entry(line);
+        if (colon != std::string_view::npos &&
+            line.find_first_not_of(" \t", colon + 1) == std::string_view::npos) {
+            entry = std::string(line.substr(0, colon)) + ";";
+        }
+        if (!append_header(list, entry)) {
+            return false;
+        }
+    }
+    // curl would add "Expect: 100-continue" to larger bodies and a form
+    // Content-Type to every body; the program sends neither unless asked.
+    if (!block_has_header(block, "Expect") && !append_header(list, "Expect:")) {
+        return false;
+    }
+    if (request.send_body && !block_has_header(block, "Content-Type") &&
+        !append_header(list, "Content-Type:")) {
+        return false;
+    }
+    return true;
+}
+
+// Picks the proxy for one request out of a proxy list: an entry for the
+// request's scheme ("http=host:port") wins over one for every scheme
+// ("host:port"); no matching entry means a direct connection.
+std::string select_proxy(std::string_view list, bool secure) {
+    std::string_view wanted = secure ? "https" : "http";
+    std::string generic;
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        std::size_t end = list.find_first_of(" \t;", pos);
+        std::string_view entry =
+            list.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        pos = end == std::string_view::npos ? list.size() : end + 1;
+        if (entry.empty()) {
+            continue;
+        }
+        std::size_t eq = entry.find('=');
+        if (eq == std::string_view::npos) {
+            if (generic.empty()) {
+                generic = std::string(entry);
+            }
+            continue;
+        }
+        std::string_view scheme = entry.substr(0, eq);
+        if (scheme.size() == wanted.size() && starts_with_ignoring_case(scheme, wanted)) {
+            return std::string(entry.substr(eq + 1));
+        }
+    }
+    return generic;
+}
+
+struct Collector {
+    TransportReply reply;
+    bool body_too_large = false;
+    bool headers_too_large = false;
+};
+
+std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* collector = static_cast<Collector*>(user);
+    std::size_t n = size * count;
+    if (collector->reply.body.size() + n > max_reply_body) {
+        collector->body_too_large = true;
+        return 0;  // aborts the transfer
+    }
+    collector->reply.body.insert(collector->reply.body.end(), data, data + n);
+    return n;
+}
+
+// Keeps the header block of the last reply only: every status line (a
+// redirect, an interim 100 reply) starts the block afresh. Lines are stored
+// with CR LF endings whatever the server used.
+std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* collector = static_cast<Collector*>(user);
+    std::size_t n = size * count;
+    std::string_view line(data, n);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    if (line.substr(0, 5) == "HTTP/") {
+        collector->reply.headers.clear();
+        collector->reply.got_reply = true;
+    }
+    if (collector->reply.headers.size() + line.size() + 2 > max_reply_headers) {
+        collector->headers_too_large = true;
+        return 0;
+    }
+    collector->reply.headers.append(line);
+    collector->reply.headers.append("\r\n");
+    return n;
+}
+
+bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy policy,
+               const std::string& url, const std::string& proxy, curl_slist* headers,
+               Collector& collector) {
+    bool secure = (request.flags & request_flags::secure) != 0;
+    // The agent becomes a header line of its own: it ends at any line break.
+    const std::string agent = request.agent.substr(0, request.agent.find_first_of("\r\n"));
+    bool ok = true;
+    auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
+
+    set(curl_easy_setopt(curl, CURLOPT_URL, url.c_str()));
+    set(curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L));
+    set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1));
+    set(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https"));
+    // An HTTPS request is never carried on to plain HTTP; HTTP may move to HTTPS.
+    set(curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https"));
+    bool follow = (request.flags & request_flags::no_auto_redirect) == 0;
+    set(curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L));
+    set(curl_easy_setopt(curl, CURLOPT_MAXREDIRS, max_redirects));
+    set(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connect_timeout_seconds));
+    set(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L));
+    set(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stall_timeout_seconds));
+    set(curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate"));
+    set(curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L));
+    set(curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L));
+    set(curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str()));
+    set(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers));
+    // An empty proxy text also stops curl from reading proxy variables from
+    // the environment: the program takes no configuration from outside.
+    set(curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str()));
+    set(curl_easy_setopt(curl, CURLOPT_NOPROXY, ""));
+    set(curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
+
+    std::string extra_ca = shared_caches().extra_ca();
+    if (!extra_ca.empty()) {
+        set(curl_easy_setopt(curl, CURLOPT_CAINFO, extra_ca.c_str()));
+        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+        const char* capath =
+            info != nullptr && info->capath != nullptr ? info->capath : "/etc/ssl/certs";
+        set(curl_easy_setopt(curl, CURLOPT_CAPATH, capath));
+    }
+
+    if (policy == ConnectionPolicy::shared) {
+        set(curl_easy_setopt(curl, CURLOPT_SHARE, shared_caches().share()));
+        if ((request.flags & request_flags::no_cookies) == 0) {
+            // Switches the cookie engine on; with the share set it uses the
+            // process-wide store for sending and storing.
+            set(curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""));
+        }
+    } else {
+        set(curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L));
+        set(curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L));
+    }
+
+    if (request.verb == "HEAD") {
+        set(curl_easy_setopt(curl, CURLOPT_NOBODY, 1L));
+    } else if (request.send_body) {
+        static const char empty[] = "";
+        const char* data =
+            request.body.empty() ? empty : reinterpret_cast<const char*>(request.body.data());
+        set(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                             static_cast<curl_off_t>(request.body.size())));
+        set(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, data));
+        if (request.verb != "POST") {
+            set(curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.verb.c_str()));
+        }
+    } else if (request.verb != "GET") {
+        set(curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.verb.c_str()));
+    }
+
+    set(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &on_body));
+    set(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector));
+    set(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &on_header));
+    set(curl_easy_setopt(curl, CURLOPT_HEADERDATA, &collector));
+    return ok;
+}
+
+}  // namespace
+
+TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy) {
+    if (shared_caches().share() == nullptr || !plain_host(request.host) || request.port < 1 ||
+        request.port > 65535 || request.path.empty() || request.path.front() != '/') {
+        return {};
+    }
+    EasyHandle curl(curl_easy_init());
+    HeaderList headers;
+    if (!curl || !build_header_list(request, headers)) {
+        return {};
+    }
+    bool secure = (request.flags & request_flags::secure) != 0;
+    std::string url = std::string(secure ? "https://" : "http://") + request.host + ":" +
+                      std::to_string(request.port) + encode_path(request.path);
+    std::string proxy = select_proxy(request.proxy, secure);
+
+    Collector collector;
+    if (!configure(curl.get(), request, policy, url, proxy, headers.get(), collector)) {
+        return {};
+    }
+    CURLcode result = curl_easy_perform(curl.get());
+    if (result != CURLE_OK) {
+        if (collector.body_too_large || collector.headers_too_large) {
+            return {};
+        }
+        // Otherwise the body is whatever arrived before the failure.
+    }
+    if (!collector.reply.got_reply) {
+        collector.reply.headers.clear();
+    }
+    return std::move(collector.reply);
+}
+
+void set_extra_ca_file_for_tests(const std::string& path) {
+    shared_caches().set_extra_ca(path);
+}
+
+}  // namespace quorvel::platform
