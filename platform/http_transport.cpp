@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::platform {
 namespace {
@@ -150,20 +151,30 @@ std::string encode_path(std::string_view path) {
     return out;
 }
 
-bool block_has_header(std::string_view block, std::string_view name) {
+// The pieces of `text` between delimiters: the whole `delimiter` text when
+// any_of is false, any one of its characters when it is true.
+std::vector<std::string_view> pieces(std::string_view text, std::string_view delimiter,
+                                     bool any_of) {
+    std::vector<std::string_view> out;
     std::size_t pos = 0;
-    while (pos <= block.size()) {
-        std::size_t end = block.find("\r\n", pos);
-        std::string_view line =
-            block.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+    while (pos < text.size()) {
+        std::size_t end = any_of ? text.find_first_of(delimiter, pos) : text.find(delimiter, pos);
+        if (end == std::string_view::npos) {
+            out.push_back(text.substr(pos));
+            break;
+        }
+        out.push_back(text.substr(pos, end - pos));
+        pos = end + (any_of ? 1 : delimiter.size());
+    }
+    return out;
+}
+
+bool block_has_header(std::string_view block, std::string_view name) {
+    for (std::string_view line : pieces(block, "\r\n", false)) {
         if (starts_with_ignoring_case(line, name) && line.size() > name.size() &&
             line[name.size()] == ':') {
             return true;
         }
-        if (end == std::string_view::npos) {
-            break;
-        }
-        pos = end + 2;
     }
     return false;
 }
@@ -174,12 +185,7 @@ bool block_has_header(std::string_view block, std::string_view name) {
 // Empty lines are skipped: they would end the header section early.
 bool build_header_list(const TransportRequest& request, HeaderList& list) {
     std::string_view block = request.header_block;
-    std::size_t pos = 0;
-    while (pos < block.size()) {
-        std::size_t end = block.find("\r\n", pos);
-        std::string_view line =
-            block.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
-        pos = end == std::string_view::npos ? block.size() : end + 2;
+    for (std::string_view line : pieces(block, "\r\n", false)) {
         if (line.empty() || line.find_first_of("\r\n") != std::string_view::npos) {
             continue;
         }
@@ -211,12 +217,7 @@ bool build_header_list(const TransportRequest& request, HeaderList& list) {
 std::string select_proxy(std::string_view list, bool secure) {
     std::string_view wanted = secure ? "https" : "http";
     std::string generic;
-    std::size_t pos = 0;
-    while (pos < list.size()) {
-        std::size_t end = list.find_first_of(" \t;", pos);
-        std::string_view entry =
-            list.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
-        pos = end == std::string_view::npos ? list.size() : end + 1;
+    for (std::string_view entry : pieces(list, " \t;", true)) {
         if (entry.empty()) {
             continue;
         }
