@@ -1,0 +1,222 @@
+#include "data/date_time.h"
+
+#include <array>
+#include <cmath>
+
+#include "platform/clock.h"
+
+namespace quorvel::data {
+namespace {
+
+// Days between 1970-01-01 and the date-time origin 1899-12-30.
+constexpr long long origin_unix_day = -25569;
+constexpr double first_valid = -657434.0;  // 0100-01-01
+constexpr double past_last = 2958466.0;    // 10000-01-01
+
+// Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
+void civil_from_days(long long z, int& year, int& month, int& day) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+long long days_from_civil(int year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const long long yoe = year - era * 400;
+    const long long doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+struct Picture {
+    std::string_view date;
+    std::string_view time;
+    std::string_view month_day;
+    std::string_view hour_minute;
+    std::string_view minute_second;
+};
+
+// The pictures of the four styles, in code-page text.
+constexpr std::array<Picture, 4> pictures = {{
+    {"yyyy\xC4\xEAMM\xD4\xC2" "dd\xC8\xD5 ", "hh\xCA\xB1mm\xB7\xD6ss\xC3\xEB", "MM\xD4\xC2" "dd\xC8\xD5",
+     "hh\xCA\xB1mm\xB7\xD6", "mm\xB7\xD6ss\xC3\xEB"},
+    {"yyyy-MM-dd ", "hh:mm:ss", "MM-dd", "hh:mm", "mm:ss"},
+    {"yyyy/MM/dd ", "hh/mm/ss", "MM/dd", "hh/mm", "mm/ss"},
+    {"yyyyMMdd", "hhmmss", "MMdd", "hhmm", "mmss"},
+}};
+
+void append_number(std::string& out, int value, int width) {
+    std::string digits = std::to_string(value);
+    if (static_cast<int>(digits.size()) < width) {
+        out.append(static_cast<std::size_t>(width) - digits.size(), '0');
+    }
+    out.append(digits);
+}
+
+struct Token {
+    std::string_view letters;
+    int width;
+    int (*value)(const CalendarFields&, bool force_24_hour);
+};
+
+constexpr Token date_tokens[] = {
+    {"yyyy", 4, [](const CalendarFields& f, bool) { return f.year; }},
+    {"MM", 2, [](const CalendarFields& f, bool) { return f.month; }},
+    {"dd", 2, [](const CalendarFields& f, bool) { return f.day; }},
+};
+
+constexpr Token time_tokens[] = {
+    {"hh", 2,
+     [](const CalendarFields& f, bool force_24_hour) {
+         if (force_24_hour) {
+             return f.hour;
+         }
+         int h = f.hour % 12;
+         return h == 0 ? 12 : h;
+     }},
+    {"HH", 2, [](const CalendarFields& f, bool) { return f.hour; }},
+    {"mm", 2, [](const CalendarFields& f, bool) { return f.minute; }},
+    {"ss", 2, [](const CalendarFields& f, bool) { return f.second; }},
+};
+
+// Renders a picture: each token becomes its number, every other character
+// (double-byte ones whole) is copied.
+template <std::size_t N>
+std::string render(std::string_view picture, const Token (&tokens)[N], const CalendarFields& f,
+                   bool force_24_hour) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < picture.size()) {
+        const Token* hit = nullptr;
+        for (const Token& token : tokens) {
+            if (picture.substr(i, token.letters.size()) == token.letters) {
+                hit = &token;
+                break;
+            }
+        }
+        if (hit != nullptr) {
+            append_number(out, hit->value(f, force_24_hour), hit->width);
+            i += hit->letters.size();
+            continue;
+        }
+        auto byte = static_cast<unsigned char>(picture[i]);
+        std::size_t len = (byte >= 0x81 && byte <= 0xFE && i + 1 < picture.size()) ? 2 : 1;
+        out.append(picture.substr(i, len));
+        i += len;
+    }
+    return out;
+}
+
+// The picture without spaces (0x20, and the full-width 0xA1 0xA1) at its ends.
+std::string_view trim_picture(std::string_view p) {
+    while (!p.empty() && p.front() == ' ') {
+        p.remove_prefix(1);
+    }
+    while (p.size() >= 2 && p.substr(0, 2) == "\xA1\xA1") {
+        p.remove_prefix(2);
+    }
+    while (!p.empty() && p.back() == ' ') {
+        p.remove_suffix(1);
+    }
+    while (p.size() >= 2 && p.substr(p.size() - 2) == "\xA1\xA1") {
+        p.remove_suffix(2);
+    }
+    return p;
+}
+
+std::string hh_as_HH(std::string_view picture) {
+    std::string out(picture);
+    for (std::size_t at = out.find("hh"); at != std::string::npos; at = out.find("hh", at + 2)) {
+        out.replace(at, 2, "HH");
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<CalendarFields> calendar_from_date_time(double when) {
+    if (!(when >= first_valid && when < past_last)) {
+        return std::nullopt;
+    }
+    double whole = std::trunc(when);
+    auto seconds = static_cast<long long>(std::llround(std::fabs(when - whole) * 86400.0));
+    long long day = static_cast<long long>(whole) + seconds / 86400;
+    seconds %= 86400;
+
+    CalendarFields f;
+    civil_from_days(day + origin_unix_day, f.year, f.month, f.day);
+    if (f.year < 100 || f.year > 9999) {
+        return std::nullopt;
+    }
+    long long unix_day = day + origin_unix_day;
+    f.day_of_week = static_cast<int>(((unix_day % 7) + 11) % 7);  // 1970-01-01 was a Thursday
+    f.hour = static_cast<int>(seconds / 3600);
+    f.minute = static_cast<int>(seconds / 60 % 60);
+    f.second = static_cast<int>(seconds % 60);
+    return f;
+}
+
+double date_time_from_calendar(const CalendarFields& f) {
+    double day = static_cast<double>(days_from_civil(f.year, f.month, f.day) - origin_unix_day);
+    double time = (f.hour * 3600.0 + f.minute * 60.0 + f.second) / 86400.0;
+    return day < 0 ? day - time : day + time;
+}
+
+double date_time_now() {
+    platform::LocalDateTime now = platform::local_now();
+    return date_time_from_calendar({now.year, now.month, now.day_of_week, now.day, now.hour,
+                                    now.minute, now.second, 0});
+}
+
+int clock_is_24_hour() { return platform::user_clock_is_24_hour() ? 1 : 0; }
+
+std::string format_with_pictures(double when, std::string_view date_picture,
+                                 std::string_view time_picture, bool force_24_hour) {
+    std::optional<CalendarFields> fields = calendar_from_date_time(when);
+    if (!fields) {
+        return {};
+    }
+    std::string out;
+    if (date_picture.size() >= 3) {
+        out = render(date_picture, date_tokens, *fields, force_24_hour);
+    }
+    if (time_picture.size() >= 3) {
+        out += render(time_picture, time_tokens, *fields, force_24_hour);
+    }
+    return out;
+}
+
+std::string format_date_time(std::optional<double> when, int style, int fields) {
+    const Picture& p = pictures[(style < 0 || style > 3) ? 0 : static_cast<std::size_t>(style)];
+    std::string_view date = p.date;
+    std::string_view time = p.time;
+    if (fields == 3 || fields == 4 || fields == 5) {
+        date = {};
+    }
+    if (fields == 1 || fields == 2) {
+        time = {};
+    }
+    if (fields == 1) {
+        date = trim_picture(date);
+    }
+    if (fields == 2) {
+        date = p.month_day;
+    }
+    if (fields == 4) {
+        time = p.hour_minute;
+    }
+    if (fields == 5) {
+        time = p.minute_second;
+    }
+    std::string time_picture = clock_is_24_hour() == 1 ? hh_as_HH(time) : std::string(time);
+    return format_with_pictures(when.value_or(date_time_now()), date, time_picture, false);
+}
+
+}  // namespace quorvel::data

@@ -1,0 +1,671 @@
+#include "data/json_document.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <utility>
+
+#include "platform/code_page.h"
+
+namespace quorvel::data {
+
+using Json = nlohmann::ordered_json;
+
+struct JsonDocument::Engine {
+    Json root = Json::object();
+};
+
+namespace {
+
+constexpr int max_nesting = 512;
+// Writing to an array index past its end fills the gap with nulls; a gap
+// larger than this is refused rather than allocated.
+constexpr long long max_array_growth = 1 << 20;
+
+std::string to_utf8(std::string_view text) {
+    return platform::convert_code_page(text.substr(0, text.find('\0')), platform::code_page_gbk,
+                                       platform::code_page_utf8);
+}
+
+std::string from_utf8(std::string_view text) {
+    std::string out = platform::convert_code_page(text, platform::code_page_utf8,
+                                                  platform::code_page_gbk);
+    out.resize(out.find('\0') == std::string::npos ? out.size() : out.find('\0'));
+    return out;
+}
+
+std::string format_13g(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.13g", value);
+    return buffer;
+}
+
+std::string dump(const Json& value) {
+    try {
+        return from_utf8(value.dump(-1, ' ', false, Json::error_handler_t::replace));
+    } catch (...) {
+        return {};
+    }
+}
+
+// Deepest nesting of arrays and objects in JSON text, strings skipped.
+int nesting_depth(std::string_view json) {
+    int depth = 0;
+    int deepest = 0;
+    bool in_string = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        char c = json[i];
+        if (in_string) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                in_string = false;
+            }
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// The one JSON value of a code-page text, if it holds exactly one.
+std::optional<Json> parse_json(std::string_view text) {
+    std::string utf8 = to_utf8(text);
+    if (nesting_depth(utf8) > max_nesting) {
+        return std::nullopt;
+    }
+    try {
+        Json value = Json::parse(utf8, nullptr, false);
+        if (value.is_discarded()) {
+            return std::nullopt;
+        }
+        return value;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// The value a writing operation stores: the text as a string, or with
+// as_json/raw the JSON value it holds.
+std::optional<Json> value_of(std::string_view text, bool as_json) {
+    if (as_json) {
+        return parse_json(text);
+    }
+    return Json(to_utf8(text));
+}
+
+// ---- paths ----------------------------------------------------------------
+
+struct Step {
+    bool is_index = false;
+    std::string name;    // member name in UTF-8
+    long long index = 0;  // for is_index
+};
+using Steps = std::vector<Step>;
+
+bool is_lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool is_name_start(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' || c >= 0x80;
+}
+bool is_name_part(unsigned char c) { return is_name_start(c) || (c >= '0' && c <= '9'); }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads a member-access suffix such as ".a.b[0]" or "[1].c" into steps;
+// nothing when it is not of that form. Blanks between tokens are allowed, as
+// in a member expression.
+std::optional<Steps> read_suffix(std::string_view s) {
+    Steps steps;
+    std::size_t i = 0;
+    auto skip_blanks = [&] {
+        while (i < s.size() && is_blank(s[i])) {
+            ++i;
+        }
+    };
+    while (true) {
+        skip_blanks();
+        if (i == s.size()) {
+            return steps;
+        }
+        Step step;
+        if (s[i] == '.') {
+            ++i;
+            skip_blanks();
+            if (i == s.size() || !is_name_start(static_cast<unsigned char>(s[i]))) {
+                return std::nullopt;
+            }
+            std::size_t begin = i;
+            while (i < s.size() && is_name_part(static_cast<unsigned char>(s[i]))) {
+                i += (is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+            }
+            step.name = to_utf8(s.substr(begin, i - begin));
+        } else if (s[i] == '[') {
+            ++i;
+            skip_blanks();
+            bool negative = i < s.size() && s[i] == '-';
+            if (negative) {
+                ++i;
+                skip_blanks();
+            }
+            std::size_t begin = i;
+            long long value = 0;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+                value = value > (1LL << 53) ? value : value * 10 + (s[i] - '0');
+                ++i;
+            }
+            if (i == begin) {
+                return std::nullopt;
+            }
+            skip_blanks();
+            if (i == s.size() || s[i] != ']') {
+                return std::nullopt;
+            }
+            ++i;
+            step.is_index = true;
+            step.index = negative ? -value : value;
+        } else {
+            return std::nullopt;
+        }
+        steps.push_back(std::move(step));
+    }
+}
+
+// How an operation turns its path into a member expression of the root.
+enum class Rule {
+    member,          // always "." + path
+    optional,        // the root itself for an empty path, else "." + path
+    bracket,         // path as it is when it starts with "[", else "." + path
+    bracket_or_root  // the root for an empty path, else as bracket
+};
+
+std::optional<Steps> steps_for(std::string_view path, Rule rule) {
+    if (path.empty() && (rule == Rule::optional || rule == Rule::bracket_or_root)) {
+        return Steps{};
+    }
+    bool bracket = rule == Rule::bracket || rule == Rule::bracket_or_root;
+    if (bracket && !path.empty() && path.front() == '[') {
+        return read_suffix(path);
+    }
+    return read_suffix("." + std::string(path));
+}
+
+// The result of evaluating a member expression: a value, undefined (an absent
+// final member), or an error (a step beyond null or undefined).
+enum class Outcome { value, undefined, error };
+
+template <typename J>
+struct Lookup {
+    Outcome outcome = Outcome::error;
+    J* value = nullptr;
+};
+
+template <typename J>
+J* child(J& parent, const Step& step) {
+    if (parent.is_object()) {
+        std::string key = step.is_index ? std::to_string(step.index) : step.name;
+        auto it = parent.find(key);
+        return it == parent.end() ? nullptr : &*it;
+    }
+    if (parent.is_array() && step.is_index && step.index >= 0 &&
+        static_cast<unsigned long long>(step.index) < parent.size()) {
+        return &parent[static_cast<std::size_t>(step.index)];
+    }
+    return nullptr;  // scalars and other keys have no such member
+}
+
+template <typename J>
+Lookup<J> evaluate(J& root, const Steps& steps, std::size_t count) {
+    J* current = &root;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (current == nullptr || current->is_null()) {
+            return {};
+        }
+        current = child(*current, steps[i]);
+    }
+    if (current == nullptr) {
+        return {Outcome::undefined, nullptr};
+    }
+    return {Outcome::value, current};
+}
+
+template <typename J>
+Lookup<J> evaluate(J& root, const Steps& steps) {
+    return evaluate(root, steps, steps.size());
+}
+
+// Assigns at the expression's final step. An assignment through null or
+// undefined fails; one to a scalar's member, or to an array member that is
+// not an index, changes nothing, as in a member expression.
+void assign(Json& root, const Steps& steps, Json value) {
+    if (steps.empty()) {
+        root = std::move(value);
+        return;
+    }
+    Lookup<Json> parent = evaluate(root, steps, steps.size() - 1);
+    if (parent.outcome != Outcome::value || parent.value->is_null()) {
+        return;
+    }
+    Json& target = *parent.value;
+    const Step& last = steps.back();
+    if (target.is_object()) {
+        target[last.is_index ? std::to_string(last.index) : last.name] = std::move(value);
+    } else if (target.is_array() && last.is_index && last.index >= 0) {
+        auto index = static_cast<std::size_t>(last.index);
+        if (index >= target.size()) {
+            if (last.index - static_cast<long long>(target.size()) > max_array_growth) {
+                return;
+            }
+            while (target.size() <= index) {
+                target.push_back(nullptr);
+            }
+        }
+        target[index] = std::move(value);
+    }
+}
+
+// The text of a value as a script engine converts it for display.
+std::string display_text(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::string:
+            return from_utf8(value.get_ref<const std::string&>());
+        case Json::value_t::boolean:
+            return value.get<bool>() ? "true" : "false";
+        case Json::value_t::object:
+            return "[object Object]";
+        case Json::value_t::array: {
+            std::string out;
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                if (i > 0) {
+                    out += ",";
+                }
+                out += display_text(value[i]);
+            }
+            return out;
+        }
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float:
+            return dump(value);
+        default:
+            return {};
+    }
+}
+
+bool truthy(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::boolean:
+            return value.get<bool>();
+        case Json::value_t::string:
+            return !value.get_ref<const std::string&>().empty();
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float: {
+            double d = value.get<double>();
+            return d != 0 && !std::isnan(d);
+        }
+        case Json::value_t::object:
+        case Json::value_t::array:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A decimal number written as text, as a number; 0 when it is not one.
+double number_from_text(const std::string& text) {
+    std::size_t begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) {
+        return 0;
+    }
+    const char* start = text.c_str() + begin;
+    char* end = nullptr;
+    double value = std::strtod(start, &end);
+    std::string_view rest(end);
+    if (end == start || rest.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+        return 0;
+    }
+    return value;
+}
+
+// Leading integer of a text (optional minus sign, digits); 0 when none.
+int leading_integer(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = i < text.size() && text[i] == '-';
+    if (negative) {
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = std::min<long long>(value * 10 + (text[i] - '0'), 1LL << 31);
+    }
+    value = negative ? -value : value;
+    return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+}
+
+// Byte index of `c` at or after `from`, never on a second byte of a character.
+std::size_t find_char(std::string_view text, char c, std::size_t from) {
+    for (std::size_t i = 0; i < text.size();
+         i += (is_lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1) {
+        if (i >= from && text[i] == c) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+Steps with_index(Steps steps, int index) {
+    Step step;
+    step.is_index = true;
+    step.index = index;
+    steps.push_back(step);
+    return steps;
+}
+
+}  // namespace
+
+JsonDocument::JsonDocument() { create_engine(); }
+
+void JsonDocument::destroy() { engine_.reset(); }
+
+JsonDocument JsonDocument::copy() const { return *this; }
+
+void JsonDocument::create_engine() { engine_ = std::make_shared<Engine>(); }
+
+bool JsonDocument::parse(std::string_view text) {
+    if (engine_) {
+        create_engine();
+    }
+    if (!engine_) {
+        return false;
+    }
+    engine_->root = nullptr;
+    std::optional<Json> value = parse_json(text);
+    if (!value || value->is_null()) {
+        return false;
+    }
+    engine_->root = std::move(*value);
+    return true;
+}
+
+std::string JsonDocument::to_json() const { return engine_ ? dump(engine_->root) : std::string(); }
+
+void JsonDocument::set_member(std::string_view path, std::string& value, bool as_json) {
+    if (as_json && value.empty()) {
+        value = "{}";
+    }
+    set_member(path, std::string_view(value), as_json);
+}
+
+void JsonDocument::set_member(std::string_view path, std::string_view value, bool as_json) {
+    std::optional<Steps> steps = steps_for(path, Rule::member);
+    std::optional<Json> stored = value_of(as_json && value.empty() ? "{}" : value, as_json);
+    if (engine_ && steps && stored) {
+        assign(engine_->root, *steps, std::move(*stored));
+    }
+}
+
+void JsonDocument::set_member_json(std::string_view path, std::string_view value) {
+    std::optional<Steps> steps = steps_for(path, Rule::member);
+    std::optional<Json> stored = parse_json(value);
+    if (engine_ && steps && stored) {
+        assign(engine_->root, *steps, std::move(*stored));
+    }
+}
+
+void JsonDocument::set_member_number(std::string_view path, double value) {
+    std::optional<Steps> steps = steps_for(path, Rule::member);
+    if (engine_ && steps && std::isfinite(value)) {
+        assign(engine_->root, *steps, std::strtod(format_13g(value).c_str(), nullptr));
+    }
+}
+
+double JsonDocument::get_number(std::string_view path) const {
+    std::optional<Steps> steps = steps_for(path, Rule::member);
+    if (!engine_ || !steps) {
+        return 0;
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    if (found.outcome != Outcome::value) {
+        return 0;
+    }
+    const Json& value = *found.value;
+    if (value.is_number()) {
+        return value.get<double>();
+    }
+    if (value.is_boolean()) {
+        return value.get<bool>() ? 1 : 0;
+    }
+    if (value.is_string()) {
+        return number_from_text(value.get_ref<const std::string&>());
+    }
+    return 0;
+}
+
+std::string JsonDocument::get_member_json(std::string_view path) const {
+    std::optional<Steps> steps = steps_for(path, Rule::member);
+    if (!engine_ || !steps) {
+        return {};
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    return found.outcome == Outcome::value ? dump(*found.value) : std::string();
+}
+
+std::string JsonDocument::get_text(std::string_view path, bool as_json) const {
+    if (!engine_) {
+        return {};
+    }
+    std::optional<Steps> steps = steps_for(path, Rule::bracket);
+    if (as_json) {
+        if (!steps) {
+            return {};
+        }
+        Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+        return found.outcome == Outcome::value ? dump(*found.value) : std::string();
+    }
+    if (type_of(path) == JsonValueType::number) {
+        return format_13g(get_number(path));
+    }
+    if (!steps) {
+        return {};
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    return found.outcome == Outcome::value ? display_text(*found.value) : std::string();
+}
+
+JsonDocument JsonDocument::get_document(std::string_view path) const {
+    JsonDocument document;
+    document.parse(get_text(path, true));
+    return document;
+}
+
+int JsonDocument::count(std::string_view path) const {
+    std::optional<Steps> steps = steps_for(path, Rule::bracket_or_root);
+    if (!engine_ || !steps) {
+        return 0;
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    if (found.outcome == Outcome::error) {
+        return 0;
+    }
+    if (found.outcome == Outcome::undefined || found.value->is_null()) {
+        return -2;
+    }
+    if (found.value->is_object() || found.value->is_array()) {
+        return static_cast<int>(found.value->size());
+    }
+    return 0;
+}
+
+void JsonDocument::push(std::string_view value, std::string_view path, bool raw) {
+    std::optional<Steps> steps = steps_for(path, Rule::optional);
+    std::optional<Json> stored = value_of(value, raw);
+    if (!engine_ || !steps || !stored) {
+        return;
+    }
+    Lookup<Json> target = evaluate(engine_->root, *steps);
+    if (target.outcome == Outcome::error) {
+        return;
+    }
+    if (target.outcome == Outcome::undefined || !target.value->is_array()) {
+        assign(engine_->root, *steps, Json::array());
+        target = evaluate(engine_->root, *steps);
+    }
+    if (target.outcome == Outcome::value && target.value->is_array()) {
+        target.value->push_back(std::move(*stored));
+    }
+}
+
+void JsonDocument::push(std::string_view value, std::string& path, bool raw) {
+    const std::string given = path;
+    path = given.empty() ? name_ : name_ + "." + given;
+    push(value, std::string_view(given), raw);
+}
+
+JsonDocument JsonDocument::get_element_document(int index, std::string_view path) const {
+    JsonDocument document;
+    document.parse(get_element_text(index, path, true));
+    return document;
+}
+
+std::string JsonDocument::get_element_text(int index, std::string_view path, bool as_json) const {
+    std::optional<Steps> steps = steps_for(path, Rule::optional);
+    if (!engine_ || !steps) {
+        return {};
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), with_index(*steps, index));
+    if (found.outcome != Outcome::value) {
+        return {};
+    }
+    return as_json ? dump(*found.value) : display_text(*found.value);
+}
+
+void JsonDocument::set_element(int index, std::string_view value, bool raw) {
+    std::optional<Json> stored = value_of(value, raw);
+    if (engine_ && stored) {
+        assign(engine_->root, with_index({}, index), std::move(*stored));
+    }
+}
+
+void JsonDocument::remove_element(int index) {
+    if (!engine_ || !engine_->root.is_array()) {
+        return;
+    }
+    Json& array = engine_->root;
+    const auto size = static_cast<long long>(array.size());
+    long long start = index < 0 ? std::max(size + index, 0LL) : std::min<long long>(index, size);
+    if (start < size) {
+        array.erase(static_cast<std::size_t>(start));
+    }
+}
+
+void JsonDocument::remove_path_element(std::string_view path) {
+    std::size_t open = find_char(path, '[', 0);
+    std::string_view array_path = path.substr(0, open);
+    std::string_view index_text;
+    if (open != std::string_view::npos) {
+        std::size_t close = find_char(path, ']', open + 1);
+        if (close != std::string_view::npos) {
+            index_text = path.substr(open + 1, close - open - 1);
+        }
+    }
+    JsonDocument temporary;
+    temporary.parse(get_text(array_path, true));
+    temporary.remove_element(leading_integer(index_text));
+    set_member_json(array_path, temporary.to_json());
+}
+
+void JsonDocument::reset_root(int type) {
+    if (!engine_) {
+        return;
+    }
+    if (type == 0 || type == 4) {
+        engine_->root = Json::object();
+    } else if (type == 5) {
+        engine_->root = Json::array();
+    }
+}
+
+bool JsonDocument::set_root(std::string_view value, bool raw) {
+    std::optional<Json> stored = value_of(value, raw);
+    if (!engine_ || !stored) {
+        return false;
+    }
+    engine_->root = std::move(*stored);
+    return truthy(engine_->root);
+}
+
+bool JsonDocument::has_member(std::string_view path) const {
+    std::optional<Steps> steps = steps_for(path, Rule::member);
+    if (!engine_ || !steps) {
+        return false;
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    return found.outcome == Outcome::value && !found.value->is_null();
+}
+
+int JsonDocument::keys(std::vector<std::string>& list, std::string_view path) const {
+    list.clear();
+    std::optional<Steps> steps = steps_for(path, Rule::optional);
+    if (!engine_ || !steps) {
+        return 0;
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    if (found.outcome != Outcome::value) {
+        return 0;
+    }
+    if (found.value->is_object()) {
+        for (const auto& item : found.value->items()) {
+            list.push_back(from_utf8(item.key()));
+        }
+    } else if (found.value->is_array()) {
+        for (std::size_t i = 0; i < found.value->size(); ++i) {
+            list.push_back(std::to_string(i));
+        }
+    }
+    return static_cast<int>(list.size());
+}
+
+JsonValueType JsonDocument::type_of(std::string_view path) const {
+    std::optional<Steps> steps = steps_for(path, Rule::optional);
+    if (!engine_ || !steps) {
+        return JsonValueType::unknown;
+    }
+    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    if (found.outcome == Outcome::error) {
+        return JsonValueType::unknown;
+    }
+    if (found.outcome == Outcome::undefined || found.value->is_null()) {
+        return JsonValueType::null;
+    }
+    switch (found.value->type()) {
+        case Json::value_t::string:
+            return JsonValueType::string;
+        case Json::value_t::object:
+            return JsonValueType::object;
+        case Json::value_t::array:
+            return JsonValueType::array;
+        case Json::value_t::boolean:
+            return JsonValueType::boolean;
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float:
+            return JsonValueType::number;
+        default:
+            return JsonValueType::unknown;
+    }
+}
+
+void JsonDocument::clear() {
+    if (engine_) {
+        engine_->root = Json::object();
+    }
+}
+
+}  // namespace quorvel::data

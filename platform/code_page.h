@@ -1,0 +1,36 @@
+#pragma once
+// Conversion between multibyte code-page text and UTF-16, over iconv. Code
+// page 936 and 0 (the program's ANSI code page, Chinese whatever the machine's
+// locale) are served by GB18030, which matches code page 936 byte for byte and
+// also holds every other Unicode character; 65001 is UTF-8. Undecodable input
+// never fails a conversion: each bad byte becomes U+FFFD.
+
+#include <string>
+#include <string_view>
+
+namespace quorvel::platform {
+
+inline constexpr int code_page_ansi = 0;
+inline constexpr int code_page_gbk = 936;
+inline constexpr int code_page_utf8 = 65001;
+
+// Whether a code page number is one of the three above.
+bool code_page_supported(int code_page);
+
+// The whole of `text` (zero bytes included) as UTF-16; empty for an
+// unsupported code page.
+std::u16string utf16_from_code_page(std::string_view text, int code_page);
+
+// The whole of `text` in the code page; unpaired surrogates become U+FFFD.
+// Empty for an unsupported code page.
+std::string code_page_from_utf16(std::u16string_view text, int code_page);
+
+// Direct conversion between two code pages, with the same rules.
+std::string convert_code_page(std::string_view text, int from_code_page, int to_code_page);
+
+// The same into `out`, whose storage is reused: for hot paths that convert
+// many texts one after another.
+void convert_code_page(std::string_view text, int from_code_page, int to_code_page,
+                       std::string& out);
+
+}  // namespace quorvel::platform

@@ -1,0 +1,91 @@
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quorvel::platform {
+namespace {
+
+// "连衣裙 a" with a full-width space, then 😀 and 𠮷 (neither is in GBK), in GB18030.
+constexpr std::string_view kGb =
+    "\xC1\xAC\xD2\xC2\xC8\xB9\xA1\xA1"
+    "a\x94\x39\xFC\x36\x95\x34\xB2\x35";
+constexpr std::u16string_view kWide = u"连衣裙\u3000a😀𠮷";
+constexpr std::string_view kUtf8 = "连衣裙\u3000a😀𠮷";
+constexpr std::string_view kGbReplacement = "\x84\x31\xA4\x37";  // U+FFFD
+
+// Characters outside GBK must survive every direction instead of becoming "?".
+TEST(CodePage, RoundTripsChineseEmojiAndRareCharacters) {
+    for (int cp : {code_page_gbk, code_page_ansi}) {
+        EXPECT_EQ(utf16_from_code_page(kGb, cp), kWide);
+        EXPECT_EQ(code_page_from_utf16(kWide, cp), kGb);
+        EXPECT_EQ(convert_code_page(kGb, cp, code_page_utf8), kUtf8);
+        EXPECT_EQ(convert_code_page(kUtf8, code_page_utf8, cp), kGb);
+    }
+    EXPECT_EQ(utf16_from_code_page(kUtf8, code_page_utf8), kWide);
+    EXPECT_EQ(code_page_from_utf16(kWide, code_page_utf8), kUtf8);
+    EXPECT_EQ(convert_code_page("plain ascii", code_page_gbk, code_page_utf8), "plain ascii");
+    EXPECT_EQ(utf16_from_code_page("", code_page_gbk), u"");
+}
+
+// Output larger than one conversion buffer must come out whole.
+TEST(CodePage, ConvertsLongTexts) {
+    std::string gb;
+    std::string utf8;
+    for (int i = 0; i < 3000; ++i) {
+        gb += kGb;
+        utf8 += kUtf8;
+    }
+    EXPECT_EQ(convert_code_page(gb, code_page_gbk, code_page_utf8), utf8);
+    EXPECT_EQ(convert_code_page(utf8, code_page_utf8, code_page_gbk), gb);
+}
+
+// The whole view is converted: a zero byte is a character, not an end.
+TEST(CodePage, ConvertsEmbeddedZeroBytes) {
+    using namespace std::string_view_literals;
+    EXPECT_EQ(utf16_from_code_page("\xC1\xAC\0x"sv, code_page_gbk), u"连\0x"sv);
+    EXPECT_EQ(code_page_from_utf16(u"连\0x"sv, code_page_gbk), "\xC1\xAC\0x"sv);
+    EXPECT_EQ(convert_code_page("\xC1\xAC\0x"sv, code_page_gbk, code_page_utf8), "连\0x"sv);
+}
+
+// Bad input never fails a conversion: each bad byte or lone surrogate is U+FFFD.
+TEST(CodePage, UndecodableInputBecomesReplacementCharacters) {
+    EXPECT_EQ(utf16_from_code_page("a\xFF"
+                                   "b",
+                                   code_page_utf8),
+              u"a\uFFFDb");
+    EXPECT_EQ(utf16_from_code_page("a\xE8\xBF", code_page_utf8), u"a\uFFFD\uFFFD");
+    EXPECT_EQ(utf16_from_code_page("a\xFF"
+                                   "b",
+                                   code_page_gbk),
+              u"a\uFFFDb");
+    EXPECT_EQ(utf16_from_code_page("\xC1\xAC\x81", code_page_gbk), u"连\uFFFD");
+    EXPECT_EQ(convert_code_page("a\xFF", code_page_gbk, code_page_utf8), "a\uFFFD");
+    // Same code page on both sides still cleans the text.
+    EXPECT_EQ(convert_code_page("a\xFF", code_page_utf8, code_page_utf8), "a\uFFFD");
+    EXPECT_EQ(convert_code_page("a\xFF", code_page_gbk, code_page_gbk),
+              "a" + std::string(kGbReplacement));
+
+    const char16_t lone_high[] = {u'a', 0xD83D, u'b', 0};
+    const char16_t lone_low[] = {0xDE00, u'连', 0};
+    const char16_t high_at_end[] = {u'连', 0xD83D, 0};
+    EXPECT_EQ(code_page_from_utf16(lone_high, code_page_utf8), "a\uFFFDb");
+    EXPECT_EQ(code_page_from_utf16(lone_low, code_page_gbk),
+              std::string(kGbReplacement) + "\xC1\xAC");
+    EXPECT_EQ(code_page_from_utf16(high_at_end, code_page_utf8), "连\uFFFD");
+}
+
+TEST(CodePage, UnsupportedCodePagesGiveEmptyText) {
+    EXPECT_TRUE(code_page_supported(code_page_ansi));
+    EXPECT_TRUE(code_page_supported(code_page_gbk));
+    EXPECT_TRUE(code_page_supported(code_page_utf8));
+    EXPECT_FALSE(code_page_supported(1252));
+    EXPECT_EQ(utf16_from_code_page("abc", 1252), u"");
+    EXPECT_EQ(code_page_from_utf16(u"abc", 437), "");
+    EXPECT_EQ(convert_code_page("abc", code_page_gbk, 1200), "");
+    EXPECT_EQ(convert_code_page("abc", 20127, code_page_utf8), "");
+}
+
+}  // namespace
+}  // namespace quorvel::platform
