@@ -10,8 +10,10 @@ namespace {
 
 // Days between 1970-01-01 and the date-time origin 1899-12-30.
 constexpr long long origin_unix_day = -25569;
-constexpr double first_valid = -657434.0;  // 0100-01-01
-constexpr double past_last = 2958466.0;    // 10000-01-01
+// Before the origin the fraction counts forward from the day, so every value
+// above -657435 (0100-01-01 is day -657434) up to 10000-01-01 converts.
+constexpr double before_first = -657435.0;
+constexpr double past_last = 2958466.0;  // 10000-01-01
 
 // Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
 void civil_from_days(long long z, int& year, int& month, int& day) {
@@ -45,7 +47,11 @@ struct Picture {
 
 // The pictures of the four styles, in code-page text.
 constexpr std::array<Picture, 4> pictures = {{
-    {"yyyy\xC4\xEAMM\xD4\xC2" "dd\xC8\xD5 ", "hh\xCA\xB1mm\xB7\xD6ss\xC3\xEB", "MM\xD4\xC2" "dd\xC8\xD5",
+    {"yyyy\xC4\xEAMM\xD4\xC2"
+     "dd\xC8\xD5 ",
+     "hh\xCA\xB1mm\xB7\xD6ss\xC3\xEB",
+     "MM\xD4\xC2"
+     "dd\xC8\xD5",
      "hh\xCA\xB1mm\xB7\xD6", "mm\xB7\xD6ss\xC3\xEB"},
     {"yyyy-MM-dd ", "hh:mm:ss", "MM-dd", "hh:mm", "mm:ss"},
     {"yyyy/MM/dd ", "hh/mm/ss", "MM/dd", "hh/mm", "mm/ss"},
@@ -142,7 +148,7 @@ std::string hh_as_HH(std::string_view picture) {
 }  // namespace
 
 std::optional<CalendarFields> calendar_from_date_time(double when) {
-    if (!(when >= first_valid && when < past_last)) {
+    if (!(when > before_first && when < past_last)) {
         return std::nullopt;
     }
     double whole = std::trunc(when);
@@ -171,11 +177,13 @@ double date_time_from_calendar(const CalendarFields& f) {
 
 double date_time_now() {
     platform::LocalDateTime now = platform::local_now();
-    return date_time_from_calendar({now.year, now.month, now.day_of_week, now.day, now.hour,
-                                    now.minute, now.second, 0});
+    return date_time_from_calendar(
+        {now.year, now.month, now.day_of_week, now.day, now.hour, now.minute, now.second, 0});
 }
 
-int clock_is_24_hour() { return platform::user_clock_is_24_hour() ? 1 : 0; }
+int clock_is_24_hour() {
+    return platform::user_clock_is_24_hour() ? 1 : 0;
+}
 
 std::string format_with_pictures(double when, std::string_view date_picture,
                                  std::string_view time_picture, bool force_24_hour) {

@@ -68,8 +68,8 @@ std::string multibyte_from_wide(const Bytes& wide, int code_page, bool use_code_
         }
         units.push_back(unit);
     }
-    std::string text = platform::code_page_from_utf16(
-        units, use_code_page ? code_page : platform::code_page_ansi);
+    std::string text =
+        platform::code_page_from_utf16(units, use_code_page ? code_page : platform::code_page_ansi);
     return std::string(up_to_zero(text));
 }
 

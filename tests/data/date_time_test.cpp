@@ -1,1 +1,135 @@
+#include "data/date_time.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <string>
+
+namespace quorvel::data {
+namespace {
+
+constexpr double kSample = 45356.58829861111;  // 2024-03-05 14:07:09, a Tuesday
+constexpr double kSecond = 1.0 / 86400.0;
+
+// Calendar fields as "yyyy-mm-dd hh:mm:ss wN", or "none".
+std::string text_of(const std::optional<CalendarFields>& f) {
+    if (!f) {
+        return "none";
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d w%d", f->year, f->month,
+                  f->day, f->hour, f->minute, f->second, f->day_of_week);
+    return buffer;
+}
+
+double at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    return date_time_from_calendar({year, month, 0, day, hour, minute, second, 0});
+}
+
+void pin_zone_and_locale() {
+    setenv("TZ", "CST-8", 1);
+    tzset();
+    setenv("LC_ALL", "C", 1);
+}
+
+TEST(DateTime, ConvertsToAndFromCalendarFields) {
+    EXPECT_DOUBLE_EQ(at(2024, 3, 5, 14, 7, 9), kSample);
+    EXPECT_EQ(text_of(calendar_from_date_time(kSample)), "2024-03-05 14:07:09 w2");
+    EXPECT_EQ(text_of(calendar_from_date_time(0.0)), "1899-12-30 00:00:00 w6");
+    // Before the origin the fraction still counts forward from the day.
+    EXPECT_EQ(text_of(calendar_from_date_time(-1.25)), "1899-12-29 06:00:00 w5");
+    EXPECT_DOUBLE_EQ(at(1899, 12, 29, 6), -1.25);
+    EXPECT_EQ(text_of(calendar_from_date_time(-0.5)), "1899-12-30 12:00:00 w6");
+    // Rounded to the nearest second, carrying into the next day.
+    EXPECT_EQ(text_of(calendar_from_date_time(kSample + 0.4 * kSecond)), "2024-03-05 14:07:09 w2");
+    EXPECT_EQ(text_of(calendar_from_date_time(kSample + 0.6 * kSecond)), "2024-03-05 14:07:10 w2");
+    EXPECT_EQ(text_of(calendar_from_date_time(45356.0 + 86399.6 * kSecond)),
+              "2024-03-06 00:00:00 w3");
+    for (double when :
+         {at(100, 1, 1), at(1600, 2, 29, 23, 59, 59), at(1899, 12, 29, 6, 30, 1),
+          at(1900, 3, 1, 12), at(2000, 2, 29, 0, 0, 1), at(9999, 12, 31, 23, 59, 59)}) {
+        std::optional<CalendarFields> f = calendar_from_date_time(when);
+        ASSERT_TRUE(f.has_value()) << when;
+        EXPECT_DOUBLE_EQ(at(f->year, f->month, f->day, f->hour, f->minute, f->second), when);
+    }
+}
+
+TEST(DateTime, RejectsValuesOutsideTheYears100To9999) {
+    EXPECT_EQ(text_of(calendar_from_date_time(at(99, 12, 31, 23, 59, 59))), "none");
+    EXPECT_EQ(text_of(calendar_from_date_time(at(10000, 1, 1))), "none");
+    EXPECT_EQ(text_of(calendar_from_date_time(at(9999, 12, 31) + 86399.7 * kSecond)), "none");
+    EXPECT_EQ(text_of(calendar_from_date_time(std::numeric_limits<double>::quiet_NaN())), "none");
+    EXPECT_EQ(text_of(calendar_from_date_time(-INFINITY)), "none");
+    // Noon of the first valid day: a negative value whose day is 0100-01-01.
+    EXPECT_EQ(text_of(calendar_from_date_time(at(100, 1, 1, 12))), "0100-01-01 12:00:00 w5");
+}
+
+TEST(DateTime, FormatsPictures) {
+    const double one_pm = at(2024, 3, 5, 13, 5, 0);
+    const double one_am = at(2024, 3, 5, 1, 5, 0);
+    // No morning/afternoon marker: 13:05 and 01:05 read alike on the 12-hour clock.
+    EXPECT_EQ(format_with_pictures(one_pm, "yyyy-MM-dd ", "hh:mm:ss", false),
+              "2024-03-05 01:05:00");
+    EXPECT_EQ(format_with_pictures(one_am, "", "hh:mm", false), "01:05");
+    EXPECT_EQ(format_with_pictures(one_pm, "", "hh:mm", true), "13:05");
+    EXPECT_EQ(format_with_pictures(at(2024, 3, 5), "", "hh:mm", false), "12:00");
+    EXPECT_EQ(format_with_pictures(at(2024, 3, 5, 12), "", "hh:mm", false), "12:00");
+    EXPECT_EQ(format_with_pictures(at(2024, 3, 5), "", "hh:mm", true), "00:00");
+    // Pictures shorter than 3 bytes give nothing.
+    EXPECT_EQ(format_with_pictures(one_pm, "MM", "ss", false), "");
+    EXPECT_EQ(format_with_pictures(one_pm, "yyyy", "mm", false), "2024");
+    // A double-byte character whose second byte is "m" or "M" is copied whole.
+    EXPECT_EQ(format_with_pictures(one_pm, "\x81\x4DM", "\x81\x6Dm", true), "\x81\x4DM\x81\x6Dm");
+    EXPECT_EQ(format_with_pictures(NAN, "yyyy", "HH:mm", false), "");
+}
+
+TEST(DateTime, FormatsStylesAndFieldsOnA24HourClock) {
+    pin_zone_and_locale();
+    ASSERT_EQ(clock_is_24_hour(), 1);
+    EXPECT_EQ(format_date_time(kSample, 3, 1), "20240305");
+    EXPECT_EQ(format_date_time(kSample, 1, 0), "2024-03-05 14:07:09");
+    EXPECT_EQ(format_date_time(kSample, 0, 0),
+              "2024\xC4\xEA"
+              "03\xD4\xC2"
+              "05\xC8\xD5 14\xCA\xB1"
+              "07\xB7\xD6"
+              "09\xC3\xEB");
+    EXPECT_EQ(format_date_time(kSample, 0, 1),
+              "2024\xC4\xEA"
+              "03\xD4\xC2"
+              "05\xC8\xD5");
+    EXPECT_EQ(format_date_time(kSample, 1, 1), "2024-03-05");
+    EXPECT_EQ(format_date_time(kSample, 2, 2), "03/05");
+    EXPECT_EQ(format_date_time(kSample, 1, 4), "14:07");
+    EXPECT_EQ(format_date_time(kSample, 3, 5), "0709");
+    EXPECT_EQ(format_date_time(kSample, 3, 0), "20240305140709");
+    EXPECT_EQ(format_date_time(at(2024, 3, 5), 1, 4), "00:00");
+    const std::string style0 = format_date_time(kSample, 0, 0);
+    EXPECT_EQ(format_date_time(kSample, 7, 0), style0);
+    EXPECT_EQ(format_date_time(kSample, -1, 0), style0);
+    EXPECT_EQ(format_date_time(kSample, 0, 9), style0);
+    EXPECT_EQ(format_date_time(at(99, 1, 1), 3, 1), "");
+}
+
+// No date-time means the current local date and time.
+TEST(DateTime, FormatsNowWhenNoDateTimeIsGiven) {
+    pin_zone_and_locale();
+    auto local_text = [](std::time_t t) {
+        std::tm local{};
+        localtime_r(&t, &local);
+        char buffer[32];
+        std::strftime(buffer, sizeof buffer, "%Y%m%d%H%M%S", &local);
+        return std::string(buffer);
+    };
+    const std::time_t before = std::time(nullptr);
+    const std::string now = format_date_time(std::nullopt, 3, 0);
+    const std::time_t after = std::time(nullptr);
+    EXPECT_TRUE(now == local_text(before) || now == local_text(after)) << now;
+}
+
+}  // namespace
+}  // namespace quorvel::data

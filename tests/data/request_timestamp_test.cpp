@@ -1,1 +1,87 @@
+#include "data/request_timestamp.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <utility>
+
+#include "data/date_time.h"
+
+namespace quorvel::data {
+namespace {
+
+double at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    return date_time_from_calendar({year, month, 0, day, hour, minute, second, 0});
+}
+
+bool all_digits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Whole seconds since 1970-01-01 08:00 local time, then three millisecond digits.
+TEST(RequestTimestamp, JoinsSecondsAndMilliseconds) {
+    const double sample = at(2024, 3, 5, 14, 7, 9);
+    EXPECT_EQ(timestamp_text(0, sample, false), "1709618829000");
+    EXPECT_EQ(timestamp_text(5, sample, false), "1709618829005");
+    EXPECT_EQ(timestamp_text(45, sample, false), "1709618829045");
+    EXPECT_EQ(timestamp_text(999, sample, false), "1709618829999");
+    EXPECT_EQ(timestamp_text(999, sample, true), "1709618829");
+}
+
+// Texts shorter than the width are filled with zeros at the end.
+TEST(RequestTimestamp, PadsShortTextsWithTrailingZeros) {
+    const double nine_digits = at(2001, 9, 9, 9, 46, 39);  // 999999999 seconds
+    EXPECT_EQ(timestamp_text(123, nine_digits, false), "9999999991230");
+    EXPECT_EQ(timestamp_text(123, nine_digits, true), "9999999991");
+    EXPECT_EQ(timestamp_text(7, at(1970, 1, 1, 8), false), "0007000000000");
+    EXPECT_EQ(timestamp_text(7, at(1970, 1, 1, 8), true), "0007000000");
+}
+
+// Every whole second must survive the day arithmetic without losing one to
+// rounding, at both ends of the 13-digit range.
+TEST(RequestTimestamp, CountsEverySecondExactly) {
+    struct Day {
+        int year, month, day;
+        std::int64_t seconds;  // at 00:00:00 local time
+    };
+    for (Day d : {Day{2001, 9, 10, 1000051200}, Day{2024, 3, 5, 1709568000},
+                  Day{2286, 11, 20, 9999907200}}) {
+        int wrong = 0;
+        for (int s = 0; s < 86400; ++s) {
+            const double when = at(d.year, d.month, d.day, s / 3600, s / 60 % 60, s % 60);
+            const std::string expected = std::to_string(d.seconds + s) + "000";
+            const std::string actual = timestamp_text(0, when, false);
+            if (actual != expected && ++wrong <= 3) {
+                ADD_FAILURE() << actual << " != " << expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << d.year;
+    }
+}
+
+// Equals the Unix time in milliseconds when the local zone is UTC+8, and is
+// shifted by the zone's offset from UTC+8 elsewhere.
+TEST(RequestTimestamp, FollowsTheClockAndTheLocalZone) {
+    for (auto [zone, shift] : {std::pair{"CST-8", 0}, std::pair{"UTC0", -8 * 3600}}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        const std::int64_t before = std::time(nullptr) + shift;
+        const std::string millis = request_timestamp();
+        const std::string seconds = request_timestamp(true);
+        const std::int64_t after = std::time(nullptr) + shift;
+        ASSERT_TRUE(millis.size() == 13 && all_digits(millis)) << millis;
+        ASSERT_TRUE(seconds.size() == 10 && all_digits(seconds)) << seconds;
+        EXPECT_LE((before - 2) * 1000, std::stoll(millis)) << zone;
+        EXPECT_LE(std::stoll(millis), (after + 2) * 1000) << zone;
+        EXPECT_LE(before - 2, std::stoll(seconds)) << zone;
+        EXPECT_LE(std::stoll(seconds), after + 2) << zone;
+    }
+    setenv("TZ", "CST-8", 1);
+    tzset();
+}
+
+}  // namespace
+}  // namespace quorvel::data
