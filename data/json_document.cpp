@@ -32,8 +32,8 @@ std::string to_utf8(std::string_view text) {
 }
 
 std::string from_utf8(std::string_view text) {
-    std::string out = platform::convert_code_page(text, platform::code_page_utf8,
-                                                  platform::code_page_gbk);
+    std::string out =
+        platform::convert_code_page(text, platform::code_page_utf8, platform::code_page_gbk);
     out.resize(out.find('\0') == std::string::npos ? out.size() : out.find('\0'));
     return out;
 }
@@ -52,39 +52,38 @@ std::string dump(const Json& value) {
     }
 }
 
-// Deepest nesting of arrays and objects in JSON text, strings skipped.
-int nesting_depth(std::string_view json) {
-    int depth = 0;
-    int deepest = 0;
-    bool in_string = false;
-    for (std::size_t i = 0; i < json.size(); ++i) {
-        char c = json[i];
-        if (in_string) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                in_string = false;
-            }
-        } else if (c == '"') {
-            in_string = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
+// Builds the value like nlohmann's own DOM parser, but refuses nesting deeper
+// than max_nesting, so that no later walk over the value can exhaust the stack.
+class DepthLimitedDom : public nlohmann::detail::json_sax_dom_parser<Json> {
+  public:
+    using Base = nlohmann::detail::json_sax_dom_parser<Json>;
+    explicit DepthLimitedDom(Json& result) : Base(result, false) {}
+    bool start_object(std::size_t n) { return ++depth_ <= max_nesting && Base::start_object(n); }
+    bool end_object() {
+        --depth_;
+        return Base::end_object();
     }
-    return deepest;
-}
+    bool start_array(std::size_t n) { return ++depth_ <= max_nesting && Base::start_array(n); }
+    bool end_array() {
+        --depth_;
+        return Base::end_array();
+    }
+
+  private:
+    int depth_ = 0;
+};
 
 // The one JSON value of a code-page text, if it holds exactly one.
 std::optional<Json> parse_json(std::string_view text) {
-    std::string utf8 = to_utf8(text);
-    if (nesting_depth(utf8) > max_nesting) {
-        return std::nullopt;
-    }
+    // Replies are converted one after another: keep the buffer's storage.
+    thread_local std::string utf8;
+    platform::convert_code_page(text.substr(0, text.find('\0')), platform::code_page_gbk,
+                                platform::code_page_utf8, utf8);
     try {
-        Json value = Json::parse(utf8, nullptr, false);
-        if (value.is_discarded()) {
+        Json value;
+        DepthLimitedDom dom(value);
+        if (!Json::sax_parse(utf8, &dom, Json::input_format_t::json, true, false) ||
+            dom.is_errored()) {
             return std::nullopt;
         }
         return value;
@@ -104,78 +103,101 @@ std::optional<Json> value_of(std::string_view text, bool as_json) {
 
 // ---- paths ----------------------------------------------------------------
 
-struct Step {
-    bool is_index = false;
-    std::string name;    // member name in UTF-8
-    long long index = 0;  // for is_index
-};
-using Steps = std::vector<Step>;
-
-bool is_lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool is_lead(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 bool is_name_start(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' || c >= 0x80;
 }
-bool is_name_part(unsigned char c) { return is_name_start(c) || (c >= '0' && c <= '9'); }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-// Reads a member-access suffix such as ".a.b[0]" or "[1].c" into steps;
-// nothing when it is not of that form. Blanks between tokens are allowed, as
-// in a member expression.
-std::optional<Steps> read_suffix(std::string_view s) {
-    Steps steps;
-    std::size_t i = 0;
-    auto skip_blanks = [&] {
-        while (i < s.size() && is_blank(s[i])) {
-            ++i;
-        }
-    };
-    while (true) {
-        skip_blanks();
-        if (i == s.size()) {
-            return steps;
-        }
-        Step step;
-        if (s[i] == '.') {
-            ++i;
-            skip_blanks();
-            if (i == s.size() || !is_name_start(static_cast<unsigned char>(s[i]))) {
-                return std::nullopt;
-            }
-            std::size_t begin = i;
-            while (i < s.size() && is_name_part(static_cast<unsigned char>(s[i]))) {
-                i += (is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-            }
-            step.name = to_utf8(s.substr(begin, i - begin));
-        } else if (s[i] == '[') {
-            ++i;
-            skip_blanks();
-            bool negative = i < s.size() && s[i] == '-';
-            if (negative) {
-                ++i;
-                skip_blanks();
-            }
-            std::size_t begin = i;
-            long long value = 0;
-            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-                value = value > (1LL << 53) ? value : value * 10 + (s[i] - '0');
-                ++i;
-            }
-            if (i == begin) {
-                return std::nullopt;
-            }
-            skip_blanks();
-            if (i == s.size() || s[i] != ']') {
-                return std::nullopt;
-            }
-            ++i;
-            step.is_index = true;
-            step.index = negative ? -value : value;
-        } else {
-            return std::nullopt;
-        }
-        steps.push_back(std::move(step));
-    }
+bool is_name_part(unsigned char c) {
+    return is_name_start(c) || (c >= '0' && c <= '9');
 }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// One step of a member expression: a member name (code-page text) or an index.
+struct StepView {
+    bool is_index = false;
+    std::string_view name;
+    long long index = 0;
+};
+
+// Reads the steps of a member-access suffix such as ".a.b[0]" or "[1].c"
+// one at a time, without allocating. With a leading dot implied, the text
+// starts with a member name. Blanks between tokens are allowed, as in a
+// member expression.
+class PathReader {
+  public:
+    PathReader(std::string_view path, bool dot_implied) : s_(path), dot_pending_(dot_implied) {}
+
+    // 1 with the next step, 0 at the end, -1 when the text is not of that form.
+    int next(StepView& step) {
+        skip_blanks();
+        if (dot_pending_) {
+            dot_pending_ = false;
+            return member(step);
+        }
+        if (i_ == s_.size()) {
+            return 0;
+        }
+        if (s_[i_] == '.') {
+            ++i_;
+            return member(step);
+        }
+        if (s_[i_] == '[') {
+            ++i_;
+            return index(step);
+        }
+        return -1;
+    }
+
+  private:
+    void skip_blanks() {
+        while (i_ < s_.size() && is_blank(s_[i_])) {
+            ++i_;
+        }
+    }
+    int member(StepView& step) {
+        skip_blanks();
+        if (i_ == s_.size() || !is_name_start(static_cast<unsigned char>(s_[i_]))) {
+            return -1;
+        }
+        std::size_t begin = i_;
+        while (i_ < s_.size() && is_name_part(static_cast<unsigned char>(s_[i_]))) {
+            i_ += (is_lead(static_cast<unsigned char>(s_[i_])) && i_ + 1 < s_.size()) ? 2 : 1;
+        }
+        step = {false, s_.substr(begin, i_ - begin), 0};
+        return 1;
+    }
+    int index(StepView& step) {
+        skip_blanks();
+        bool negative = i_ < s_.size() && s_[i_] == '-';
+        if (negative) {
+            ++i_;
+            skip_blanks();
+        }
+        std::size_t begin = i_;
+        long long value = 0;
+        for (; i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9'; ++i_) {
+            value = value > (1LL << 53) ? value : value * 10 + (s_[i_] - '0');
+        }
+        if (i_ == begin) {
+            return -1;
+        }
+        skip_blanks();
+        if (i_ == s_.size() || s_[i_] != ']') {
+            return -1;
+        }
+        ++i_;
+        step = {true, {}, negative ? -value : value};
+        return 1;
+    }
+
+    std::string_view s_;
+    bool dot_pending_;
+    std::size_t i_ = 0;
+};
 
 // How an operation turns its path into a member expression of the root.
 enum class Rule {
@@ -185,15 +207,84 @@ enum class Rule {
     bracket_or_root  // the root for an empty path, else as bracket
 };
 
-std::optional<Steps> steps_for(std::string_view path, Rule rule) {
+struct Expression {
+    bool root_only = false;  // the root itself, no steps
+    bool dot_implied = true;
+};
+
+Expression expression_for(std::string_view path, Rule rule) {
     if (path.empty() && (rule == Rule::optional || rule == Rule::bracket_or_root)) {
-        return Steps{};
+        return {true, false};
     }
     bool bracket = rule == Rule::bracket || rule == Rule::bracket_or_root;
-    if (bracket && !path.empty() && path.front() == '[') {
-        return read_suffix(path);
+    return {false, !(bracket && !path.empty() && path.front() == '[')};
+}
+
+struct Step {
+    bool is_index = false;
+    std::string name;  // member name in UTF-8
+    long long index = 0;
+};
+using Steps = std::vector<Step>;
+
+// Every step of a path under a rule; nothing when it is not a member expression.
+std::optional<Steps> steps_for(std::string_view path, Rule rule) {
+    Expression e = expression_for(path, rule);
+    Steps steps;
+    if (e.root_only) {
+        return steps;
     }
-    return read_suffix("." + std::string(path));
+    PathReader reader(path, e.dot_implied);
+    StepView view;
+    int r = 0;
+    while ((r = reader.next(view)) == 1) {
+        steps.push_back(
+            {view.is_index, view.is_index ? std::string() : to_utf8(view.name), view.index});
+    }
+    if (r < 0) {
+        return std::nullopt;
+    }
+    return steps;
+}
+
+bool is_ascii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The member of an object with this UTF-8 name, or null.
+template <typename J>
+J* find_member(J& object, std::string_view name) {
+    for (auto& item :
+         object.template get_ref<
+             std::conditional_t<std::is_const_v<J>, const Json::object_t&, Json::object_t&>>()) {
+        if (item.first == name) {
+            return &item.second;
+        }
+    }
+    return nullptr;
+}
+
+template <typename J>
+J* child_at(J& parent, bool is_index, std::string_view utf8_name, long long index) {
+    if (parent.is_object()) {
+        return is_index ? find_member(parent, std::to_string(index))
+                        : find_member(parent, utf8_name);
+    }
+    if (parent.is_array() && is_index && index >= 0 &&
+        static_cast<unsigned long long>(index) < parent.size()) {
+        return &parent[static_cast<std::size_t>(index)];
+    }
+    return nullptr;  // scalars and other keys have no such member
+}
+
+template <typename J>
+J* child(J& parent, const Step& step) {
+    return child_at(parent, step.is_index, step.name, step.index);
 }
 
 // The result of evaluating a member expression: a value, undefined (an absent
@@ -205,20 +296,6 @@ struct Lookup {
     Outcome outcome = Outcome::error;
     J* value = nullptr;
 };
-
-template <typename J>
-J* child(J& parent, const Step& step) {
-    if (parent.is_object()) {
-        std::string key = step.is_index ? std::to_string(step.index) : step.name;
-        auto it = parent.find(key);
-        return it == parent.end() ? nullptr : &*it;
-    }
-    if (parent.is_array() && step.is_index && step.index >= 0 &&
-        static_cast<unsigned long long>(step.index) < parent.size()) {
-        return &parent[static_cast<std::size_t>(step.index)];
-    }
-    return nullptr;  // scalars and other keys have no such member
-}
 
 template <typename J>
 Lookup<J> evaluate(J& root, const Steps& steps, std::size_t count) {
@@ -238,6 +315,42 @@ Lookup<J> evaluate(J& root, const Steps& steps, std::size_t count) {
 template <typename J>
 Lookup<J> evaluate(J& root, const Steps& steps) {
     return evaluate(root, steps, steps.size());
+}
+
+// Evaluates a path under a rule while reading it, without allocating for
+// ASCII member names. A text that is not a member expression is an error
+// even where its first steps could be followed.
+Lookup<const Json> evaluate(const Json& root, std::string_view path, Rule rule) {
+    Expression e = expression_for(path, rule);
+    if (e.root_only) {
+        return {Outcome::value, &root};
+    }
+    PathReader reader(path, e.dot_implied);
+    const Json* current = &root;
+    bool failed = false;
+    StepView step;
+    int r = 0;
+    while ((r = reader.next(step)) == 1) {
+        if (failed) {
+            continue;
+        }
+        if (current == nullptr || current->is_null()) {
+            failed = true;
+            continue;
+        }
+        if (step.is_index || is_ascii(step.name)) {
+            current = child_at(*current, step.is_index, step.name, step.index);
+        } else {
+            current = child_at(*current, false, to_utf8(step.name), 0);
+        }
+    }
+    if (r < 0 || failed) {
+        return {};
+    }
+    if (current == nullptr) {
+        return {Outcome::undefined, nullptr};
+    }
+    return {Outcome::value, current};
 }
 
 // Assigns at the expression's final step. An assignment through null or
@@ -370,13 +483,21 @@ Steps with_index(Steps steps, int index) {
 
 }  // namespace
 
-JsonDocument::JsonDocument() { create_engine(); }
+JsonDocument::JsonDocument() {
+    create_engine();
+}
 
-void JsonDocument::destroy() { engine_.reset(); }
+void JsonDocument::destroy() {
+    engine_.reset();
+}
 
-JsonDocument JsonDocument::copy() const { return *this; }
+JsonDocument JsonDocument::copy() const {
+    return *this;
+}
 
-void JsonDocument::create_engine() { engine_ = std::make_shared<Engine>(); }
+void JsonDocument::create_engine() {
+    engine_ = std::make_shared<Engine>();
+}
 
 bool JsonDocument::parse(std::string_view text) {
     if (engine_) {
@@ -394,7 +515,9 @@ bool JsonDocument::parse(std::string_view text) {
     return true;
 }
 
-std::string JsonDocument::to_json() const { return engine_ ? dump(engine_->root) : std::string(); }
+std::string JsonDocument::to_json() const {
+    return engine_ ? dump(engine_->root) : std::string();
+}
 
 void JsonDocument::set_member(std::string_view path, std::string& value, bool as_json) {
     if (as_json && value.empty()) {
@@ -427,11 +550,10 @@ void JsonDocument::set_member_number(std::string_view path, double value) {
 }
 
 double JsonDocument::get_number(std::string_view path) const {
-    std::optional<Steps> steps = steps_for(path, Rule::member);
-    if (!engine_ || !steps) {
+    if (!engine_) {
         return 0;
     }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::member);
     if (found.outcome != Outcome::value) {
         return 0;
     }
@@ -449,11 +571,10 @@ double JsonDocument::get_number(std::string_view path) const {
 }
 
 std::string JsonDocument::get_member_json(std::string_view path) const {
-    std::optional<Steps> steps = steps_for(path, Rule::member);
-    if (!engine_ || !steps) {
+    if (!engine_) {
         return {};
     }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::member);
     return found.outcome == Outcome::value ? dump(*found.value) : std::string();
 }
 
@@ -461,21 +582,24 @@ std::string JsonDocument::get_text(std::string_view path, bool as_json) const {
     if (!engine_) {
         return {};
     }
-    std::optional<Steps> steps = steps_for(path, Rule::bracket);
     if (as_json) {
-        if (!steps) {
+        Lookup<const Json> found = evaluate(engine_->root, path, Rule::bracket);
+        return found.outcome == Outcome::value ? dump(*found.value) : std::string();
+    }
+    if (!path.empty() && path.front() != '[') {
+        // The type test, the number read and the text read all name the same
+        // member here: one evaluation serves them all.
+        Lookup<const Json> found = evaluate(engine_->root, path, Rule::member);
+        if (found.outcome != Outcome::value) {
             return {};
         }
-        Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
-        return found.outcome == Outcome::value ? dump(*found.value) : std::string();
+        return found.value->is_number() ? format_13g(found.value->get<double>())
+                                        : display_text(*found.value);
     }
     if (type_of(path) == JsonValueType::number) {
         return format_13g(get_number(path));
     }
-    if (!steps) {
-        return {};
-    }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::bracket);
     return found.outcome == Outcome::value ? display_text(*found.value) : std::string();
 }
 
@@ -486,11 +610,10 @@ JsonDocument JsonDocument::get_document(std::string_view path) const {
 }
 
 int JsonDocument::count(std::string_view path) const {
-    std::optional<Steps> steps = steps_for(path, Rule::bracket_or_root);
-    if (!engine_ || !steps) {
+    if (!engine_) {
         return 0;
     }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::bracket_or_root);
     if (found.outcome == Outcome::error) {
         return 0;
     }
@@ -602,21 +725,19 @@ bool JsonDocument::set_root(std::string_view value, bool raw) {
 }
 
 bool JsonDocument::has_member(std::string_view path) const {
-    std::optional<Steps> steps = steps_for(path, Rule::member);
-    if (!engine_ || !steps) {
+    if (!engine_) {
         return false;
     }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::member);
     return found.outcome == Outcome::value && !found.value->is_null();
 }
 
 int JsonDocument::keys(std::vector<std::string>& list, std::string_view path) const {
     list.clear();
-    std::optional<Steps> steps = steps_for(path, Rule::optional);
-    if (!engine_ || !steps) {
+    if (!engine_) {
         return 0;
     }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::optional);
     if (found.outcome != Outcome::value) {
         return 0;
     }
@@ -633,11 +754,10 @@ int JsonDocument::keys(std::vector<std::string>& list, std::string_view path) co
 }
 
 JsonValueType JsonDocument::type_of(std::string_view path) const {
-    std::optional<Steps> steps = steps_for(path, Rule::optional);
-    if (!engine_ || !steps) {
+    if (!engine_) {
         return JsonValueType::unknown;
     }
-    Lookup<const Json> found = evaluate(std::as_const(engine_->root), *steps);
+    Lookup<const Json> found = evaluate(engine_->root, path, Rule::optional);
     if (found.outcome == Outcome::error) {
         return JsonValueType::unknown;
     }

@@ -24,7 +24,7 @@ enum class JsonValueType : int {
 };
 
 class JsonDocument {
-public:
+  public:
     // A document holding an empty object.
     JsonDocument();
 
@@ -90,7 +90,7 @@ public:
 
     const std::string& variable_name() const { return name_; }
 
-private:
+  private:
     struct Engine;
     std::shared_ptr<Engine> engine_;
     std::string name_ = "da";
