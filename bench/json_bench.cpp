@@ -13,8 +13,9 @@ namespace {
 
 using quorvel::data::JsonDocument;
 
-// A reply of 10 suggestions with a magic entry for each: 3 groups of 4 titles.
-std::string pc_reply() {
+// A reply of 10 suggestions with a magic entry for each suggestion, of
+// `groups` groups of `titles` titles, every `hot_every`-th title marked hot.
+std::string pc_reply(int groups, int titles, int hot_every) {
     std::string json = R"({"result":[)";
     for (int i = 0; i < 10; ++i) {
         json += (i ? "," : "") + std::string(R"([")") + "\xE5\xA6\x88\xE5\xA6\x88\xE8\xA3\x85" +
@@ -24,11 +25,11 @@ std::string pc_reply() {
     for (int k = 0; k < 10; ++k) {
         json += (k ? "," : "") + std::string(R"({"index":")") + std::to_string(k + 1) +
                 R"(","type":"tag_group","data":[)";
-        for (int l = 0; l < 3; ++l) {
+        for (int l = 0; l < groups; ++l) {
             json += l ? ",[" : "[";
-            for (int t = 0; t < 4; ++t) {
+            for (int t = 0; t < titles; ++t) {
                 json += (t ? "," : "") + std::string(R"({"title":"\u6253\u5e95)") +
-                        std::to_string(t) + R"(","type":"hot"})";
+                        std::to_string(t) + (t % hot_every == 0 ? R"(","type":"hot"})" : R"("})");
             }
             json += "]";
         }
@@ -39,7 +40,9 @@ std::string pc_reply() {
 }
 
 void BM_ParseAndReadPcReply(benchmark::State& state) {
-    const std::string reply = pc_reply();
+    const std::string reply = pc_reply(static_cast<int>(state.range(0)),
+                                       static_cast<int>(state.range(1)),
+                                       static_cast<int>(state.range(2)));
     JsonDocument doc;
     std::size_t bytes_read = 0;
     for (auto _ : state) {
@@ -72,7 +75,9 @@ void BM_ParseAndReadPcReply(benchmark::State& state) {
     state.SetLabel(std::to_string(reply.size()) + " bytes per reply");
 }
 
-BENCHMARK(BM_ParseAndReadPcReply)->Unit(benchmark::kMicrosecond);
+// Arguments: groups per entry, titles per group, every n-th title hot.
+// 2 x 3 is the usual size of a magic entry; 3 x 4 all hot is a heavy reply.
+BENCHMARK(BM_ParseAndReadPcReply)->Args({2, 3, 3})->Args({3, 4, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
