@@ -247,15 +247,6 @@ std::optional<Steps> steps_for(std::string_view path, Rule rule) {
     return steps;
 }
 
-bool is_ascii(std::string_view text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The member of an object with this UTF-8 name, or null.
 template <typename J>
 J* find_member(J& object, std::string_view name) {
@@ -338,7 +329,7 @@ Lookup<const Json> evaluate(const Json& root, std::string_view path, Rule rule) 
             failed = true;
             continue;
         }
-        if (step.is_index || is_ascii(step.name)) {
+        if (step.is_index || platform::all_ascii(step.name)) {
             current = child_at(*current, step.is_index, step.name, step.index);
         } else {
             current = child_at(*current, false, to_utf8(step.name), 0);

@@ -22,15 +22,6 @@ const char* iconv_name(int code_page) {
     }
 }
 
-bool all_ascii(std::string_view text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // One conversion descriptor per direction and thread, opened on first use:
 // opening one costs far more than a short conversion.
 class Converter {
@@ -168,6 +159,15 @@ std::u16string paired_surrogates_only(std::u16string_view text) {
 }
 
 }  // namespace
+
+bool all_ascii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool code_page_supported(int code_page) {
     return iconv_name(code_page) != nullptr;

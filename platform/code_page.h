@@ -14,6 +14,9 @@ inline constexpr int code_page_ansi = 0;
 inline constexpr int code_page_gbk = 936;
 inline constexpr int code_page_utf8 = 65001;
 
+// Whether every byte is below 0x80: such text reads the same in every code page here.
+bool all_ascii(std::string_view text);
+
 // Whether a code page number is one of the three above.
 bool code_page_supported(int code_page);
 
