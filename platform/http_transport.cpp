@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <memory>
 #include <mutex>
@@ -384,6 +385,18 @@ TransportReply perform_exchange(const TransportRequest& request, ConnectionPolic
         collector.reply.headers.clear();
     }
     return std::move(collector.reply);
+}
+
+namespace {
+std::atomic<ConnectionPolicy> default_policy{ConnectionPolicy::shared};
+}  // namespace
+
+TransportReply perform_exchange(const TransportRequest& request) {
+    return perform_exchange(request, default_policy.load());
+}
+
+void set_default_connection_policy(ConnectionPolicy policy) {
+    default_policy.store(policy);
 }
 
 void set_extra_ca_file_for_tests(const std::string& path) {

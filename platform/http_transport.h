@@ -56,8 +56,14 @@ inline constexpr std::size_t max_reply_body = 64u * 1024u * 1024u;
 
 // Performs one exchange synchronously. Never throws; failures give an empty
 // body and, when no reply arrived, empty headers.
-TransportReply perform_exchange(const TransportRequest& request,
-                                ConnectionPolicy policy = ConnectionPolicy::shared);
+TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy);
+
+// The same with the process's connection policy (shared unless changed).
+TransportReply perform_exchange(const TransportRequest& request);
+
+// Measurement only: the connection policy of every exchange that names none,
+// so that whole harvests can be timed with fresh connections.
+void set_default_connection_policy(ConnectionPolicy policy);
 
 // Test-only: trust this CA file in addition to the system's certificates.
 // An empty path restores the system certificates alone.

@@ -1,0 +1,63 @@
+#pragma once
+// The operations through which the harvest, the export and the main window
+// reach windows and controls. Controls are addressed by their object names
+// (UTF-8 identifiers such as "选择框1"); every other text crossing this
+// interface is code-page text, converted by the implementation.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvel::platform {
+
+// Results of show_message.
+enum class MessageResult : int {
+    ok = 0,
+    cancel = 1,
+    abort = 2,
+    retry = 3,
+    ignore = 4,
+    yes = 5,
+    no = 6
+};
+
+// The caption a message box gets when none is given: "信息：" in code-page text.
+inline constexpr std::string_view default_message_caption = "\xD0\xC5\xCF\xA2\xA3\xBA";
+
+class WindowOperations {
+  public:
+    virtual ~WindowOperations() = default;
+
+    // The ticked state of a check box at the moment of the call.
+    virtual bool read_checked(std::string_view control) = 0;
+    // The whole content of an edit box, lines separated by CR LF.
+    virtual std::string read_text(std::string_view control) = 0;
+    // Replaces the content of an edit box.
+    virtual void set_text(std::string_view control, std::string_view text) = 0;
+    // Moves the caret to the end of an edit box, scrolls it into view and
+    // inserts the text there.
+    virtual void append_text(std::string_view control, std::string_view text) = 0;
+    // A modal message box; returns when dismissed. Flags 0 give one OK button.
+    virtual int show_message(std::string_view text, int flags, std::string_view caption) = 0;
+    int show_message(std::string_view text, int flags = 0) {
+        return show_message(text, flags, default_message_caption);
+    }
+    // Whether keyboard or mouse input waits to be processed.
+    virtual bool input_pending() = 0;
+    // Dispatches every queued window message, then returns.
+    virtual void pump_messages() = 0;
+    // The save-file dialog: the chosen path, or nothing when cancelled. The
+    // dialog presents the name it was last closed with.
+    virtual std::optional<std::string> show_save_dialog(std::string_view dialog,
+                                                        std::string_view filter,
+                                                        std::string_view default_extension,
+                                                        std::string_view title) = 0;
+    // The desktop's "open" action on a link or document; the result is not examined.
+    virtual void open_with_shell(std::string_view target) = 0;
+    // Shows a secondary window without a parent and returns at once.
+    virtual void show_window(std::string_view window) = 0;
+    // Makes a browser control load a page.
+    virtual void navigate(std::string_view browser, std::string_view address) = 0;
+};
+
+}  // namespace quorvel::platform
