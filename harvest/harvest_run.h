@@ -1,0 +1,46 @@
+#pragma once
+// The harvest: for every seed line, the ticked kinds of related keyword are
+// requested in a fixed order, each word found is appended to its result box
+// and stored with its seed, and a summary row closes the seed.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "harvest/harvest_store.h"
+#include "harvest/keyword_source.h"
+#include "harvest/sources.h"
+#include "platform/window_operations.h"
+
+namespace quorvel::harvest {
+
+// Messages in code-page text: "抓取下拉词失败" and "移动端抓取下拉词失败".
+inline constexpr std::string_view pc_failure_message =
+    "\xD7\xA5\xC8\xA1\xCF\xC2\xC0\xAD\xB4\xCA\xCA\xA7\xB0\xDC";
+inline constexpr std::string_view mobile_failure_message =
+    "\xD2\xC6\xB6\xAF\xB6\xCB\xD7\xA5\xC8\xA1\xCF\xC2\xC0\xAD\xB4\xCA\xCA\xA7\xB0\xDC";
+
+// The seed lines of the seed box's text: cut at every CR LF, empty lines
+// kept, the empty piece after a final CR LF dropped.
+std::vector<std::string> split_seeds(std::string_view text);
+
+// Lines of a result box: its line feeds, plus one for an unterminated last line.
+int count_lines(std::string_view text);
+
+// Empties the five result boxes and the store, then runs the harvest.
+void start_harvest(platform::WindowOperations& window, HarvestStore& store,
+                   const MarketplaceHosts& hosts = {});
+
+// Runs the harvest over the seed box's lines with the ticked kinds.
+void run_harvest(platform::WindowOperations& window, HarvestStore& store,
+                 const MarketplaceHosts& hosts = {});
+
+// Appends the word and a line break to the source's result box and stores it
+// with its seed.
+void record_word(platform::WindowOperations& window, HarvestStore& store, KeywordSource source,
+                 std::string_view seed, std::string_view word);
+
+// Lets the window process waiting keyboard and mouse input, if there is any.
+void pump_pending_input(platform::WindowOperations& window);
+
+}  // namespace quorvel::harvest

@@ -1,0 +1,16 @@
+#include "harvest/harvest_store.h"
+
+namespace quorvel::harvest {
+
+void HarvestStore::clear() {
+    seed_rows_.clear();
+    for (auto& rows : word_rows_) {
+        rows.clear();
+    }
+}
+
+void HarvestStore::add_word(KeywordSource source, std::string seed, std::string word) {
+    word_rows_[index_of(source)].push_back({std::move(seed), std::move(word)});
+}
+
+}  // namespace quorvel::harvest

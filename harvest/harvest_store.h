@@ -1,0 +1,41 @@
+#pragma once
+// What a harvest found: one summary row per seed and, per kind of keyword,
+// one row per recorded word. Filled only by a harvest, read by the export.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "harvest/keyword_source.h"
+
+namespace quorvel::harvest {
+
+// One recorded word with the seed it was found for. Kept apart so that a "|"
+// inside either is never ambiguous; text() gives the row as seed "|" word.
+struct WordRow {
+    std::string seed;
+    std::string word;
+    std::string text() const { return seed + "|" + word; }
+    bool operator==(const WordRow&) const = default;
+};
+
+class HarvestStore {
+  public:
+    void clear();
+
+    // A summary row: the seed and the line counts of the five result boxes,
+    // joined by ",".
+    void add_seed_row(std::string row) { seed_rows_.push_back(std::move(row)); }
+    void add_word(KeywordSource source, std::string seed, std::string word);
+
+    const std::vector<std::string>& seed_rows() const { return seed_rows_; }
+    const std::vector<WordRow>& word_rows(KeywordSource source) const {
+        return word_rows_[index_of(source)];
+    }
+
+  private:
+    std::vector<std::string> seed_rows_;
+    std::array<std::vector<WordRow>, 5> word_rows_;
+};
+
+}  // namespace quorvel::harvest

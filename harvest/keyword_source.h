@@ -1,0 +1,48 @@
+#pragma once
+// The five kinds of related keyword, always in this order: check boxes,
+// result boxes, the store's collections, summary counts and export labels.
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace quorvel::harvest {
+
+enum class KeywordSource { PcDropdown, ArrowWords, MobileDropdown, LongTail, DidYouMean };
+
+inline constexpr std::array<KeywordSource, 5> all_sources = {
+    KeywordSource::PcDropdown, KeywordSource::ArrowWords, KeywordSource::MobileDropdown,
+    KeywordSource::LongTail, KeywordSource::DidYouMean};
+
+inline constexpr std::size_t index_of(KeywordSource source) {
+    return static_cast<std::size_t>(source);
+}
+
+struct SourceInfo {
+    std::string_view check_box;     // object name (UTF-8)
+    std::string_view caption;       // check box caption, code-page text
+    std::string_view result_box;    // object name (UTF-8)
+    std::string_view export_label;  // category written by the export, code-page text
+};
+
+// Captions and labels in code-page text: PC下拉关键词 箭头词 无线下拉词 长尾词
+// 你是不是想找; PC下拉词 PC箭头词 无线下拉词 长尾词 你是不是想找.
+inline constexpr std::array<SourceInfo, 5> source_info = {{
+    {"选择框1", "PC\xCF\xC2\xC0\xAD\xB9\xD8\xBC\xFC\xB4\xCA", "编辑框1",
+     "PC\xCF\xC2\xC0\xAD\xB4\xCA"},
+    {"选择框2", "\xBC\xFD\xCD\xB7\xB4\xCA", "编辑框2", "PC\xBC\xFD\xCD\xB7\xB4\xCA"},
+    {"选择框3", "\xCE\xDE\xCF\xDF\xCF\xC2\xC0\xAD\xB4\xCA", "编辑框3",
+     "\xCE\xDE\xCF\xDF\xCF\xC2\xC0\xAD\xB4\xCA"},
+    {"选择框4", "\xB3\xA4\xCE\xB2\xB4\xCA", "编辑框4", "\xB3\xA4\xCE\xB2\xB4\xCA"},
+    {"选择框5", "\xC4\xE3\xCA\xC7\xB2\xBB\xCA\xC7\xCF\xEB\xD5\xD2", "编辑框5",
+     "\xC4\xE3\xCA\xC7\xB2\xBB\xCA\xC7\xCF\xEB\xD5\xD2"},
+}};
+
+inline constexpr const SourceInfo& info(KeywordSource source) {
+    return source_info[index_of(source)];
+}
+
+// The seed box the harvest reads its seeds from (object name).
+inline constexpr std::string_view seed_box = "超级编辑框1";
+
+}  // namespace quorvel::harvest

@@ -1,0 +1,348 @@
+#include "harvest/harvest_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "data/encoding.h"
+#include "platform/http_transport.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/test_servers.h"
+
+namespace quorvel::harvest {
+namespace {
+
+using ::testing::ElementsAreArray;
+using ::testing::MatchesRegex;
+using testsupport::Endpoint;
+using testsupport::Failure;
+using testsupport::FakeMarketplace;
+using testsupport::RecordingWindow;
+namespace fake_words = testsupport::fake_words;
+
+std::string gb(const std::string& utf8) {
+    return data::gbk_from_utf8(utf8);
+}
+
+// The word the harvest should record for a raw suggestion (UTF-8): highlight
+// marks removed in either letter case, and ASCII spaces too when dropped.
+std::string cleaned(std::string raw, bool drop_spaces) {
+    for (const char* mark : {"<b>", "</b>", "<B>", "</B>"}) {
+        for (auto at = raw.find(mark); at != std::string::npos; at = raw.find(mark)) {
+            raw.erase(at, std::string(mark).size());
+        }
+    }
+    if (drop_spaces) {
+        std::erase(raw, ' ');
+    }
+    return gb(raw);
+}
+
+std::string encoded(const std::string& utf8) {
+    return data::url_encode(gb(utf8), false, true);
+}
+
+class HarvestRun : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        fake_ = new FakeMarketplace();
+    }
+    static void TearDownTestSuite() { delete fake_; }
+    void SetUp() override {
+        fake_->clear_requests();
+        hosts_ = {fake_->host(), fake_->host()};
+    }
+
+    void seeds(const std::string& utf8_lines) {
+        window_.texts[std::string(seed_box)] = gb(utf8_lines);
+    }
+    void tick(std::initializer_list<KeywordSource> sources) {
+        for (KeywordSource source : sources) {
+            window_.checked[std::string(info(source).check_box)] = true;
+        }
+    }
+    void tick_all() {
+        tick({KeywordSource::PcDropdown, KeywordSource::ArrowWords, KeywordSource::MobileDropdown,
+              KeywordSource::LongTail, KeywordSource::DidYouMean});
+    }
+    void run() { start_harvest(window_, store_, hosts_); }
+    std::vector<std::string> words(KeywordSource source) const {
+        std::vector<std::string> out;
+        for (const auto& row : store_.word_rows(source)) {
+            out.push_back(row.word);
+        }
+        return out;
+    }
+    std::string box(KeywordSource source) { return window_.read_text(info(source).result_box); }
+
+    static FakeMarketplace* fake_;
+    MarketplaceHosts hosts_;
+    RecordingWindow window_;
+    HarvestStore store_;
+};
+FakeMarketplace* HarvestRun::fake_ = nullptr;
+
+// What one seed should yield in every box, computed from the fake's rules.
+struct Expected {
+    std::vector<std::string> pc, arrows, mobile, long_tail, related;
+};
+Expected expected_for(const std::string& seed) {
+    Expected e;
+    auto pc = fake_words::pc(seed);
+    for (std::size_t j = 0; j < pc.size(); ++j) {
+        std::string word = cleaned(pc[j], true);
+        e.pc.push_back(word);
+        for (const auto& title : fake_words::arrow_titles(static_cast<int>(j) + 1)) {
+            e.arrows.push_back(word + gb(title));
+        }
+    }
+    for (const auto& raw : fake_words::mobile(seed)) {
+        e.mobile.push_back(cleaned(raw, true));
+        // The long-tail request is made for the cleaned mobile word.
+        for (const auto& tail : fake_words::mobile(data::utf8_from_gbk(cleaned(raw, true)))) {
+            e.long_tail.push_back(cleaned(tail, false));
+        }
+    }
+    for (const auto& raw : fake_words::related(seed)) {
+        e.related.push_back(gb(raw));
+    }
+    return e;
+}
+
+TEST_F(HarvestRun, AllKindsForTwoSeedsInTheFixedRequestOrder) {
+    seeds("连衣裙\r\nab c\r\n");
+    tick_all();
+    run();
+
+    std::vector<std::string> expected_requests;
+    Expected all;
+    for (const std::string seed : {"连衣裙", "ab c"}) {
+        const std::string q = encoded(seed);
+        expected_requests.push_back("/sug\\?code=utf-8&q=" + q +
+                                    "&_ksTS=[0-9]{13}_3909&callback=&k=1&area=c2c&bucketid=11");
+        expected_requests.push_back("/sug\\?q=" + q +
+                                    "&code=utf-8&area=c2c&nick=&sid=null&callback=");
+        expected_requests.push_back("/search\\?&initiative_id=staobaoz_[0-9]{8}&q=" + q +
+                                    "&suggest=history_1&_input_charset=utf-8&wq=&suggest_query="
+                                    "&source=suggest");
+        Expected e = expected_for(seed);
+        for (const auto& m : e.mobile) {
+            expected_requests.push_back("/sug\\?q=" + data::url_encode(m, false, true) +
+                                        "&code=utf-8&area=c2c&nick=&sid=null&callback=");
+        }
+        all.pc.insert(all.pc.end(), e.pc.begin(), e.pc.end());
+        all.arrows.insert(all.arrows.end(), e.arrows.begin(), e.arrows.end());
+        all.mobile.insert(all.mobile.end(), e.mobile.begin(), e.mobile.end());
+        all.long_tail.insert(all.long_tail.end(), e.long_tail.begin(), e.long_tail.end());
+        all.related.insert(all.related.end(), e.related.begin(), e.related.end());
+    }
+    const std::vector<std::string> requests = fake_->requests();
+    ASSERT_EQ(requests.size(), expected_requests.size());
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_THAT(requests[i], MatchesRegex(expected_requests[i])) << i;
+    }
+
+    EXPECT_EQ(words(KeywordSource::PcDropdown), all.pc);
+    EXPECT_EQ(words(KeywordSource::ArrowWords), all.arrows);
+    EXPECT_EQ(words(KeywordSource::MobileDropdown), all.mobile);
+    EXPECT_EQ(words(KeywordSource::LongTail), all.long_tail);
+    EXPECT_EQ(words(KeywordSource::DidYouMean), all.related);
+    EXPECT_EQ(store_.word_rows(KeywordSource::LongTail).back().seed, gb("ab c"));
+    EXPECT_EQ(store_.word_rows(KeywordSource::PcDropdown)[0].text(), gb("连衣裙|连衣裙连衣裙"));
+
+    std::string pc_box;
+    for (const auto& w : all.pc) {
+        pc_box += w + "\r\n";
+    }
+    EXPECT_EQ(box(KeywordSource::PcDropdown), pc_box);
+    EXPECT_TRUE(window_.messages.empty());
+
+    // Cumulative line counts per seed, in source order.
+    const Expected one = expected_for("连衣裙");
+    auto row = [](const std::string& seed, std::size_t a, std::size_t b, std::size_t c,
+                  std::size_t d, std::size_t e) {
+        return seed + "," + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) +
+               "," + std::to_string(d) + "," + std::to_string(e);
+    };
+    EXPECT_THAT(
+        store_.seed_rows(),
+        ElementsAreArray({row(gb("连衣裙"), one.pc.size(), one.arrows.size(), one.mobile.size(),
+                              one.long_tail.size(), one.related.size()),
+                          row(gb("ab c"), all.pc.size(), all.arrows.size(), all.mobile.size(),
+                              all.long_tail.size(), all.related.size())}));
+}
+
+TEST_F(HarvestRun, ArrowWordsFollowTheirSuggestionAndOnlyNonPcWordsPump) {
+    seeds("k");
+    tick({KeywordSource::PcDropdown, KeywordSource::ArrowWords});
+    window_.pending_input = true;
+    run();
+    const Expected e = expected_for("k");
+    const std::string pc_box(info(KeywordSource::PcDropdown).result_box);
+    const std::string arrow_box(info(KeywordSource::ArrowWords).result_box);
+    std::vector<std::string> expected_events;
+    for (KeywordSource source : all_sources) {
+        expected_events.push_back("set " + std::string(info(source).result_box) + " ");
+    }
+    std::size_t arrow = 0;
+    for (std::size_t j = 0; j < e.pc.size(); ++j) {
+        expected_events.push_back("append " + pc_box + " " + e.pc[j] + "\r\n");
+        for (const auto& title : fake_words::arrow_titles(static_cast<int>(j) + 1)) {
+            (void)title;
+            expected_events.push_back("append " + arrow_box + " " + e.arrows[arrow++] + "\r\n");
+            expected_events.push_back("pump");
+        }
+    }
+    expected_events.push_back("pump");  // after the summary row
+    EXPECT_EQ(window_.events, expected_events);
+}
+
+TEST_F(HarvestRun, FailureMessagesAtTheirPointsAndTheRunGoesOn) {
+    seeds("bad-pc\r\nbad-mobile\r\ngood");
+    tick_all();
+    fake_->fail(Endpoint::pc, "bad-pc", Failure::empty_body);
+    fake_->fail(Endpoint::mobile, "bad-mobile", Failure::invalid_json);
+    // A 500 reply whose body parses is used like any other: no words, no message.
+    fake_->fail(Endpoint::pc, "good", Failure::status_500);
+    // One long-tail request of "good" fails; its message comes once, for that word.
+    const std::string failing_tail = data::utf8_from_gbk(expected_for("good").mobile[1]);
+    fake_->fail(Endpoint::mobile, failing_tail, Failure::jsonp);
+    fake_->fail(Endpoint::search, "bad-mobile", Failure::dropped);
+    run();
+
+    std::vector<std::string> shown;
+    for (const auto& m : window_.messages) {
+        EXPECT_EQ(m.caption, platform::default_message_caption);
+        EXPECT_EQ(m.flags, 0);
+        shown.push_back(m.text);
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{std::string(pc_failure_message),
+                                               std::string(mobile_failure_message),
+                                               std::string(mobile_failure_message)}));
+    // bad-pc still gets its mobile, related and long-tail words.
+    EXPECT_EQ(store_.word_rows(KeywordSource::MobileDropdown).front().seed, "bad-pc");
+    EXPECT_EQ(store_.seed_rows().size(), 3u);
+    for (const auto& row : store_.word_rows(KeywordSource::PcDropdown)) {
+        EXPECT_EQ(row.seed, "bad-mobile");
+    }
+    // The failed long-tail word yields nothing; the other two yield theirs.
+    const Expected good = expected_for("good");
+    std::size_t good_tails = 0;
+    for (const auto& row : store_.word_rows(KeywordSource::LongTail)) {
+        good_tails += row.seed == "good" ? 1 : 0;
+    }
+    EXPECT_EQ(good_tails, good.long_tail.size() / 3 * 2);
+    // An unusable related block is silent.
+    for (const auto& row : store_.word_rows(KeywordSource::DidYouMean)) {
+        EXPECT_NE(row.seed, "bad-mobile");
+    }
+}
+
+TEST_F(HarvestRun, UnusableRepliesOfEveryKind) {
+    seeds("jsonp\r\ninvalid\r\ndropped\r\nslow\r\nnomarkers\r\nendfirst\r\n500");
+    tick({KeywordSource::PcDropdown, KeywordSource::DidYouMean});
+    fake_->fail(Endpoint::pc, "jsonp", Failure::jsonp);
+    fake_->fail(Endpoint::pc, "invalid", Failure::invalid_json);
+    fake_->fail(Endpoint::pc, "dropped", Failure::dropped);
+    fake_->fail(Endpoint::pc, "slow", Failure::slow);
+    fake_->fail(Endpoint::search, "nomarkers", Failure::no_markers);
+    fake_->fail(Endpoint::search, "endfirst", Failure::end_marker_first);
+    fake_->fail(Endpoint::search, "500", Failure::status_500);
+    run();
+    EXPECT_EQ(window_.messages.size(), 3u);  // jsonp, invalid, dropped
+    std::map<std::string, int> pc_words;
+    std::map<std::string, int> related;
+    for (const auto& row : store_.word_rows(KeywordSource::PcDropdown)) {
+        ++pc_words[row.seed];
+    }
+    for (const auto& row : store_.word_rows(KeywordSource::DidYouMean)) {
+        ++related[row.seed];
+    }
+    const auto n = static_cast<int>(fake_words::pc("x").size());
+    EXPECT_EQ(pc_words, (std::map<std::string, int>{
+                            {"slow", n}, {"nomarkers", n}, {"endfirst", n}, {"500", n}}));
+    const auto r = static_cast<int>(fake_words::related("x").size());
+    EXPECT_EQ(related, (std::map<std::string, int>{
+                           {"jsonp", r}, {"invalid", r}, {"dropped", r}, {"slow", r}}));
+}
+
+TEST_F(HarvestRun, NothingOrOnlyDependentKindsTickedRequestNothing) {
+    seeds("a\r\nb");
+    run();
+    EXPECT_TRUE(fake_->requests().empty());
+    EXPECT_EQ(store_.seed_rows(), (std::vector<std::string>{"a,0,0,0,0,0", "b,0,0,0,0,0"}));
+
+    tick({KeywordSource::ArrowWords});
+    run();
+    tick({KeywordSource::LongTail});
+    run();
+    EXPECT_TRUE(fake_->requests().empty());
+    EXPECT_EQ(store_.seed_rows().size(), 2u);
+    for (KeywordSource source : all_sources) {
+        EXPECT_TRUE(store_.word_rows(source).empty());
+    }
+}
+
+TEST_F(HarvestRun, ACheckBoxUntickedDuringTheRunTakesEffectAtItsNextTest) {
+    seeds("a\r\nb");
+    tick({KeywordSource::MobileDropdown});
+    const std::string mobile_box(info(KeywordSource::MobileDropdown).check_box);
+    window_.on_read_checked = [this, mobile_box](std::string_view) {
+        // Once the first seed's summary row is written, the user unticks the box.
+        if (store_.seed_rows().size() == 1) {
+            window_.checked[mobile_box] = false;
+        }
+    };
+    run();
+    ASSERT_EQ(fake_->requests().size(), 1u);
+    EXPECT_EQ(store_.seed_rows()[1], "b,0,0,3,0,0");
+}
+
+TEST_F(HarvestRun, SeedLinesAreTakenAsTyped) {
+    // An empty seed box: nothing at all, and start_harvest still empties the boxes.
+    window_.texts[std::string(info(KeywordSource::PcDropdown).result_box)] = "old\r\n";
+    store_.add_seed_row("old");
+    tick({KeywordSource::MobileDropdown});
+    run();
+    EXPECT_TRUE(fake_->requests().empty());
+    EXPECT_TRUE(store_.seed_rows().empty());
+    EXPECT_EQ(box(KeywordSource::PcDropdown), "");
+
+    // An empty line is an empty seed; a repeated seed is harvested again.
+    seeds("x\r\n\r\nx\r\n");
+    run();
+    const std::vector<std::string> requests = fake_->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1], "/sug?q=&code=utf-8&area=c2c&nick=&sid=null&callback=");
+    EXPECT_EQ(requests[0], requests[2]);
+    EXPECT_EQ(store_.seed_rows(),
+              (std::vector<std::string>{"x,0,0,3,0,0", ",0,0,6,0,0", "x,0,0,9,0,0"}));
+    EXPECT_EQ(store_.word_rows(KeywordSource::MobileDropdown)[3].seed, "");
+    EXPECT_EQ(store_.word_rows(KeywordSource::MobileDropdown)[0],
+              store_.word_rows(KeywordSource::MobileDropdown)[6]);
+}
+
+TEST(HarvestCounting, LinesAndSeeds) {
+    EXPECT_EQ(count_lines(""), 0);
+    EXPECT_EQ(count_lines("a"), 1);
+    EXPECT_EQ(count_lines("a\r\n"), 1);
+    EXPECT_EQ(count_lines("a\r\nb"), 2);
+    EXPECT_EQ(count_lines("\r\n\r\n"), 2);
+    EXPECT_EQ(split_seeds(""), std::vector<std::string>{});
+    EXPECT_EQ(split_seeds("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(split_seeds(" a \r\n"), (std::vector<std::string>{" a "}));
+}
+
+TEST(HarvestStoreRows, KeepSeedAndWordApart) {
+    HarvestStore store;
+    store.add_word(KeywordSource::LongTail, "a|b", "c|d");
+    EXPECT_EQ(store.word_rows(KeywordSource::LongTail)[0].seed, "a|b");
+    EXPECT_EQ(store.word_rows(KeywordSource::LongTail)[0].word, "c|d");
+    EXPECT_EQ(store.word_rows(KeywordSource::LongTail)[0].text(), "a|b|c|d");
+    store.clear();
+    EXPECT_TRUE(store.word_rows(KeywordSource::LongTail).empty());
+}
+
+}  // namespace
+}  // namespace quorvel::harvest

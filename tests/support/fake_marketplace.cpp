@@ -1,0 +1,259 @@
+#include "tests/support/fake_marketplace.h"
+
+#include <httplib.h>
+
+#include <cctype>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "tests/support/test_servers.h"
+
+namespace quorvel::testsupport {
+
+namespace fake_words {
+
+std::vector<std::string> pc(const std::string& k) {
+    return {"<b>" + k + "</b> \xE8\xBF\x9E\xE8\xA1\xA3\xE8\xA3\x99",  // " 连衣裙"
+            "<B>" + k + "</B>\xE5\xA4\x96\xE5\xA5\x97",               // "外套"
+            k + " a b", k + "\xE3\x80\x80\xE9\x95\xBF"};              // full-width space, "长"
+}
+
+std::vector<std::string> arrow_titles(int j) {
+    // Entries with index "1" (twice) and "3"; an entry for 9 names no suggestion.
+    if (j == 1) {
+        return {"\xE5\xAE\xBD\xE6\x9D\xBE", "\xE4\xBF\xAE\xE8\xBA\xAB", "\xE9\x95\xBF\xE6\xAC\xBE",
+                "x y"};
+    }
+    if (j == 3) {
+        return {"\xE5\xA4\x8F"};
+    }
+    return {};
+}
+
+std::vector<std::string> mobile(const std::string& k) {
+    return {"<b>" + k + "</b> m1", k + " m 2", k + "<b>m3</b>"};
+}
+
+std::vector<std::string> related(const std::string& k) {
+    return {k + "\xE7\x9B\xB8\xE5\x85\xB3", "<b>" + k + "</b> 2", "say \"" + k + "\""};
+}
+
+}  // namespace fake_words
+
+namespace {
+
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string pc_reply(const std::string& k) {
+    std::string json = "{\"result\":[";
+    auto words = fake_words::pc(k);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        json += (i ? "," : "") + std::string("[") + json_string(words[i]) + ",\"" +
+                std::to_string(1000 + i) + "\"]";
+    }
+    auto titles1 = fake_words::arrow_titles(1);
+    auto item = [](const std::string& title, bool hot) {
+        return "{\"title\":" + json_string(title) + (hot ? ",\"type\":\"hot\"}" : "}");
+    };
+    json += "],\"magic\":[";
+    json += "{\"index\":\"1\",\"type\":\"tag_group\",\"data\":[[" + item(titles1[0], false) + "," +
+            item(titles1[1], true) + "],[" + item(titles1[2], false) + "]]},";
+    json += "{\"index\":\"9\",\"type\":\"tag_group\",\"data\":[[" + item("never", false) + "]]},";
+    json += "{\"index\":\"3\",\"type\":\"tag_group\",\"data\":[[" +
+            item(fake_words::arrow_titles(3)[0], true) + "]]},";
+    json += "{\"index\":\"1\",\"type\":\"tag_group\",\"data\":[[" + item(titles1[3], false) + "]]}";
+    json += "],\"tmall\":" + json_string(k) + "}";
+    return json;
+}
+
+std::string mobile_reply(const std::string& k) {
+    std::string json = "{\"result\":[";
+    auto words = fake_words::mobile(k);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        json += (i ? "," : "") + std::string("[") + json_string(words[i]) + ",\"" +
+                std::to_string(2000 + i) + "\"]";
+    }
+    return json + "]}";
+}
+
+std::string related_json(const std::string& k) {
+    std::string json = "{\"status\":\"show\",\"data\":{\"words\":[";
+    auto words = fake_words::related(k);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        json += (i ? "," : "") + std::string("{\"text\":") + json_string(words[i]) +
+                ",\"href\":\"/search?q=" + std::to_string(i) + "\"}";
+    }
+    return json + "]}}";
+}
+
+std::string search_page(const std::string& k, bool markers, bool end_first) {
+    std::string head = "<!DOCTYPE html><html><head><title>" + k +
+                       "</title></head><body><script>g_page_config = {\"pageName\":\"mainsrp\","
+                       "\"mods\":{";
+    std::string tail = "};</script></body></html>";
+    if (!markers) {
+        return head + "\"itemlist\":{\"status\":\"show\"}}" + tail;
+    }
+    if (end_first) {
+        return head + "\"a\":1,\"tab\":{\"status\":\"show\"},\"related\":" + related_json(k) + "}" +
+               tail;
+    }
+    return head + "\"related\":" + related_json(k) + ",\"tab\":{\"status\":\"show\"}}" + tail;
+}
+
+std::string query_value(const std::string& target, const std::string& key) {
+    std::size_t q = target.find('?');
+    std::string query = q == std::string::npos ? "" : target.substr(q + 1);
+    std::size_t pos = 0;
+    while (pos <= query.size()) {
+        std::size_t end = query.find('&', pos);
+        std::string pair =
+            query.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        if (pair.rfind(key + "=", 0) == 0) {
+            return percent_decode(pair.substr(key.size() + 1));
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        pos = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string percent_decode(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) != 0 &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2])) != 0) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+struct FakeMarketplace::Impl {
+    TlsServer server;
+    mutable std::mutex mutex;
+    std::vector<std::string> log;
+    std::map<std::pair<Endpoint, std::string>, Failure> failures;
+
+    std::optional<Failure> failure_for(Endpoint endpoint, const std::string& keyword) {
+        std::lock_guard guard(mutex);
+        auto it = failures.find({endpoint, keyword});
+        if (it == failures.end()) {
+            return std::nullopt;
+        }
+        return it->second;
+    }
+
+    void answer(Endpoint endpoint, const std::string& keyword, const std::string& body,
+                const char* type, httplib::Response& res) {
+        std::optional<Failure> failure = failure_for(endpoint, keyword);
+        if (!failure) {
+            res.set_content(body, type);
+            return;
+        }
+        switch (*failure) {
+            case Failure::empty_body:
+                res.set_content("", type);
+                break;
+            case Failure::status_500:
+                res.status = 500;
+                res.set_content("{\"error\":\"server\"}", type);
+                break;
+            case Failure::invalid_json:
+                res.set_content("{\"result\":[[\"unterminated", type);
+                break;
+            case Failure::jsonp:
+                res.set_content("jsonp12(" + body + ")", type);
+                break;
+            case Failure::no_markers:
+                res.set_content(search_page(keyword, false, false), type);
+                break;
+            case Failure::end_marker_first:
+                res.set_content(search_page(keyword, true, true), type);
+                break;
+            case Failure::slow:
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                res.set_content(body, type);
+                break;
+            case Failure::dropped: {
+                const std::string half = body.substr(0, body.size() / 2);
+                res.set_content_provider(
+                    body.size(), type,
+                    [half](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                        if (offset == 0) {
+                            sink.write(half.data(), half.size());
+                            return true;
+                        }
+                        return false;  // closes the connection
+                    });
+                break;
+            }
+        }
+    }
+};
+
+FakeMarketplace::FakeMarketplace() : impl_(std::make_unique<Impl>()) {
+    Impl* impl = impl_.get();
+    impl->server.server().Get("/sug", [impl](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard guard(impl->mutex);
+            impl->log.push_back(req.target);
+        }
+        const std::string keyword = query_value(req.target, "q");
+        const bool pc = req.target.rfind("/sug?code=utf-8&", 0) == 0;
+        impl->answer(pc ? Endpoint::pc : Endpoint::mobile, keyword,
+                     pc ? pc_reply(keyword) : mobile_reply(keyword), "application/json", res);
+    });
+    impl->server.server().Get(
+        "/search", [impl](const httplib::Request& req, httplib::Response& res) {
+            {
+                std::lock_guard guard(impl->mutex);
+                impl->log.push_back(req.target);
+            }
+            const std::string keyword = query_value(req.target, "q");
+            impl->answer(Endpoint::search, keyword, search_page(keyword, true, false),
+                         "text/html; charset=utf-8", res);
+        });
+    impl->server.start();
+}
+
+FakeMarketplace::~FakeMarketplace() = default;
+
+std::string FakeMarketplace::host() const {
+    return "127.0.0.1:" + std::to_string(impl_->server.port());
+}
+
+void FakeMarketplace::fail(Endpoint endpoint, const std::string& keyword, Failure failure) {
+    std::lock_guard guard(impl_->mutex);
+    impl_->failures[{endpoint, keyword}] = failure;
+}
+
+std::vector<std::string> FakeMarketplace::requests() const {
+    std::lock_guard guard(impl_->mutex);
+    return impl_->log;
+}
+
+void FakeMarketplace::clear_requests() {
+    std::lock_guard guard(impl_->mutex);
+    impl_->log.clear();
+}
+
+}  // namespace quorvel::testsupport

@@ -1,0 +1,67 @@
+#pragma once
+// A local stand-in for the marketplace, over HTTPS with the test certificate:
+// "/sug" answers the PC and the mobile suggestion forms, "/search" a results
+// page with an embedded related-word block. Its words are derived from the
+// query, so tests compute what to expect. Every request is logged, and
+// failures can be chosen per endpoint and keyword.
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorvel::testsupport {
+
+class TlsServer;
+
+// The words the fake answers, as UTF-8 text with their highlight marks and
+// spaces, for a keyword given as UTF-8.
+namespace fake_words {
+std::vector<std::string> pc(const std::string& keyword);
+// The arrow titles of PC suggestion j (from 1), in reply order.
+std::vector<std::string> arrow_titles(int j);
+std::vector<std::string> mobile(const std::string& keyword);
+std::vector<std::string> related(const std::string& keyword);
+}  // namespace fake_words
+
+enum class Endpoint { pc, mobile, search };
+
+enum class Failure {
+    empty_body,        // 200 with nothing
+    status_500,        // 500 with a JSON-looking body that is not the reply
+    invalid_json,      // 200 with text that is not JSON
+    jsonp,             // the reply wrapped in a callback
+    no_markers,        // a search page without the related block
+    end_marker_first,  // the block's end marker only before its start marker
+    slow,              // the normal reply after a pause
+    dropped,           // the connection closes half-way through the body
+};
+
+class FakeMarketplace {
+  public:
+    FakeMarketplace();
+    ~FakeMarketplace();
+    FakeMarketplace(const FakeMarketplace&) = delete;
+    FakeMarketplace& operator=(const FakeMarketplace&) = delete;
+
+    // "127.0.0.1:PORT", for the harvest's suggestion and search hosts.
+    std::string host() const;
+
+    // Requests for this endpoint and keyword (UTF-8) fail this way.
+    void fail(Endpoint endpoint, const std::string& keyword, Failure failure);
+
+    // Every request so far, as path and query ("/sug?q=..."), in arrival order.
+    std::vector<std::string> requests() const;
+    void clear_requests();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Percent-decoding of a query value.
+std::string percent_decode(const std::string& text);
+
+}  // namespace quorvel::testsupport
