@@ -40,9 +40,9 @@ std::string pc_reply(int groups, int titles, int hot_every) {
 }
 
 void BM_ParseAndReadPcReply(benchmark::State& state) {
-    const std::string reply = pc_reply(static_cast<int>(state.range(0)),
-                                       static_cast<int>(state.range(1)),
-                                       static_cast<int>(state.range(2)));
+    const std::string reply =
+        pc_reply(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                 static_cast<int>(state.range(2)));
     JsonDocument doc;
     std::size_t bytes_read = 0;
     for (auto _ : state) {
