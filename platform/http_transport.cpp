@@ -1,12 +1,15 @@
 #include "platform/http_transport.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cctype>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -20,11 +23,67 @@ constexpr long max_redirects = 10;
 // Reply header blocks beyond this size are treated as hostile and fail the exchange.
 constexpr std::size_t max_reply_headers = 1024u * 1024u;
 
+// Every socket the transport has open, so that an abort can shut them down
+// and wake an exchange blocked on one at once. Never destroyed: connections
+// kept in the shared cache are closed through it at exit.
+class SocketRegistry {
+  public:
+    bool aborted() const { return aborted_.load(); }
+
+    void set_aborted(bool aborted) {
+        std::lock_guard guard(mutex_);
+        aborted_.store(aborted);
+        if (aborted) {
+            for (curl_socket_t fd : open_) {
+                ::shutdown(fd, SHUT_RDWR);
+            }
+        }
+    }
+
+    static curl_socket_t open(void* self, curlsocktype, curl_sockaddr* address) {
+        auto* registry = static_cast<SocketRegistry*>(self);
+        std::lock_guard guard(registry->mutex_);
+        if (registry->aborted_.load()) {
+            return CURL_SOCKET_BAD;
+        }
+        curl_socket_t fd = ::socket(address->family, address->socktype, address->protocol);
+        if (fd != CURL_SOCKET_BAD) {
+            registry->open_.insert(fd);
+        }
+        return fd;
+    }
+
+    static int close(void* self, curl_socket_t fd) {
+        auto* registry = static_cast<SocketRegistry*>(self);
+        {
+            std::lock_guard guard(registry->mutex_);
+            registry->open_.erase(fd);
+        }
+        return ::close(fd);
+    }
+
+    // Asked by curl now and then during a transfer: non-zero ends it.
+    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<SocketRegistry*>(self)->aborted() ? 1 : 0;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::set<curl_socket_t> open_;
+    std::atomic<bool> aborted_{false};
+};
+
+SocketRegistry& sockets() {
+    static SocketRegistry* registry = new SocketRegistry();
+    return *registry;
+}
+
 // The process-wide cookie store, DNS cache, TLS session cache and connection
 // cache, guarded by one mutex per kind of shared data.
 class SharedCaches {
   public:
     SharedCaches() {
+        sockets();  // exists before, and outlives, the connections cached here
         curl_global_init(CURL_GLOBAL_DEFAULT);
         share_ = curl_share_init();
         if (share_ == nullptr) {
@@ -350,14 +409,22 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
     set(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector));
     set(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &on_header));
     set(curl_easy_setopt(curl, CURLOPT_HEADERDATA, &collector));
+    set(curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &SocketRegistry::open));
+    set(curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &sockets()));
+    set(curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &SocketRegistry::close));
+    set(curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &sockets()));
+    set(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &SocketRegistry::progress));
+    set(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sockets()));
+    set(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
     return ok;
 }
 
 }  // namespace
 
 TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy) {
-    if (shared_caches().share() == nullptr || !plain_host(request.host) || request.port < 1 ||
-        request.port > 65535 || request.path.empty() || request.path.front() != '/') {
+    if (sockets().aborted() || shared_caches().share() == nullptr || !plain_host(request.host) ||
+        request.port < 1 || request.port > 65535 || request.path.empty() ||
+        request.path.front() != '/') {
         return {};
     }
     EasyHandle curl(curl_easy_init());
@@ -397,6 +464,10 @@ TransportReply perform_exchange(const TransportRequest& request) {
 
 void set_default_connection_policy(ConnectionPolicy policy) {
     default_policy.store(policy);
+}
+
+void set_exchanges_aborted(bool aborted) {
+    sockets().set_aborted(aborted);
 }
 
 void set_extra_ca_file_for_tests(const std::string& path) {

@@ -65,6 +65,11 @@ TransportReply perform_exchange(const TransportRequest& request);
 // so that whole harvests can be timed with fresh connections.
 void set_default_connection_policy(ConnectionPolicy policy);
 
+// With true, ends every exchange in flight at once (their sockets are shut
+// down) and makes new ones fail without sending anything: for leaving the
+// program while a request is under way. False lets exchanges run again.
+void set_exchanges_aborted(bool aborted);
+
 // Test-only: trust this CA file in addition to the system's certificates.
 // An empty path restores the system certificates alone.
 void set_extra_ca_file_for_tests(const std::string& path);

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "tests/support/test_servers.h"
 
 namespace quorvel::platform {
@@ -125,6 +128,28 @@ TEST(HttpTransport, TruncatedBodyKeepsWhatArrived) {
     TransportReply reply = perform_exchange(get(server.port(), "/t"));
     EXPECT_TRUE(reply.got_reply);
     EXPECT_EQ(text(reply.body), "partial");
+}
+
+TEST(HttpTransport, AbortEndsTheExchangeInFlightAndRefusesNewOnes) {
+    RawServer server([](const RawRequest&) {
+        return RawResponse{http_response(200, "late"), false, std::chrono::milliseconds(5000)};
+    });
+    const auto start = std::chrono::steady_clock::now();
+    std::thread aborter([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        set_exchanges_aborted(true);
+    });
+    TransportReply reply = perform_exchange(get(server.port(), "/slow"));
+    aborter.join();
+    // Not a speed measurement: the abort must not wait for the slow reply.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(reply.body.empty());
+
+    RawServer quick([](const RawRequest&) { return ok("fine"); });
+    EXPECT_FALSE(perform_exchange(get(quick.port(), "/refused")).got_reply);
+    EXPECT_TRUE(quick.requests().empty());
+    set_exchanges_aborted(false);
+    EXPECT_EQ(text(perform_exchange(get(quick.port(), "/again")).body), "fine");
 }
 
 }  // namespace
