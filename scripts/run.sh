@@ -6,12 +6,11 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 cmake --preset default
-cmake --build --preset default --parallel "$(nproc 2>/dev/null || echo 2)"
+cmake --build --preset default --parallel "$(nproc 2>/dev/null || echo 2)" --target quorvel
 
-app=build/default/app/quorvel
-if [ ! -x "${app}" ]; then
-  echo "Quorvel's desktop window is not built yet: the core libraries and their tests are." >&2
-  echo "Run scripts/test.sh to exercise them." >&2
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)." >&2
+  echo "On a machine without a desktop: xvfb-run -a build/default/app/quorvel" >&2
   exit 1
 fi
-exec "${app}"
+exec build/default/app/quorvel

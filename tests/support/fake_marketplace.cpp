@@ -193,6 +193,10 @@ struct FakeMarketplace::Impl {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 res.set_content(body, type);
                 break;
+            case Failure::hang:
+                std::this_thread::sleep_for(std::chrono::seconds(5));
+                res.set_content(body, type);
+                break;
             case Failure::dropped: {
                 const std::string half = body.substr(0, body.size() / 2);
                 res.set_content_provider(

@@ -36,6 +36,7 @@ enum class Failure {
     no_markers,        // a search page without the related block
     end_marker_first,  // the block's end marker only before its start marker
     slow,              // the normal reply after a pause
+    hang,              // no reply for several seconds
     dropped,           // the connection closes half-way through the body
 };
 

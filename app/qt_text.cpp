@@ -1,0 +1,20 @@
+#include "app/qt_text.h"
+
+#include "platform/code_page.h"
+
+namespace quorvel::app {
+
+QString qt_from_code_page(std::string_view text) {
+    const std::u16string wide = platform::utf16_from_code_page(text, platform::code_page_gbk);
+    return QString(reinterpret_cast<const QChar*>(wide.data()),
+                   static_cast<qsizetype>(wide.size()));
+}
+
+std::string code_page_from_qt(const QString& text) {
+    return platform::code_page_from_utf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                            static_cast<std::size_t>(text.size())),
+        platform::code_page_gbk);
+}
+
+}  // namespace quorvel::app

@@ -1,0 +1,14 @@
+#pragma once
+// Conversion between the core's code-page text and Qt's UTF-16 strings: the
+// only place where text crosses into or out of the widgets.
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace quorvel::app {
+
+QString qt_from_code_page(std::string_view text);
+std::string code_page_from_qt(const QString& text);
+
+}  // namespace quorvel::app

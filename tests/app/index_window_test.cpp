@@ -1,0 +1,82 @@
+// The index window: opened by "阿里指数查询" without blocking, on a local
+// page served by a test server, and closed with the main window.
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QWebEngineView>
+
+#include "app/main_window.h"
+#include "tests/app/qt_test_main.h"
+#include "tests/support/test_servers.h"
+
+using namespace quorvel;
+using app::MainWindow;
+
+namespace {
+
+class NoDialogs : public app::Dialogs {
+  public:
+    int message(QWidget*, const QString&, const QString&, int) override { return 0; }
+    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
+                                     const QString&) override {
+        return std::nullopt;
+    }
+};
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+class IndexWindowTest : public QObject {
+    Q_OBJECT
+
+    harvest::HarvestStore store_;
+    NoDialogs dialogs_;
+    std::unique_ptr<MainWindow> window_;
+
+    template <typename W>
+    W* find(const char* name) {
+        return window_->findChild<W*>(u(name));
+    }
+
+  private slots:
+    void index_window_opens_without_blocking() {
+        testsupport::RawServer page([](const testsupport::RawRequest&) {
+            return testsupport::RawResponse{testsupport::http_response(
+                200, "<html><body>index</body></html>", "Content-Type: text/html\r\n")};
+        });
+        window_ =
+            std::make_unique<MainWindow>(store_, dialogs_, harvest::MarketplaceHosts{},
+                                         QUrl(QString::fromStdString(page.base_url() + "/index")));
+        window_->show();
+        QElapsedTimer timer;
+        timer.start();
+        QTest::mouseClick(find<QPushButton>("按钮5"), Qt::LeftButton);
+        QVERIFY(timer.elapsed() < 2000);
+        app::IndexWindow* index = window_->index_window();
+        QVERIFY(index != nullptr);
+        QVERIFY(index->isVisible());
+        QVERIFY(index->parentWidget() == nullptr);
+        QCOMPARE(index->size(), QSize(760, 416));
+        QCOMPARE(index->browser()->objectName(), u("超文本浏览框1"));
+        QCOMPARE(index->browser()->geometry(), QRect(8, 8, 1160, 656));
+        QVERIFY(window_->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!page.requests().empty(), 15000);
+        QCOMPARE(page.requests()[0].request_line, std::string("GET /index HTTP/1.1"));
+        // A second click brings the same window forward.
+        QTest::mouseClick(find<QPushButton>("按钮5"), Qt::LeftButton);
+        QCOMPARE(window_->index_window(), index);
+        // Closing the main window closes the index window too.
+        window_->close();
+        QTRY_VERIFY(window_->index_window() == nullptr || !window_->index_window()->isVisible());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    return run_qt_test<IndexWindowTest>(argc, argv);
+}
+
+#include "index_window_test.moc"

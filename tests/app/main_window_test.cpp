@@ -1,0 +1,264 @@
+// The main window on the offscreen platform: the layout, harvests through
+// the real window against the local fake marketplace, the run state and
+// closing during a run.
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/app_config.h"
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "data/encoding.h"
+#include "harvest/harvest_run.h"
+#include "platform/http_transport.h"
+#include "tests/app/qt_test_main.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/test_servers.h"
+
+using namespace quorvel;
+using app::MainWindow;
+using testsupport::Endpoint;
+using testsupport::Failure;
+
+namespace {
+
+// Answers every dialog at once and remembers what was asked.
+class AnsweringDialogs : public app::Dialogs {
+  public:
+    struct Shown {
+        QString text;
+        QString caption;
+        int flags;
+    };
+    QList<Shown> messages;
+
+    int message(QWidget*, const QString& text, const QString& caption, int flags) override {
+        messages.append({text, caption, flags});
+        return 0;
+    }
+    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
+                                     const QString&) override {
+        return std::nullopt;
+    }
+};
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    testsupport::FakeMarketplace* fake_ = nullptr;
+    harvest::HarvestStore store_;
+    AnsweringDialogs dialogs_;
+    std::unique_ptr<MainWindow> window_;
+
+    template <typename W>
+    W* find(const char* name) {
+        W* widget = window_->findChild<W*>(u(name));
+        if (widget == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    void tick(const char* name) {
+        auto* box = find<QCheckBox>(name);
+        // Click near the left edge, where the box is drawn.
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+    void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
+    QString box(const char* name) { return find<QPlainTextEdit>(name)->toPlainText(); }
+    bool run_harvest() {
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        return finished.wait(20000);
+    }
+
+  private slots:
+    void initTestCase() {
+        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        fake_ = new testsupport::FakeMarketplace();
+    }
+    void cleanupTestCase() { delete fake_; }
+    void init() {
+        store_.clear();
+        dialogs_.messages.clear();
+        fake_->clear_requests();
+        window_ = std::make_unique<MainWindow>(
+            store_, dialogs_, harvest::MarketplaceHosts{fake_->host(), fake_->host()});
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup() { window_.reset(); }
+
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        auto row = [](const char* name, const char* kind, const char* parent, QRect at,
+                      const char* caption) {
+            QTest::newRow(name) << u(name) << u(kind) << u(parent) << at << u(caption);
+        };
+        row("外形框1", "QFrame", "MainWindow", {0, 0, 128, 529}, "");
+        row("标签1", "QLabel", "外形框1", {8, 8, 112, 24}, "关键词");
+        row("超级编辑框1", "QPlainTextEdit", "外形框1", {2, 36, 123, 429}, "");
+        row("按钮1", "QPushButton", "外形框1", {2, 468, 124, 28}, "搜索");
+        row("按钮2", "QPushButton", "外形框1", {2, 497, 124, 28}, "导出结果");
+        row("选择框1", "QCheckBox", "MainWindow", {129, 7, 107, 30}, "PC下拉关键词");
+        row("选择框2", "QCheckBox", "MainWindow", {252, 7, 110, 30}, "箭头词");
+        row("选择框3", "QCheckBox", "MainWindow", {372, 7, 105, 30}, "无线下拉词");
+        row("选择框4", "QCheckBox", "MainWindow", {491, 7, 100, 30}, "长尾词");
+        row("选择框5", "QCheckBox", "MainWindow", {612, 7, 111, 30}, "你是不是想找");
+        row("编辑框1", "QPlainTextEdit", "MainWindow", {128, 35, 120, 432}, "");
+        row("编辑框2", "QPlainTextEdit", "MainWindow", {248, 35, 120, 432}, "");
+        row("编辑框3", "QPlainTextEdit", "MainWindow", {368, 34, 120, 432}, "");
+        row("编辑框4", "QPlainTextEdit", "MainWindow", {488, 33, 120, 432}, "");
+        row("编辑框5", "QPlainTextEdit", "MainWindow", {608, 33, 120, 432}, "");
+        row("按钮5", "QPushButton", "MainWindow", {328, 472, 88, 24}, "阿里指数查询");
+        row("按钮3", "QPushButton", "MainWindow", {624, 464, 96, 32}, "帮助");
+        row("按钮4", "QPushButton", "MainWindow", {624, 496, 96, 32}, "下载新版本");
+    }
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        auto* widget = window_->findChild<QWidget*>(name);
+        QVERIFY(widget != nullptr);
+        QCOMPARE(QString::fromUtf8(widget->metaObject()->className()), kind);
+        QCOMPARE(widget->parentWidget()->objectName(), parent);
+        QCOMPARE(widget->geometry(), geometry);
+        if (auto* b = qobject_cast<QPushButton*>(widget)) {
+            QCOMPARE(b->text(), caption);
+        } else if (auto* c = qobject_cast<QCheckBox*>(widget)) {
+            QCOMPARE(c->text(), caption);
+            QVERIFY(!c->isChecked());
+        } else if (auto* l = qobject_cast<QLabel*>(widget)) {
+            QCOMPARE(l->text(), caption);
+        } else if (auto* e = qobject_cast<QPlainTextEdit*>(widget)) {
+            QVERIFY(e->toPlainText().isEmpty());
+            if (name.startsWith(u("编辑框"))) {
+                QCOMPARE(e->lineWrapMode(), QPlainTextEdit::NoWrap);
+                QCOMPARE(e->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+                QCOMPARE(e->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+                QCOMPARE(e->maximumBlockCount(), 0);
+                QCOMPARE(e->palette().color(QPalette::Base), QColor(Qt::white));
+                QCOMPARE(e->palette().color(QPalette::Text), QColor(Qt::black));
+            }
+        }
+    }
+
+    void window_caption_and_size() {
+        QCOMPARE(window_->windowTitle(), u("Quorvel  --【版本 V6.00  】  有问题请联系QQ") +
+                                             u(app::contact_number) + QString(11, u' ') +
+                                             QString(55, u'-'));
+        QCOMPARE(window_->size(), QSize(741, 558));
+        QObject* dialog = window_->findChild<QObject*>(u("通用对话框1"));
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(dialog->property("filter").toString(), u("CSV格式(.csv)|xlsx格式(.xlsx)"));
+    }
+
+    void full_harvest_fills_the_five_boxes_in_order() {
+        seeds("连衣裙\nab");
+        for (const char* name : {"选择框1", "选择框2", "选择框3", "选择框4", "选择框5"}) {
+            tick(name);
+        }
+        QVERIFY(run_harvest());
+        QVERIFY(dialogs_.messages.isEmpty());
+        // Every box shows exactly the words stored for its kind, in order.
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            QString expected;
+            for (const auto& row : store_.word_rows(source)) {
+                expected += app::qt_from_code_page(row.word) + u'\n';
+            }
+            QVERIFY(!store_.word_rows(source).empty());
+            QCOMPARE(box(harvest::info(source).result_box.data()), expected);
+        }
+        QCOMPARE(store_.seed_rows().size(), std::size_t{2});
+        QCOMPARE(
+            app::qt_from_code_page(store_.word_rows(harvest::KeywordSource::PcDropdown)[0].seed),
+            u("连衣裙"));
+        // Each seed costs 3 requests and one per mobile word.
+        QCOMPARE(fake_->requests().size(), std::size_t{2 * (3 + 3)});
+        // The boxes keep their contents until the next search.
+        QVERIFY(!box("编辑框1").isEmpty());
+    }
+
+    void failure_messages_are_answered_through_the_seam() {
+        fake_->fail(Endpoint::pc, "broken", Failure::empty_body);
+        fake_->fail(Endpoint::mobile, "broken", Failure::invalid_json);
+        seeds("broken");
+        tick("选择框1");
+        tick("选择框3");
+        QVERIFY(run_harvest());
+        QCOMPARE(dialogs_.messages.size(), 2);
+        QCOMPARE(dialogs_.messages[0].text, u("抓取下拉词失败"));
+        QCOMPARE(dialogs_.messages[1].text, u("移动端抓取下拉词失败"));
+        for (const auto& shown : dialogs_.messages) {
+            QCOMPARE(shown.caption, u("信息："));
+            QCOMPARE(shown.flags, 0);
+        }
+    }
+
+    void nothing_ticked_makes_no_request() {
+        seeds("a\nb");
+        QVERIFY(run_harvest());
+        QVERIFY(fake_->requests().empty());
+        QVERIFY(dialogs_.messages.isEmpty());
+        QCOMPARE(store_.seed_rows().size(), std::size_t{2});
+    }
+
+    void buttons_are_locked_during_a_run() {
+        fake_->fail(Endpoint::mobile, "slow", Failure::slow);
+        seeds("slow");
+        tick("选择框3");
+        auto* search = find<QPushButton>("按钮1");
+        auto* export_button = find<QPushButton>("按钮2");
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(search, Qt::LeftButton);
+        QVERIFY(!search->isEnabled());
+        QVERIFY(!export_button->isEnabled());
+        // A second click while locked starts nothing.
+        QTest::mouseClick(search, Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(search->isEnabled());
+        QVERIFY(export_button->isEnabled());
+        QCOMPARE(fake_->requests().size(), std::size_t{1});
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void closing_during_a_run_ends_it_at_once() {
+        fake_->fail(Endpoint::pc, "hang", Failure::hang);
+        seeds("hang\nnext");
+        tick("选择框1");
+        tick("选择框3");
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(fake_->requests().size(), std::size_t{1}, 5000);
+        QElapsedTimer timer;
+        timer.start();
+        window_->close();
+        // Not a speed measurement: closing must not wait for the hanging reply.
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!window_->harvest_running());
+        QVERIFY(dialogs_.messages.isEmpty());
+        QCOMPARE(fake_->requests().size(), std::size_t{1});
+    }
+};
+
+int main(int argc, char* argv[]) {
+    return run_qt_test<MainWindowTest>(argc, argv);
+}
+
+#include "main_window_test.moc"
