@@ -36,7 +36,9 @@ std::vector<std::string> mobile(const std::string& k) {
 }
 
 std::vector<std::string> related(const std::string& k) {
-    return {k + "\xE7\x9B\xB8\xE5\x85\xB3", "<b>" + k + "</b> 2", "say \"" + k + "\""};
+    // Taken as they are: spaces and quotes stay.
+    return {k + "\xE7\x9B\xB8\xE5\x85\xB3", k + " \xE6\x96\xB0\xE6\xAC\xBE",
+            k + "\"\xE6\xAD\xA3\xE5\x93\x81\""};
 }
 
 }  // namespace fake_words

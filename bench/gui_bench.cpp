@@ -1,0 +1,119 @@
+// Timed tool for the desktop shell (offscreen platform): words per second
+// shown in the result boxes during a harvest from the local fake marketplace,
+// and the GUI thread's time to show 100,000 words appended from a worker.
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/main_window.h"
+#include "data/encoding.h"
+#include "harvest/keyword_source.h"
+#include "platform/http_transport.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/test_servers.h"
+
+using namespace quorvel;
+
+namespace {
+
+class NoDialogs : public app::Dialogs {
+  public:
+    int message(QWidget*, const QString&, const QString&, int) override { return 0; }
+    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
+                                     const QString&) override {
+        return std::nullopt;
+    }
+};
+
+void harvest_rate(testsupport::FakeMarketplace& fake) {
+    harvest::HarvestStore store;
+    NoDialogs dialogs;
+    app::MainWindow window(store, dialogs, {fake.host(), fake.host()});
+    window.show();
+    QString seeds;
+    for (int i = 0; i < 50; ++i) {
+        seeds += QString::fromUtf8("连衣裙%1\n").arg(i);
+    }
+    window.findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
+        ->setPlainText(seeds);
+    for (harvest::KeywordSource source : harvest::all_sources) {
+        window.findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
+            ->setChecked(true);
+    }
+    QSignalSpy finished(&window, &app::MainWindow::harvest_finished);
+    QElapsedTimer timer;
+    timer.start();
+    window.findChild<QPushButton*>(QString::fromUtf8("按钮1"))->click();
+    finished.wait(120000);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    std::size_t words = 0;
+    for (harvest::KeywordSource source : harvest::all_sources) {
+        words += store.word_rows(source).size();
+    }
+    std::printf(
+        "harvest: 50 seeds, %zu requests, %zu words shown in %.3f s: %.0f words/s, "
+        "GUI thread busy showing them %.1f ms\n",
+        fake.requests().size(), words, seconds, static_cast<double>(words) / seconds,
+        static_cast<double>(window.window_operations().gui_update_nanoseconds()) / 1e6);
+}
+
+void hundred_thousand_words() {
+    harvest::HarvestStore store;
+    NoDialogs dialogs;
+    app::MainWindow window(store, dialogs);
+    window.show();
+    app::QtWindowOperations& operations = window.window_operations();
+    const std::string box(harvest::info(harvest::KeywordSource::PcDropdown).result_box);
+    const std::string word = data::gbk_from_utf8("连衣裙女夏季") + "\r\n";
+    QElapsedTimer timer;
+    timer.start();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 100000; ++i) {
+            operations.append_text(box, word);
+        }
+        done = true;
+    });
+    // The GUI thread serves the queued batches while the worker appends.
+    while (!done.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    worker.join();
+    // The last batch, as its timer would apply it.
+    QTest::qWait(100);
+    operations.flush();
+    const auto lines =
+        window.findChild<QPlainTextEdit*>(QString::fromUtf8(box.data()))->document()->blockCount();
+    std::printf(
+        "100,000 words appended from a worker: %d lines shown after %.3f s wall time, "
+        "GUI thread busy showing them %.1f ms\n",
+        lines - 1, static_cast<double>(timer.nsecsElapsed()) / 1e9,
+        static_cast<double>(operations.gui_update_nanoseconds()) / 1e6);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (geteuid() == 0) {
+        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+    testsupport::FakeMarketplace fake;
+    harvest_rate(fake);
+    hundred_thousand_words();
+    return 0;
+}
