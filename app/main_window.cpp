@@ -11,6 +11,7 @@
 #include "app/app_config.h"
 #include "app/index_window.h"
 #include "app/qt_text.h"
+#include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
 #include "platform/http_transport.h"
@@ -108,6 +109,7 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
         this, dialogs, [this](std::string_view) { show_index_window(); });
 
     connect(search_button_, &QPushButton::clicked, this, &MainWindow::start_harvest);
+    connect(export_button_, &QPushButton::clicked, this, &MainWindow::export_results);
     connect(index_button, &QPushButton::clicked, this, &MainWindow::show_index_window);
     connect(help_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
     connect(download_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
@@ -118,24 +120,34 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::start_harvest() {
-    if (harvest_running()) {
+    run_in_background([this] { harvest::start_harvest(*operations_, store_, hosts_); },
+                      &MainWindow::harvest_finished);
+}
+
+void MainWindow::export_results() {
+    run_in_background([this] { exporting::export_results(*operations_, store_); },
+                      &MainWindow::export_finished);
+}
+
+void MainWindow::run_in_background(std::function<void()> work, void (MainWindow::*finished)()) {
+    if (worker_.joinable()) {
         return;
     }
     set_running(true);
-    worker_ = std::thread([this] {
-        harvest::start_harvest(*operations_, store_, hosts_);
+    worker_ = std::thread([this, work = std::move(work), finished] {
+        work();
         QMetaObject::invokeMethod(
-            this, [this] { finish_harvest(); }, Qt::QueuedConnection);
+            this, [this, finished] { finish_background(finished); }, Qt::QueuedConnection);
     });
 }
 
-void MainWindow::finish_harvest() {
+void MainWindow::finish_background(void (MainWindow::*finished)()) {
     if (worker_.joinable()) {
         worker_.join();
     }
     operations_->flush();
     set_running(false);
-    emit harvest_finished();
+    emit(this->*finished)();
 }
 
 void MainWindow::set_running(bool running) {

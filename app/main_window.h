@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -28,14 +29,17 @@ class MainWindow : public QWidget {
     ~MainWindow() override;
 
     QtWindowOperations& window_operations() { return *operations_; }
+    // Whether a harvest or an export is running.
     bool harvest_running() const { return worker_.joinable(); }
     IndexWindow* index_window() const { return index_window_; }
 
   signals:
     void harvest_finished();
+    void export_finished();
 
   public slots:
     void start_harvest();
+    void export_results();
     void show_index_window();
     void open_contact_link();
 
@@ -43,7 +47,10 @@ class MainWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void finish_harvest();
+    // Runs `work` on the worker thread with search and export locked;
+    // `finished` is emitted on the GUI thread when it is done.
+    void run_in_background(std::function<void()> work, void (MainWindow::*finished)());
+    void finish_background(void (MainWindow::*finished)());
     void set_running(bool running);
     void stop_harvest();
 

@@ -214,10 +214,16 @@ std::optional<std::string> QtWindowOperations::show_save_dialog(std::string_view
         [this, name = name_of(dialog), filter = qt_from_code_page(filter),
          extension = qt_from_code_page(default_extension), title = qt_from_code_page(title)] {
             // "Description|pattern|Description|pattern" as Qt's "Description (pattern);;...".
+            // A pattern already shown in a description is replaced by the real one,
+            // since Qt takes the patterns from the parentheses.
             const QStringList parts = filter.split(u'|');
             QStringList filters;
             for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-                filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + u')';
+                QString description = parts[i];
+                if (description.endsWith(u')') && description.contains(u'(')) {
+                    description.truncate(description.lastIndexOf(u'('));
+                }
+                filters << description.trimmed() + QStringLiteral(" (") + parts[i + 1] + u')';
             }
             QObject* holder = root_ != nullptr ? root_->findChild<QObject*>(name) : nullptr;
             const QString last =

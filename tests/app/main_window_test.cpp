@@ -4,11 +4,13 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/app_config.h"
@@ -42,9 +44,16 @@ class AnsweringDialogs : public app::Dialogs {
         messages.append({text, caption, flags});
         return 0;
     }
-    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
-                                     const QString&) override {
-        return std::nullopt;
+    struct Asked {
+        QString title, filters, suffix, file_name;
+    };
+    QList<Asked> save_dialogs;
+    std::optional<QString> next_path;
+
+    std::optional<QString> save_file(QWidget*, const QString& title, const QString& filters,
+                                     const QString& suffix, const QString& file_name) override {
+        save_dialogs.append({title, filters, suffix, file_name});
+        return next_path;
     }
 };
 
@@ -92,6 +101,8 @@ class MainWindowTest : public QObject {
     void init() {
         store_.clear();
         dialogs_.messages.clear();
+        dialogs_.save_dialogs.clear();
+        dialogs_.next_path.reset();
         fake_->clear_requests();
         window_ = std::make_unique<MainWindow>(
             store_, dialogs_, harvest::MarketplaceHosts{fake_->host(), fake_->host()});
@@ -210,6 +221,36 @@ class MainWindowTest : public QObject {
             QCOMPARE(shown.caption, u("信息："));
             QCOMPARE(shown.flags, 0);
         }
+    }
+
+    void export_asks_for_a_file_and_writes_it_off_the_gui_thread() {
+        seeds("连衣裙");
+        tick("选择框3");
+        QVERIFY(run_harvest());
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u("关键词.csv"));
+        dialogs_.next_path = path;
+        QSignalSpy finished(window_.get(), &MainWindow::export_finished);
+        QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(dialogs_.save_dialogs.size(), 1);
+        QCOMPARE(dialogs_.save_dialogs[0].title, u("保存文件"));
+        QCOMPARE(dialogs_.save_dialogs[0].filters, u("Excel文档 (*.xlsx);;Excel文档 (*.csv)"));
+        QCOMPARE(dialogs_.save_dialogs[0].suffix, u("xlsx"));
+        QCOMPARE(dialogs_.save_dialogs[0].file_name, QString());
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll().count("\r\n"), 1 + 3);  // the header and three words
+        QVERIFY(dialogs_.messages.isEmpty());
+        QVERIFY(find<QPushButton>("按钮1")->isEnabled());
+
+        // The dialog presents the last name; cancelling it exports nothing.
+        dialogs_.next_path.reset();
+        QVERIFY(QFile::remove(path));
+        QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(dialogs_.save_dialogs[1].file_name, path);
+        QVERIFY(!QFile::exists(path));
     }
 
     void nothing_ticked_makes_no_request() {

@@ -1,0 +1,244 @@
+#include "export/export.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "data/encoding.h"
+#include "tests/support/recording_window.h"
+
+namespace quorvel::exporting {
+namespace {
+
+namespace fs = std::filesystem;
+using harvest::HarvestStore;
+using harvest::KeywordSource;
+
+std::string gb(const std::string& utf8) {
+    return data::gbk_from_utf8(utf8);
+}
+
+std::string file_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "quorvel-export-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~ScratchFolder() { fs::remove_all(path_); }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& entry : fs::directory_iterator(path_)) {
+            out.push_back(entry.path().filename().string());
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+  private:
+    fs::path path_;
+};
+
+// A harvest with the awkward cases: a seed inside another seed, an empty
+// seed, a seed typed twice, words holding "|" and formula starts.
+HarvestStore awkward_store() {
+    HarvestStore store;
+    store.add_seed_row(gb("裙,1,0,0,0,0"));
+    store.add_seed_row(gb("连衣裙,2,0,0,0,1"));
+    store.add_seed_row(",3,0,0,0,1");
+    store.add_seed_row(gb("裙,4,0,0,0,1"));
+    store.add_word(KeywordSource::PcDropdown, gb("裙"), gb("半身裙"));
+    store.add_word(KeywordSource::PcDropdown, gb("连衣裙"), gb("长裙"));
+    store.add_word(KeywordSource::DidYouMean, gb("连衣裙"), "=1+2");
+    store.add_word(KeywordSource::PcDropdown, "", "a|b");
+    store.add_word(KeywordSource::DidYouMean, "", "say \"x\", y");
+    store.add_word(KeywordSource::PcDropdown, gb("裙"), "-5");
+    // A seed whose run ended before its summary row.
+    store.add_word(KeywordSource::LongTail, "late", "@cmd");
+    return store;
+}
+
+TEST(TextAfterLast, CutsAfterTheLastSeparatorOnCharacterBoundaries) {
+    EXPECT_EQ(text_after_last("a|b|c", "|"), "c");
+    EXPECT_EQ(text_after_last("a|", "|"), "");
+    EXPECT_EQ(text_after_last("abc", "|"), "");
+    EXPECT_EQ(text_after_last("a::b", "::"), "b");
+    // The second byte of "\x81\x7C" is the byte of "|" but not a separator.
+    EXPECT_EQ(text_after_last("x|\x81\x7Cy", "|"), "\x81\x7Cy");
+}
+
+TEST(ExportRows, EveryRecordedWordOnceUnderItsOwnSeed) {
+    const std::vector<ExportRow> rows = export_rows(awkward_store());
+    const std::string pc(harvest::info(KeywordSource::PcDropdown).export_label);
+    const std::string related(harvest::info(KeywordSource::DidYouMean).export_label);
+    const std::string tail(harvest::info(KeywordSource::LongTail).export_label);
+    const std::vector<std::vector<std::string>> expected = {
+        {gb("裙"), gb("半身裙"), pc},    {gb("裙"), "-5", pc}, {gb("连衣裙"), gb("长裙"), pc},
+        {gb("连衣裙"), "=1+2", related}, {"", "a|b", pc},      {"", "say \"x\", y", related},
+        {"late", "@cmd", tail},
+    };
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ((std::vector<std::string>{rows[i].seed, rows[i].word, rows[i].kind}), expected[i])
+            << i;
+    }
+    // A seed holding "," is still its own seed.
+    HarvestStore commas;
+    commas.add_seed_row("a,b,1,0,0,0,0");
+    commas.add_word(KeywordSource::PcDropdown, "a,b", "w");
+    ASSERT_EQ(export_rows(commas).size(), 1u);
+    EXPECT_EQ(export_rows(commas)[0].seed, "a,b");
+}
+
+TEST(CsvField, QuotesAndDisarmsFormulas) {
+    EXPECT_EQ(csv_field("plain"), "plain");
+    EXPECT_EQ(csv_field(""), "");
+    EXPECT_EQ(csv_field("a,b"), "\"a,b\"");
+    EXPECT_EQ(csv_field("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(csv_field("a\r\nb"), "\"a\r\nb\"");
+    EXPECT_EQ(csv_field("=1+2"), "'=1+2");
+    EXPECT_EQ(csv_field("+1"), "'+1");
+    EXPECT_EQ(csv_field("-5"), "'-5");
+    EXPECT_EQ(csv_field("@cmd"), "'@cmd");
+    EXPECT_EQ(csv_field("=a,b"), "\"'=a,b\"");
+    EXPECT_EQ(csv_field("a=b"), "a=b");
+}
+
+TEST(ExportToFile, CsvByteForByte) {
+    ScratchFolder folder;
+    const fs::path path = folder / "out.csv";
+    ASSERT_EQ(export_to_file(path.string(), awkward_store()), std::nullopt);
+    const std::string pc(harvest::info(KeywordSource::PcDropdown).export_label);
+    const std::string related(harvest::info(KeywordSource::DidYouMean).export_label);
+    const std::string tail(harvest::info(KeywordSource::LongTail).export_label);
+    const std::string expected = gb("关键词,搜索结果,类别\r\n") + gb("裙,半身裙,") + pc + "\r\n" +
+                                 gb("裙,'-5,") + pc + "\r\n" + gb("连衣裙,长裙,") + pc + "\r\n" +
+                                 gb("连衣裙,'=1+2,") + related + "\r\n" + ",a|b," + pc + "\r\n" +
+                                 ",\"say \"\"x\"\", y\"," + related + "\r\n" + "late,'@cmd," +
+                                 tail + "\r\n";
+    EXPECT_EQ(file_bytes(path), expected);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"out.csv"});
+
+    // An empty harvest gives the header row alone; the name decides the format.
+    const fs::path both = folder / "a.csv.xlsx";
+    ASSERT_EQ(export_to_file(both.string(), HarvestStore()), std::nullopt);
+    EXPECT_EQ(file_bytes(both), gb("关键词,搜索结果,类别\r\n"));
+    const fs::path upper = folder / "A.CSV";
+    ASSERT_EQ(export_to_file(upper.string(), HarvestStore()), std::nullopt);
+    EXPECT_EQ(file_bytes(upper).substr(0, 2), "PK");
+}
+
+// Reads a workbook back with an independent reader.
+nlohmann::json read_back(const fs::path& path) {
+    const std::string command = "/usr/bin/python3 " + std::string(QUORVEL_SOURCE_DIR) +
+                                "/tests/export/read_xlsx.py '" + path.string() + "'";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    std::size_t n = 0;
+    while (pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    EXPECT_EQ(status, 0) << output;
+    return nlohmann::json::parse(output, nullptr, false);
+}
+
+TEST(ExportToFile, XlsxReadBackCellByCell) {
+    ScratchFolder folder;
+    HarvestStore store = awkward_store();
+    const std::string long_word(30000, 'x');
+    store.add_word(KeywordSource::MobileDropdown, gb("裙"), long_word);
+    store.add_word(KeywordSource::MobileDropdown, gb("裙"), gb("全角　空格 与😀"));
+    const fs::path path = folder / gb("结果").append(".xlsx");
+    ASSERT_EQ(export_to_file(path.string(), store), std::nullopt);
+    // The file name reaches the file system as UTF-8.
+    const fs::path on_disk = folder / "结果.xlsx";
+    ASSERT_TRUE(fs::exists(on_disk));
+
+    const nlohmann::json sheet = read_back(on_disk);
+    ASSERT_TRUE(sheet.is_object());
+    EXPECT_EQ(sheet["sheets"], 1);
+    std::vector<std::vector<std::string>> expected = {{"关键词", "搜索结果", "类别"}};
+    for (const ExportRow& row : export_rows(store)) {
+        expected.push_back({data::utf8_from_gbk(row.seed), data::utf8_from_gbk(row.word),
+                            data::utf8_from_gbk(row.kind)});
+    }
+    const auto& rows = sheet["rows"];
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            const auto& cell = rows[r][c];
+            if (expected[r][c].empty()) {
+                EXPECT_TRUE(cell[0].is_null()) << r << "," << c;
+                continue;
+            }
+            EXPECT_EQ(cell[0], expected[r][c]) << r << "," << c;
+            EXPECT_EQ(cell[1], "s") << r << "," << c;  // text, never a formula
+        }
+    }
+}
+
+TEST(ExportToFile, FailuresLeaveNothingHalfWrittenAndSayWhy) {
+    ScratchFolder folder;
+    const fs::path missing = folder / "no-such-folder" / "out.xlsx";
+    const std::optional<std::string> failure = export_to_file(missing.string(), awkward_store());
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(*failure, "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA");
+
+    // The target cannot be replaced (it is a folder): it stays, and no partial file remains.
+    fs::create_directory(folder / "taken.csv");
+    fs::create_directory(folder / "taken.xlsx");
+    EXPECT_TRUE(export_to_file((folder / "taken.csv").string(), awkward_store()).has_value());
+    EXPECT_TRUE(export_to_file((folder / "taken.xlsx").string(), awkward_store()).has_value());
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"taken.csv", "taken.xlsx"}));
+
+    // An existing file is replaced whole on success.
+    const fs::path existing = folder / "old.csv";
+    std::ofstream(existing) << std::string(10000, 'z');
+    ASSERT_EQ(export_to_file(existing.string(), HarvestStore()), std::nullopt);
+    EXPECT_EQ(file_bytes(existing), gb("关键词,搜索结果,类别\r\n"));
+}
+
+TEST(ExportResults, TheDialogDecides) {
+    ScratchFolder folder;
+    testsupport::RecordingWindow window;
+    const HarvestStore store = awkward_store();
+
+    // Cancelled: nothing written, nothing said.
+    window.next_save_path = std::nullopt;
+    export_results(window, store);
+    EXPECT_TRUE(folder.names().empty());
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_EQ(window.events, std::vector<std::string>{"save dialog " + std::string(dialog_name)});
+
+    // Chosen: written, silently.
+    window.next_save_path = (folder / "chosen.csv").string();
+    export_results(window, store);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"chosen.csv"});
+    EXPECT_TRUE(window.messages.empty());
+
+    // A failure is shown with the path and the reason.
+    window.next_save_path = (folder / "missing" / "x.csv").string();
+    export_results(window, store);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text.rfind(
+                  std::string(save_failed_message) + *window.next_save_path + "\r\n", 0),
+              0u);
+    EXPECT_EQ(window.messages[0].caption, platform::default_message_caption);
+}
+
+}  // namespace
+}  // namespace quorvel::exporting
