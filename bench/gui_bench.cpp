@@ -20,6 +20,7 @@
 #include "data/encoding.h"
 #include "harvest/keyword_source.h"
 #include "platform/http_transport.h"
+#include "tests/support/answering_dialogs.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/test_servers.h"
 
@@ -27,18 +28,9 @@ using namespace quorvel;
 
 namespace {
 
-class NoDialogs : public app::Dialogs {
-  public:
-    int message(QWidget*, const QString&, const QString&, int) override { return 0; }
-    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
-                                     const QString&) override {
-        return std::nullopt;
-    }
-};
-
 void harvest_rate(testsupport::FakeMarketplace& fake) {
     harvest::HarvestStore store;
-    NoDialogs dialogs;
+    testsupport::AnsweringDialogs dialogs;
     app::MainWindow window(store, dialogs, {fake.host(), fake.host()});
     window.show();
     QString seeds;
@@ -70,7 +62,7 @@ void harvest_rate(testsupport::FakeMarketplace& fake) {
 
 void hundred_thousand_words() {
     harvest::HarvestStore store;
-    NoDialogs dialogs;
+    testsupport::AnsweringDialogs dialogs;
     app::MainWindow window(store, dialogs);
     window.show();
     app::QtWindowOperations& operations = window.window_operations();

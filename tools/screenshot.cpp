@@ -16,23 +16,11 @@
 #include "app/main_window.h"
 #include "harvest/keyword_source.h"
 #include "platform/http_transport.h"
+#include "tests/support/answering_dialogs.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/test_servers.h"
 
 using namespace quorvel;
-
-namespace {
-
-class NoDialogs : public app::Dialogs {
-  public:
-    int message(QWidget*, const QString&, const QString&, int) override { return 0; }
-    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
-                                     const QString&) override {
-        return std::nullopt;
-    }
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc != 2) {
@@ -48,7 +36,7 @@ int main(int argc, char* argv[]) {
     testsupport::FakeMarketplace fake;
 
     harvest::HarvestStore store;
-    NoDialogs dialogs;
+    testsupport::AnsweringDialogs dialogs;
     app::MainWindow window(store, dialogs, {fake.host(), fake.host()});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {

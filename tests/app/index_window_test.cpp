@@ -8,21 +8,13 @@
 
 #include "app/main_window.h"
 #include "tests/app/qt_test_main.h"
+#include "tests/support/answering_dialogs.h"
 #include "tests/support/test_servers.h"
 
 using namespace quorvel;
 using app::MainWindow;
 
 namespace {
-
-class NoDialogs : public app::Dialogs {
-  public:
-    int message(QWidget*, const QString&, const QString&, int) override { return 0; }
-    std::optional<QString> save_file(QWidget*, const QString&, const QString&, const QString&,
-                                     const QString&) override {
-        return std::nullopt;
-    }
-};
 
 QString u(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -34,7 +26,7 @@ class IndexWindowTest : public QObject {
     Q_OBJECT
 
     harvest::HarvestStore store_;
-    NoDialogs dialogs_;
+    testsupport::AnsweringDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;
 
     template <typename W>

@@ -20,6 +20,7 @@
 #include "harvest/harvest_run.h"
 #include "platform/http_transport.h"
 #include "tests/app/qt_test_main.h"
+#include "tests/support/answering_dialogs.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/test_servers.h"
 
@@ -29,33 +30,6 @@ using testsupport::Endpoint;
 using testsupport::Failure;
 
 namespace {
-
-// Answers every dialog at once and remembers what was asked.
-class AnsweringDialogs : public app::Dialogs {
-  public:
-    struct Shown {
-        QString text;
-        QString caption;
-        int flags;
-    };
-    QList<Shown> messages;
-
-    int message(QWidget*, const QString& text, const QString& caption, int flags) override {
-        messages.append({text, caption, flags});
-        return 0;
-    }
-    struct Asked {
-        QString title, filters, suffix, file_name;
-    };
-    QList<Asked> save_dialogs;
-    std::optional<QString> next_path;
-
-    std::optional<QString> save_file(QWidget*, const QString& title, const QString& filters,
-                                     const QString& suffix, const QString& file_name) override {
-        save_dialogs.append({title, filters, suffix, file_name});
-        return next_path;
-    }
-};
 
 QString u(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -68,7 +42,7 @@ class MainWindowTest : public QObject {
 
     testsupport::FakeMarketplace* fake_ = nullptr;
     harvest::HarvestStore store_;
-    AnsweringDialogs dialogs_;
+    testsupport::AnsweringDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;
 
     template <typename W>

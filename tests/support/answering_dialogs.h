@@ -1,0 +1,40 @@
+#pragma once
+// Dialogs for window tests and tools: every message box and save dialog is
+// answered at once, and what was asked is remembered.
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "app/dialogs.h"
+
+namespace quorvel::testsupport {
+
+class AnsweringDialogs : public app::Dialogs {
+  public:
+    struct Message {
+        QString text;
+        QString caption;
+        int flags = 0;
+    };
+    struct SaveDialog {
+        QString title, filters, suffix, file_name;
+    };
+
+    QList<Message> messages;
+    QList<SaveDialog> save_dialogs;
+    int next_answer = 0;               // what every message box returns
+    std::optional<QString> next_path;  // what every save dialog returns
+
+    int message(QWidget*, const QString& text, const QString& caption, int flags) override {
+        messages.append({text, caption, flags});
+        return next_answer;
+    }
+    std::optional<QString> save_file(QWidget*, const QString& title, const QString& filters,
+                                     const QString& suffix, const QString& file_name) override {
+        save_dialogs.append({title, filters, suffix, file_name});
+        return next_path;
+    }
+};
+
+}  // namespace quorvel::testsupport
