@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
 
+#include "data/number_text.h"
 #include "platform/code_page.h"
 
 namespace quorvel::data {
@@ -36,12 +35,6 @@ std::string from_utf8(std::string_view text) {
         platform::convert_code_page(text, platform::code_page_utf8, platform::code_page_gbk);
     out.resize(out.find('\0') == std::string::npos ? out.size() : out.find('\0'));
     return out;
-}
-
-std::string format_13g(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.13g", value);
-    return buffer;
 }
 
 std::string dump(const Json& value) {
@@ -422,22 +415,6 @@ bool truthy(const Json& value) {
     }
 }
 
-// A decimal number written as text, as a number; 0 when it is not one.
-double number_from_text(const std::string& text) {
-    std::size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) {
-        return 0;
-    }
-    const char* start = text.c_str() + begin;
-    char* end = nullptr;
-    double value = std::strtod(start, &end);
-    std::string_view rest(end);
-    if (end == start || rest.find_first_not_of(" \t\r\n") != std::string_view::npos) {
-        return 0;
-    }
-    return value;
-}
-
 // Leading integer of a text (optional minus sign, digits); 0 when none.
 int leading_integer(std::string_view text) {
     std::size_t i = 0;
@@ -536,7 +513,7 @@ void JsonDocument::set_member_json(std::string_view path, std::string_view value
 void JsonDocument::set_member_number(std::string_view path, double value) {
     std::optional<Steps> steps = steps_for(path, Rule::member);
     if (engine_ && steps && std::isfinite(value)) {
-        assign(engine_->root, *steps, std::strtod(format_13g(value).c_str(), nullptr));
+        assign(engine_->root, *steps, parse_number(format_13g(value), true).value_or(0));
     }
 }
 
@@ -556,7 +533,7 @@ double JsonDocument::get_number(std::string_view path) const {
         return value.get<bool>() ? 1 : 0;
     }
     if (value.is_string()) {
-        return number_from_text(value.get_ref<const std::string&>());
+        return parse_number(value.get_ref<const std::string&>(), true).value_or(0);
     }
     return 0;
 }

@@ -1,9 +1,9 @@
 #include "data/request_timestamp.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "data/date_time.h"
+#include "data/number_text.h"
 #include "platform/clock.h"
 
 namespace quorvel::data {
@@ -20,9 +20,7 @@ std::string timestamp_text(int milliseconds, double now, bool seconds_only) {
         millis.insert(0, 3 - millis.size(), '0');
     }
     double seconds = std::trunc((now - reference_instant) * 86400.0 + 5.787037037037037e-6);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.13g", seconds);
-    std::string text = std::string(buffer) + millis;
+    std::string text = format_13g(seconds) + millis;
     std::size_t width = seconds_only ? 10 : 13;
     if (seconds_only && text.size() > width) {
         text.resize(width);

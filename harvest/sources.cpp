@@ -1,10 +1,10 @@
 #include "harvest/sources.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "data/date_time.h"
 #include "data/encoding.h"
+#include "data/number_text.h"
 #include "data/request_timestamp.h"
 #include "web/http_request.h"
 #include "web/text_helpers.h"

@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev nlohmann-json3-dev libxlsxwriter-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb fonts-noto-cjk python3-openpyxl
+  xvfb fonts-noto-cjk python3-openpyxl locales
 )
 
 missing=()

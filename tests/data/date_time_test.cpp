@@ -9,6 +9,8 @@
 #include <limits>
 #include <string>
 
+#include "tests/support/locales.h"
+
 namespace quorvel::data {
 namespace {
 
@@ -113,6 +115,17 @@ TEST(DateTime, FormatsStylesAndFieldsOnA24HourClock) {
     EXPECT_EQ(format_date_time(kSample, -1, 0), style0);
     EXPECT_EQ(format_date_time(kSample, 0, 9), style0);
     EXPECT_EQ(format_date_time(at(99, 1, 1), 3, 1), "");
+}
+
+// A 12-hour locale keeps "hh": the afternoon and midnight read on the 12-hour clock.
+TEST(DateTime, FormatsOnA12HourClockInA12HourLocale) {
+    pin_zone_and_locale();
+    setenv("LC_ALL", testsupport::make_locale("en_US.UTF-8").c_str(), 1);
+    EXPECT_EQ(clock_is_24_hour(), 0);
+    EXPECT_EQ(format_date_time(kSample, 1, 0), "2024-03-05 02:07:09");
+    EXPECT_EQ(format_date_time(at(2024, 3, 5), 1, 4), "12:00");
+    EXPECT_EQ(format_date_time(kSample, 3, 1), "20240305");
+    setenv("LC_ALL", "C", 1);
 }
 
 // No date-time means the current local date and time.

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <limits>
 #include <string>
 
 #include "data/encoding.h"
+#include "tests/support/locales.h"
 
 namespace quorvel::data {
 namespace {
@@ -122,6 +124,20 @@ TEST(JsonDocument, NumbersReadAsThirteenSignificantDigits) {
     EXPECT_DOUBLE_EQ(doc.get_number("b"), 1.25);
     EXPECT_EQ(doc.get_number("missing"), 0);
     EXPECT_EQ(doc.get_text("a", true), "5");
+}
+
+TEST(JsonDocument, NumbersDoNotFollowTheLocalesDecimalComma) {
+    ASSERT_NE(setlocale(LC_NUMERIC, testsupport::make_locale("de_DE.UTF-8").c_str()), nullptr);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(R"({"b":1.25,"s":"2.5"})"));
+    const std::string text = doc.get_text("b");
+    const double from_text = doc.get_number("s");
+    doc.set_member_number("n", 1.5);
+    const std::string stored = doc.get_member_json("n");
+    setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(text, "1.25");
+    EXPECT_DOUBLE_EQ(from_text, 2.5);
+    EXPECT_EQ(stored, "1.5");
 }
 
 TEST(JsonDocument, FreshDocumentsAndReparsing) {

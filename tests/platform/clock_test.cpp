@@ -6,6 +6,8 @@
 #include <ctime>
 #include <tuple>
 
+#include "tests/support/locales.h"
+
 namespace quorvel::platform {
 namespace {
 
@@ -29,11 +31,16 @@ TEST(Clock, TimeFormatIs24HourReadsTheHourConversion) {
     EXPECT_FALSE(time_format_is_24_hour(""));
 }
 
-// The C locale writes "%H:%M:%S"; an unknown locale falls back to it.
+// The C locale writes "%H:%M:%S"; an unknown locale falls back to it; the
+// United States locale writes times on the 12-hour clock.
 TEST(Clock, UserClockFollowsTheLocale) {
     setenv("LC_ALL", "C", 1);
     EXPECT_TRUE(user_clock_is_24_hour());
     setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);
+    EXPECT_TRUE(user_clock_is_24_hour());
+    setenv("LC_ALL", testsupport::make_locale("en_US.UTF-8").c_str(), 1);
+    EXPECT_FALSE(user_clock_is_24_hour());
+    setenv("LC_ALL", testsupport::make_locale("de_DE.UTF-8").c_str(), 1);
     EXPECT_TRUE(user_clock_is_24_hour());
     setenv("LC_ALL", "C", 1);
 }
