@@ -6,7 +6,6 @@
 
 #include <array>
 #include <atomic>
-#include <cctype>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -181,8 +180,8 @@ bool plain_host(std::string_view host) {
         return false;
     }
     for (char c : host) {
-        bool ok =
-            std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.' || c == '_';
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                  c == '-' || c == '.' || c == '_';
         if (!ok) {
             return false;
         }
