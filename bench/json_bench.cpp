@@ -18,18 +18,21 @@ using quorvel::data::JsonDocument;
 std::string pc_reply(int groups, int titles, int hot_every) {
     std::string json = R"({"result":[)";
     for (int i = 0; i < 10; ++i) {
-        json += (i ? "," : "") + std::string(R"([")") + "\xE5\xA6\x88\xE5\xA6\x88\xE8\xA3\x85" +
-                std::to_string(i) + R"(",")" + std::to_string(636521 + i) + R"("])";
+        json += i ? "," : "";
+        json += std::string(R"([")") + "\xE5\xA6\x88\xE5\xA6\x88\xE8\xA3\x85" + std::to_string(i) +
+                R"(",")" + std::to_string(636521 + i) + R"("])";
     }
     json += R"(],"magic":[)";
     for (int k = 0; k < 10; ++k) {
-        json += (k ? "," : "") + std::string(R"({"index":")") + std::to_string(k + 1) +
+        json += k ? "," : "";
+        json += std::string(R"({"index":")") + std::to_string(k + 1) +
                 R"(","type":"tag_group","data":[)";
         for (int l = 0; l < groups; ++l) {
             json += l ? ",[" : "[";
             for (int t = 0; t < titles; ++t) {
-                json += (t ? "," : "") + std::string("{\"title\":\"\xE6\x89\x93\xE5\xBA\x95") +
-                        std::to_string(t) + (t % hot_every == 0 ? R"(","type":"hot"})" : R"("})");
+                json += t ? "," : "";
+                json += std::string("{\"title\":\"\xE6\x89\x93\xE5\xBA\x95") + std::to_string(t) +
+                        (t % hot_every == 0 ? R"(","type":"hot"})" : R"("})");
             }
             json += "]";
         }

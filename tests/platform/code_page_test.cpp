@@ -65,7 +65,7 @@ TEST(CodePage, UndecodableInputBecomesReplacementCharacters) {
     // Same code page on both sides still cleans the text.
     EXPECT_EQ(convert_code_page("a\xFF", code_page_utf8, code_page_utf8), "a\uFFFD");
     EXPECT_EQ(convert_code_page("a\xFF", code_page_gbk, code_page_gbk),
-              "a" + std::string(kGbReplacement));
+              std::string("a").append(kGbReplacement));
 
     const char16_t lone_high[] = {u'a', 0xD83D, u'b', 0};
     const char16_t lone_low[] = {0xDE00, u'连', 0};

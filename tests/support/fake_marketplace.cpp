@@ -60,8 +60,8 @@ std::string pc_reply(const std::string& k) {
     std::string json = "{\"result\":[";
     auto words = fake_words::pc(k);
     for (std::size_t i = 0; i < words.size(); ++i) {
-        json += (i ? "," : "") + std::string("[") + json_string(words[i]) + ",\"" +
-                std::to_string(1000 + i) + "\"]";
+        json += i ? "," : "";
+        json += std::string("[") + json_string(words[i]) + ",\"" + std::to_string(1000 + i) + "\"]";
     }
     auto titles1 = fake_words::arrow_titles(1);
     auto item = [](const std::string& title, bool hot) {
@@ -82,8 +82,8 @@ std::string mobile_reply(const std::string& k) {
     std::string json = "{\"result\":[";
     auto words = fake_words::mobile(k);
     for (std::size_t i = 0; i < words.size(); ++i) {
-        json += (i ? "," : "") + std::string("[") + json_string(words[i]) + ",\"" +
-                std::to_string(2000 + i) + "\"]";
+        json += i ? "," : "";
+        json += std::string("[") + json_string(words[i]) + ",\"" + std::to_string(2000 + i) + "\"]";
     }
     return json + "]}";
 }
@@ -92,7 +92,8 @@ std::string related_json(const std::string& k) {
     std::string json = "{\"status\":\"show\",\"data\":{\"words\":[";
     auto words = fake_words::related(k);
     for (std::size_t i = 0; i < words.size(); ++i) {
-        json += (i ? "," : "") + std::string("{\"text\":") + json_string(words[i]) +
+        json += i ? "," : "";
+        json += std::string("{\"text\":") + json_string(words[i]) +
                 ",\"href\":\"/search?q=" + std::to_string(i) + "\"}";
     }
     return json + "]}}";
