@@ -45,7 +45,9 @@ class SocketRegistry {
         if (registry->aborted_.load()) {
             return CURL_SOCKET_BAD;
         }
-        curl_socket_t fd = ::socket(address->family, address->socktype, address->protocol);
+        // Not inherited by child processes (the embedded browser starts some).
+        curl_socket_t fd =
+            ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
         if (fd != CURL_SOCKET_BAD) {
             registry->open_.insert(fd);
         }
