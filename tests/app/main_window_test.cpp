@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/app_config.h"
 #include "app/main_window.h"
@@ -225,6 +227,28 @@ class MainWindowTest : public QObject {
         QVERIFY(finished.wait(20000));
         QCOMPARE(dialogs_.save_dialogs[1].file_name, path);
         QVERIFY(!QFile::exists(path));
+    }
+
+    // The real message box: its buttons for each type and the codes they give.
+    void message_boxes_give_the_result_codes() {
+        app::QtDialogs dialogs;
+        auto answer = [&](int flags, QMessageBox::StandardButton press) {
+            QTimer::singleShot(0, [press] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box != nullptr);
+                QCOMPARE(box->windowTitle(), u("信息："));
+                box->button(press)->click();
+            });
+            return dialogs.message(window_.get(), u("x"), u("信息："), flags);
+        };
+        QCOMPARE(answer(0, QMessageBox::Ok), 0);
+        QCOMPARE(answer(1, QMessageBox::Cancel), 1);
+        QCOMPARE(answer(2, QMessageBox::Abort), 2);
+        QCOMPARE(answer(2, QMessageBox::Retry), 3);
+        QCOMPARE(answer(2, QMessageBox::Ignore), 4);
+        QCOMPARE(answer(3, QMessageBox::Yes), 5);
+        QCOMPARE(answer(4, QMessageBox::No), 6);
+        QCOMPARE(answer(5, QMessageBox::Retry), 3);
     }
 
     void nothing_ticked_makes_no_request() {
