@@ -9,34 +9,42 @@
 namespace quorvel::app {
 namespace {
 
-// The buttons of each message-box type, with the result each one gives.
-std::vector<std::pair<QMessageBox::StandardButton, int>> buttons_for(int flags) {
+using platform::MessageButtons;
+using platform::MessageResult;
+
+// The buttons of each button set, with the result each one gives.
+std::vector<std::pair<QMessageBox::StandardButton, MessageResult>> buttons_for(
+    MessageButtons buttons) {
     using B = QMessageBox::StandardButton;
-    switch (flags & 0x0F) {
-        case 1:
-            return {{B::Ok, 0}, {B::Cancel, 1}};
-        case 2:
-            return {{B::Abort, 2}, {B::Retry, 3}, {B::Ignore, 4}};
-        case 3:
-            return {{B::Yes, 5}, {B::No, 6}, {B::Cancel, 1}};
-        case 4:
-            return {{B::Yes, 5}, {B::No, 6}};
-        case 5:
-            return {{B::Retry, 3}, {B::Cancel, 1}};
-        default:
-            return {{B::Ok, 0}};
+    using R = MessageResult;
+    switch (buttons) {
+        case MessageButtons::ok_cancel:
+            return {{B::Ok, R::ok}, {B::Cancel, R::cancel}};
+        case MessageButtons::abort_retry_ignore:
+            return {{B::Abort, R::abort}, {B::Retry, R::retry}, {B::Ignore, R::ignore}};
+        case MessageButtons::yes_no_cancel:
+            return {{B::Yes, R::yes}, {B::No, R::no}, {B::Cancel, R::cancel}};
+        case MessageButtons::yes_no:
+            return {{B::Yes, R::yes}, {B::No, R::no}};
+        case MessageButtons::retry_cancel:
+            return {{B::Retry, R::retry}, {B::Cancel, R::cancel}};
+        case MessageButtons::ok:
+            break;
     }
+    return {{B::Ok, R::ok}};
 }
 
 }  // namespace
 
-int QtDialogs::message(QWidget* parent, const QString& text, const QString& caption, int flags) {
+MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QString& caption,
+                                 platform::MessageStyle style) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
-    // System-modal boxes (0x1000) block the whole program; others their window.
-    box.setWindowModality((flags & 0x1000) != 0 ? Qt::ApplicationModal : Qt::WindowModal);
-    const auto buttons = buttons_for(flags);
+    // System-modal boxes block the whole program; others their window.
+    box.setWindowModality(style.modality == platform::MessageModality::system ? Qt::ApplicationModal
+                                                                              : Qt::WindowModal);
+    const auto buttons = buttons_for(style.buttons);
     QMessageBox::StandardButtons set;
     for (const auto& [button, result] : buttons) {
         set |= button;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+#include "platform/window_operations.h"
+
 class QWidget;
 
 namespace quorvel::app {
@@ -12,11 +14,10 @@ namespace quorvel::app {
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
-    // A modal message box. Flags as the message-box types: 0 OK, 1 OK/Cancel,
-    // 2 Abort/Retry/Ignore, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel.
-    // Returns 0 OK, 1 Cancel, 2 Abort, 3 Retry, 4 Ignore, 5 Yes, 6 No.
-    virtual int message(QWidget* parent, const QString& text, const QString& caption,
-                        int flags) = 0;
+    // A modal message box; returns the button that dismissed it.
+    virtual platform::MessageResult message(QWidget* parent, const QString& text,
+                                            const QString& caption,
+                                            platform::MessageStyle style) = 0;
     // A save-file dialog presenting `file_name`; the chosen path or nothing.
     virtual std::optional<QString> save_file(QWidget* parent, const QString& title,
                                              const QString& filters, const QString& default_suffix,
@@ -26,7 +27,8 @@ class Dialogs {
 // The real dialogs, over QMessageBox and QFileDialog.
 class QtDialogs : public Dialogs {
   public:
-    int message(QWidget* parent, const QString& text, const QString& caption, int flags) override;
+    platform::MessageResult message(QWidget* parent, const QString& text, const QString& caption,
+                                    platform::MessageStyle style) override;
     std::optional<QString> save_file(QWidget* parent, const QString& title, const QString& filters,
                                      const QString& default_suffix,
                                      const QString& file_name) override;

@@ -183,16 +183,18 @@ void QtWindowOperations::append_text(std::string_view control_name, std::string_
     queue({name_of(control_name), std::string(text), false});
 }
 
-int QtWindowOperations::show_message(std::string_view text, int flags, std::string_view caption) {
+platform::MessageResult QtWindowOperations::show_message(std::string_view text,
+                                                         platform::MessageStyle style,
+                                                         std::string_view caption) {
     return on_gui_thread(
-        [this, text = qt_from_code_page(text), caption = qt_from_code_page(caption), flags] {
+        [this, text = qt_from_code_page(text), caption = qt_from_code_page(caption), style] {
             flush();
             if (shut_down_.load()) {
-                return static_cast<int>(platform::MessageResult::ok);
+                return platform::MessageResult::ok;
             }
-            return dialogs_.message(root_, text, caption, flags);
+            return dialogs_.message(root_, text, caption, style);
         },
-        static_cast<int>(platform::MessageResult::ok));
+        platform::MessageResult::ok);
 }
 
 bool QtWindowOperations::input_pending() {

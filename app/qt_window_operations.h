@@ -45,7 +45,8 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
     void set_text(std::string_view control, std::string_view text) override;
     void append_text(std::string_view control, std::string_view text) override;
     using platform::WindowOperations::show_message;
-    int show_message(std::string_view text, int flags, std::string_view caption) override;
+    platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
+                                         std::string_view caption) override;
     bool input_pending() override;
     void pump_messages() override;
     std::optional<std::string> show_save_dialog(std::string_view dialog, std::string_view filter,

@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
     harvest::HarvestStore store;
     const long seeds = 100;
     for (long s = 0; s < seeds; ++s) {
-        store.add_seed_row(data::gbk_from_utf8("连衣裙" + std::to_string(s)) + ",0,0,0,0,0");
+        store.add_seed_row({data::gbk_from_utf8("连衣裙" + std::to_string(s)), {}});
     }
     for (long i = 0; i < rows; ++i) {
         const auto source = harvest::all_sources[static_cast<std::size_t>(i % 5)];

@@ -42,19 +42,6 @@ std::string reason_for(int error) {
     }
 }
 
-// The seed of a summary row: everything before its five counts.
-std::string seed_of(const std::string& seed_row) {
-    std::size_t end = seed_row.size();
-    for (int counts = 0; counts < 5; ++counts) {
-        std::size_t comma = end == 0 ? std::string::npos : seed_row.rfind(',', end - 1);
-        if (comma == std::string::npos) {
-            return seed_row.substr(0, seed_row.find(','));
-        }
-        end = comma;
-    }
-    return seed_row.substr(0, end);
-}
-
 // A temporary file beside `path`, created empty; its name, or nothing.
 std::optional<std::string> temporary_beside(const std::string& path, int& error) {
     std::string name = path + ".partial-XXXXXX";
@@ -174,11 +161,6 @@ void for_each_export_row(
     // Seeds in order: those of the summary rows, then any that only words name.
     std::vector<std::string_view> seeds;
     std::unordered_map<std::string_view, std::size_t> seed_index;
-    std::vector<std::string> summary_seeds;
-    summary_seeds.reserve(store.seed_rows().size());
-    for (const std::string& row : store.seed_rows()) {
-        summary_seeds.push_back(seed_of(row));
-    }
     auto index_of_seed = [&](std::string_view seed) {
         auto [it, added] = seed_index.emplace(seed, seeds.size());
         if (added) {
@@ -186,8 +168,8 @@ void for_each_export_row(
         }
         return it->second;
     };
-    for (const std::string& seed : summary_seeds) {
-        index_of_seed(seed);
+    for (const harvest::SeedRow& row : store.seed_rows()) {
+        index_of_seed(row.seed);
     }
     // One pass over the words: each goes to its own seed and source, by index.
     std::vector<std::array<std::vector<std::uint32_t>, 5>> groups;

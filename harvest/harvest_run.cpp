@@ -87,10 +87,9 @@ struct Run {
     }
 
     void summary(const std::string& seed) {
-        std::string row = seed;
+        SeedRow row{seed, {}};
         for (KeywordSource source : all_sources) {
-            row += ',';
-            row += std::to_string(count_lines(window.read_text(info(source).result_box)));
+            row.counts[index_of(source)] = count_lines(window.read_text(info(source).result_box));
         }
         store.add_seed_row(std::move(row));
         pump_pending_input(window);

@@ -2,6 +2,15 @@
 
 namespace quorvel::harvest {
 
+std::string SeedRow::text() const {
+    std::string row = seed;
+    for (int count : counts) {
+        row += ',';
+        row += std::to_string(count);
+    }
+    return row;
+}
+
 void HarvestStore::clear() {
     seed_rows_.clear();
     for (auto& rows : word_rows_) {

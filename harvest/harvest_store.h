@@ -19,22 +19,30 @@ struct WordRow {
     bool operator==(const WordRow&) const = default;
 };
 
+// The summary of one finished seed: the seed and the number of lines each of
+// the five result boxes held then, in source order. text() gives the row as
+// the seed and the five counts joined by ",".
+struct SeedRow {
+    std::string seed;
+    std::array<int, 5> counts{};
+    std::string text() const;
+    bool operator==(const SeedRow&) const = default;
+};
+
 class HarvestStore {
   public:
     void clear();
 
-    // A summary row: the seed and the line counts of the five result boxes,
-    // joined by ",".
-    void add_seed_row(std::string row) { seed_rows_.push_back(std::move(row)); }
+    void add_seed_row(SeedRow row) { seed_rows_.push_back(std::move(row)); }
     void add_word(KeywordSource source, std::string seed, std::string word);
 
-    const std::vector<std::string>& seed_rows() const { return seed_rows_; }
+    const std::vector<SeedRow>& seed_rows() const { return seed_rows_; }
     const std::vector<WordRow>& word_rows(KeywordSource source) const {
         return word_rows_[index_of(source)];
     }
 
   private:
-    std::vector<std::string> seed_rows_;
+    std::vector<SeedRow> seed_rows_;
     std::array<std::vector<WordRow>, 5> word_rows_;
 };
 

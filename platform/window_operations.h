@@ -21,6 +21,28 @@ enum class MessageResult : int {
     no = 6
 };
 
+// The buttons a message box offers.
+enum class MessageButtons : int {
+    ok = 0,
+    ok_cancel = 1,
+    abort_retry_ignore = 2,
+    yes_no_cancel = 3,
+    yes_no = 4,
+    retry_cancel = 5
+};
+
+// Whose input a message box blocks while it is shown.
+enum class MessageModality {
+    task,    // the program's windows
+    system,  // the whole program, ahead of every other window
+};
+
+struct MessageStyle {
+    MessageButtons buttons = MessageButtons::ok;
+    MessageModality modality = MessageModality::task;
+    bool operator==(const MessageStyle&) const = default;
+};
+
 // The caption a message box gets when none is given: "信息：" in code-page text.
 inline constexpr std::string_view default_message_caption = "\xD0\xC5\xCF\xA2\xA3\xBA";
 
@@ -37,10 +59,11 @@ class WindowOperations {
     // Moves the caret to the end of an edit box, scrolls it into view and
     // inserts the text there.
     virtual void append_text(std::string_view control, std::string_view text) = 0;
-    // A modal message box; returns when dismissed. Flags 0 give one OK button.
-    virtual int show_message(std::string_view text, int flags, std::string_view caption) = 0;
-    int show_message(std::string_view text, int flags = 0) {
-        return show_message(text, flags, default_message_caption);
+    // A modal message box; returns the button that dismissed it.
+    virtual MessageResult show_message(std::string_view text, MessageStyle style,
+                                       std::string_view caption) = 0;
+    MessageResult show_message(std::string_view text, MessageStyle style = {}) {
+        return show_message(text, style, default_message_caption);
     }
     // Whether keyboard or mouse input waits to be processed.
     virtual bool input_pending() = 0;

@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-webengine-dev
-  libcurl4-openssl-dev nlohmann-json3-dev libxlsxwriter-dev
+  libcurl4-openssl-dev nlohmann-json3-dev libxlsxwriter-dev libexpected-dev libspdlog-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb fonts-noto-cjk python3-openpyxl locales

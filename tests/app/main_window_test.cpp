@@ -195,7 +195,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(dialogs_.messages[1].text, u("移动端抓取下拉词失败"));
         for (const auto& shown : dialogs_.messages) {
             QCOMPARE(shown.caption, u("信息："));
-            QCOMPARE(shown.flags, 0);
+            QVERIFY(shown.style == platform::MessageStyle{});
         }
     }
 
@@ -232,23 +232,25 @@ class MainWindowTest : public QObject {
     // The real message box: its buttons for each type and the codes they give.
     void message_boxes_give_the_result_codes() {
         app::QtDialogs dialogs;
-        auto answer = [&](int flags, QMessageBox::StandardButton press) {
+        using platform::MessageButtons;
+        using R = platform::MessageResult;
+        auto answer = [&](MessageButtons buttons, QMessageBox::StandardButton press) {
             QTimer::singleShot(0, [press] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 QVERIFY(box != nullptr);
                 QCOMPARE(box->windowTitle(), u("信息："));
                 box->button(press)->click();
             });
-            return dialogs.message(window_.get(), u("x"), u("信息："), flags);
+            return dialogs.message(window_.get(), u("x"), u("信息："), {buttons});
         };
-        QCOMPARE(answer(0, QMessageBox::Ok), 0);
-        QCOMPARE(answer(1, QMessageBox::Cancel), 1);
-        QCOMPARE(answer(2, QMessageBox::Abort), 2);
-        QCOMPARE(answer(2, QMessageBox::Retry), 3);
-        QCOMPARE(answer(2, QMessageBox::Ignore), 4);
-        QCOMPARE(answer(3, QMessageBox::Yes), 5);
-        QCOMPARE(answer(4, QMessageBox::No), 6);
-        QCOMPARE(answer(5, QMessageBox::Retry), 3);
+        QCOMPARE(answer(MessageButtons::ok, QMessageBox::Ok), R::ok);
+        QCOMPARE(answer(MessageButtons::ok_cancel, QMessageBox::Cancel), R::cancel);
+        QCOMPARE(answer(MessageButtons::abort_retry_ignore, QMessageBox::Abort), R::abort);
+        QCOMPARE(answer(MessageButtons::abort_retry_ignore, QMessageBox::Retry), R::retry);
+        QCOMPARE(answer(MessageButtons::abort_retry_ignore, QMessageBox::Ignore), R::ignore);
+        QCOMPARE(answer(MessageButtons::yes_no_cancel, QMessageBox::Yes), R::yes);
+        QCOMPARE(answer(MessageButtons::yes_no, QMessageBox::No), R::no);
+        QCOMPARE(answer(MessageButtons::retry_cancel, QMessageBox::Retry), R::retry);
     }
 
     void nothing_ticked_makes_no_request() {

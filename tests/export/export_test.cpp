@@ -55,10 +55,10 @@ class ScratchFolder {
 // seed, a seed typed twice, words holding "|" and formula starts.
 HarvestStore awkward_store() {
     HarvestStore store;
-    store.add_seed_row(gb("裙,1,0,0,0,0"));
-    store.add_seed_row(gb("连衣裙,2,0,0,0,1"));
-    store.add_seed_row(",3,0,0,0,1");
-    store.add_seed_row(gb("裙,4,0,0,0,1"));
+    store.add_seed_row({gb("裙"), {1, 0, 0, 0, 0}});
+    store.add_seed_row({gb("连衣裙"), {2, 0, 0, 0, 1}});
+    store.add_seed_row({"", {3, 0, 0, 0, 1}});
+    store.add_seed_row({gb("裙"), {4, 0, 0, 0, 1}});
     store.add_word(KeywordSource::PcDropdown, gb("裙"), gb("半身裙"));
     store.add_word(KeywordSource::PcDropdown, gb("连衣裙"), gb("长裙"));
     store.add_word(KeywordSource::DidYouMean, gb("连衣裙"), "=1+2");
@@ -96,7 +96,7 @@ TEST(ExportRows, EveryRecordedWordOnceUnderItsOwnSeed) {
     }
     // A seed holding "," is still its own seed.
     HarvestStore commas;
-    commas.add_seed_row("a,b,1,0,0,0,0");
+    commas.add_seed_row({"a,b", {1, 0, 0, 0, 0}});
     commas.add_word(KeywordSource::PcDropdown, "a,b", "w");
     ASSERT_EQ(export_rows(commas).size(), 1u);
     EXPECT_EQ(export_rows(commas)[0].seed, "a,b");

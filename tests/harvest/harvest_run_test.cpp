@@ -42,6 +42,15 @@ std::string encoded(const std::string& utf8) {
     return data::url_encode(gb(utf8), false, true);
 }
 
+// The summary rows as the "seed,c1,c2,c3,c4,c5" texts they stand for.
+std::vector<std::string> seed_row_texts(const HarvestStore& store) {
+    std::vector<std::string> out;
+    for (const SeedRow& row : store.seed_rows()) {
+        out.push_back(row.text());
+    }
+    return out;
+}
+
 class HarvestRun : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -166,7 +175,7 @@ TEST_F(HarvestRun, AllKindsForTwoSeedsInTheFixedRequestOrder) {
                "," + std::to_string(d) + "," + std::to_string(e);
     };
     EXPECT_THAT(
-        store_.seed_rows(),
+        seed_row_texts(store_),
         ElementsAreArray({row(gb("连衣裙"), one.pc.size(), one.arrows.size(), one.mobile.size(),
                               one.long_tail.size(), one.related.size()),
                           row(gb("ab c"), all.pc.size(), all.arrows.size(), all.mobile.size(),
@@ -214,7 +223,7 @@ TEST_F(HarvestRun, FailureMessagesAtTheirPointsAndTheRunGoesOn) {
     std::vector<std::string> shown;
     for (const auto& m : window_.messages) {
         EXPECT_EQ(m.caption, platform::default_message_caption);
-        EXPECT_EQ(m.flags, 0);
+        EXPECT_EQ(m.style, platform::MessageStyle{});
         shown.push_back(m.text);
     }
     EXPECT_EQ(shown, (std::vector<std::string>{std::string(pc_failure_message),
@@ -271,7 +280,7 @@ TEST_F(HarvestRun, NothingOrOnlyDependentKindsTickedRequestNothing) {
     seeds("a\r\nb");
     run();
     EXPECT_TRUE(fake_->requests().empty());
-    EXPECT_EQ(store_.seed_rows(), (std::vector<std::string>{"a,0,0,0,0,0", "b,0,0,0,0,0"}));
+    EXPECT_EQ(seed_row_texts(store_), (std::vector<std::string>{"a,0,0,0,0,0", "b,0,0,0,0,0"}));
 
     tick({KeywordSource::ArrowWords});
     run();
@@ -296,13 +305,13 @@ TEST_F(HarvestRun, ACheckBoxUntickedDuringTheRunTakesEffectAtItsNextTest) {
     };
     run();
     ASSERT_EQ(fake_->requests().size(), 1u);
-    EXPECT_EQ(store_.seed_rows()[1], "b,0,0,3,0,0");
+    EXPECT_EQ(store_.seed_rows()[1], (SeedRow{"b", {0, 0, 3, 0, 0}}));
 }
 
 TEST_F(HarvestRun, SeedLinesAreTakenAsTyped) {
     // An empty seed box: nothing at all, and start_harvest still empties the boxes.
     window_.texts[std::string(info(KeywordSource::PcDropdown).result_box)] = "old\r\n";
-    store_.add_seed_row("old");
+    store_.add_seed_row({"old", {}});
     tick({KeywordSource::MobileDropdown});
     run();
     EXPECT_TRUE(fake_->requests().empty());
@@ -316,7 +325,7 @@ TEST_F(HarvestRun, SeedLinesAreTakenAsTyped) {
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1], "/sug?q=&code=utf-8&area=c2c&nick=&sid=null&callback=");
     EXPECT_EQ(requests[0], requests[2]);
-    EXPECT_EQ(store_.seed_rows(),
+    EXPECT_EQ(seed_row_texts(store_),
               (std::vector<std::string>{"x,0,0,3,0,0", ",0,0,6,0,0", "x,0,0,9,0,0"}));
     EXPECT_EQ(store_.word_rows(KeywordSource::MobileDropdown)[3].seed, "");
     EXPECT_EQ(store_.word_rows(KeywordSource::MobileDropdown)[0],

@@ -15,7 +15,7 @@ class AnsweringDialogs : public app::Dialogs {
     struct Message {
         QString text;
         QString caption;
-        int flags = 0;
+        platform::MessageStyle style;
     };
     struct SaveDialog {
         QString title, filters, suffix, file_name;
@@ -23,11 +23,12 @@ class AnsweringDialogs : public app::Dialogs {
 
     QList<Message> messages;
     QList<SaveDialog> save_dialogs;
-    int next_answer = 0;               // what every message box returns
+    platform::MessageResult next_answer = platform::MessageResult::ok;  // every box returns it
     std::optional<QString> next_path;  // what every save dialog returns
 
-    int message(QWidget*, const QString& text, const QString& caption, int flags) override {
-        messages.append({text, caption, flags});
+    platform::MessageResult message(QWidget*, const QString& text, const QString& caption,
+                                    platform::MessageStyle style) override {
+        messages.append({text, caption, style});
         return next_answer;
     }
     std::optional<QString> save_file(QWidget*, const QString& title, const QString& filters,

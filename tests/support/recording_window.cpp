@@ -25,10 +25,12 @@ void RecordingWindow::append_text(std::string_view control, std::string_view tex
     events.push_back("append " + std::string(control) + " " + std::string(text));
 }
 
-int RecordingWindow::show_message(std::string_view text, int flags, std::string_view caption) {
-    messages.push_back({std::string(text), flags, std::string(caption)});
+platform::MessageResult RecordingWindow::show_message(std::string_view text,
+                                                      platform::MessageStyle style,
+                                                      std::string_view caption) {
+    messages.push_back({std::string(text), style, std::string(caption)});
     events.push_back("message " + std::string(text));
-    return static_cast<int>(platform::MessageResult::ok);
+    return platform::MessageResult::ok;
 }
 
 void RecordingWindow::pump_messages() {
