@@ -8,9 +8,10 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string_view>
 #include <vector>
+
+#include "platform/log.h"
 
 namespace quorvel::platform {
 namespace {
@@ -19,64 +20,14 @@ constexpr long connect_timeout_seconds = 60;
 // A transfer that delivers no data for this long is abandoned.
 constexpr long stall_timeout_seconds = 30;
 constexpr long max_redirects = 10;
-// Reply header blocks beyond this size are treated as hostile and fail the exchange.
-constexpr std::size_t max_reply_headers = 1024u * 1024u;
+// Reply header blocks beyond this size are treated as hostile and fail the
+// exchange; it is below libcurl's own limit, so the failure is named for what it is.
+constexpr std::size_t max_reply_headers = 256u * 1024u;
 
-// Every socket the transport has open, so that an abort can shut them down
-// and wake an exchange blocked on one at once. Never destroyed: connections
-// kept in the shared cache are closed through it at exit.
-class SocketRegistry {
-  public:
-    bool aborted() const { return aborted_.load(); }
-
-    void set_aborted(bool aborted) {
-        std::lock_guard guard(mutex_);
-        aborted_.store(aborted);
-        if (aborted) {
-            for (curl_socket_t fd : open_) {
-                ::shutdown(fd, SHUT_RDWR);
-            }
-        }
-    }
-
-    static curl_socket_t open(void* self, curlsocktype, curl_sockaddr* address) {
-        auto* registry = static_cast<SocketRegistry*>(self);
-        std::lock_guard guard(registry->mutex_);
-        if (registry->aborted_.load()) {
-            return CURL_SOCKET_BAD;
-        }
-        // Not inherited by child processes (the embedded browser starts some).
-        curl_socket_t fd =
-            ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-        if (fd != CURL_SOCKET_BAD) {
-            registry->open_.insert(fd);
-        }
-        return fd;
-    }
-
-    static int close(void* self, curl_socket_t fd) {
-        auto* registry = static_cast<SocketRegistry*>(self);
-        {
-            std::lock_guard guard(registry->mutex_);
-            registry->open_.erase(fd);
-        }
-        return ::close(fd);
-    }
-
-    // Asked by curl now and then during a transfer: non-zero ends it.
-    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-        return static_cast<SocketRegistry*>(self)->aborted() ? 1 : 0;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::set<curl_socket_t> open_;
-    std::atomic<bool> aborted_{false};
-};
-
-SocketRegistry& sockets() {
-    static SocketRegistry* registry = new SocketRegistry();
-    return *registry;
+// Sockets are opened close-on-exec, so that child processes (the embedded
+// browser starts some) never inherit a connection.
+curl_socket_t open_socket(void*, curlsocktype, curl_sockaddr* address) {
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
 // The process-wide cookie store, DNS cache, TLS session cache and connection
@@ -84,7 +35,6 @@ SocketRegistry& sockets() {
 class SharedCaches {
   public:
     SharedCaches() {
-        sockets();  // exists before, and outlives, the connections cached here
         curl_global_init(CURL_GLOBAL_DEFAULT);
         share_ = curl_share_init();
         if (share_ == nullptr) {
@@ -143,10 +93,14 @@ SharedCaches& shared_caches() {
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+struct MultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
 
 bool append_header(HeaderList& list, const std::string& line) {
@@ -299,9 +253,15 @@ std::string select_proxy(std::string_view list, bool secure) {
 
 struct Collector {
     TransportReply reply;
+    const std::stop_token* stop = nullptr;
     bool body_too_large = false;
     bool headers_too_large = false;
 };
+
+// Asked by curl now and then during a transfer: non-zero ends it.
+int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Collector*>(user)->stop->stop_requested() ? 1 : 0;
+}
 
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto* collector = static_cast<Collector*>(user);
@@ -340,7 +300,7 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy policy,
                const std::string& url, const std::string& proxy, curl_slist* headers,
                Collector& collector) {
-    bool secure = (request.flags & request_flags::secure) != 0;
+    const TransportOptions& options = request.options;
     // The agent becomes a header line of its own: it ends at any line break.
     const std::string agent = request.agent.substr(0, request.agent.find_first_of("\r\n"));
     bool ok = true;
@@ -351,9 +311,9 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
     set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1));
     set(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https"));
     // An HTTPS request is never carried on to plain HTTP; HTTP may move to HTTPS.
-    set(curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https"));
-    bool follow = (request.flags & request_flags::no_auto_redirect) == 0;
-    set(curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L));
+    set(curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR,
+                         options.secure ? "https" : "http,https"));
+    set(curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, options.follow_redirects ? 1L : 0L));
     set(curl_easy_setopt(curl, CURLOPT_MAXREDIRS, max_redirects));
     set(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connect_timeout_seconds));
     set(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L));
@@ -380,7 +340,7 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
 
     if (policy == ConnectionPolicy::shared) {
         set(curl_easy_setopt(curl, CURLOPT_SHARE, shared_caches().share()));
-        if ((request.flags & request_flags::no_cookies) == 0) {
+        if (options.shared_cookies) {
             // Switches the cookie engine on; with the share set it uses the
             // process-wide store for sending and storing.
             set(curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""));
@@ -410,49 +370,224 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
     set(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector));
     set(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &on_header));
     set(curl_easy_setopt(curl, CURLOPT_HEADERDATA, &collector));
-    set(curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &SocketRegistry::open));
-    set(curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &sockets()));
-    set(curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &SocketRegistry::close));
-    set(curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &sockets()));
-    set(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &SocketRegistry::progress));
-    set(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sockets()));
+    set(curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &open_socket));
+    set(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &on_progress));
+    set(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &collector));
     set(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
     return ok;
 }
 
+TransportError error_of(CURLcode code, const Collector& collector) {
+    if (collector.body_too_large || collector.headers_too_large) {
+        return TransportError::reply_too_large;
+    }
+    switch (code) {
+        case CURLE_OK:
+            return TransportError::none;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return TransportError::could_not_resolve;
+        case CURLE_COULDNT_CONNECT:
+            return TransportError::could_not_connect;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_SHUTDOWN_FAILED:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_ENGINE_INITFAILED:
+            return TransportError::tls_failure;
+        case CURLE_OPERATION_TIMEDOUT:
+            return TransportError::timed_out;
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return TransportError::connection_dropped;
+        case CURLE_FILESIZE_EXCEEDED:
+            return TransportError::reply_too_large;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return TransportError::aborted;
+        default:
+            return TransportError::other;
+    }
+}
+
+// Runs the transfer on a private multi handle, so that a stop request can wake
+// the wait at once (curl_multi_wakeup is safe from any thread) and end this
+// exchange alone.
+CURLcode run_transfer(CURL* curl, const std::stop_token& stop) {
+    MultiHandle multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), curl) != CURLM_OK) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    {
+        // Declared after the multi handle, so it is gone before the handle is.
+        std::stop_callback wake(stop, [m = multi.get()] { curl_multi_wakeup(m); });
+        while (!stop.stop_requested()) {
+            int running = 0;
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            if (running == 0) {
+                int left = 0;
+                CURLMsg* message = curl_multi_info_read(multi.get(), &left);
+                result = (message != nullptr && message->msg == CURLMSG_DONE) ? message->data.result
+                                                                              : CURLE_FAILED_INIT;
+                break;
+            }
+            // Waits for the sockets, curl's own timers or a wake-up, whichever
+            // comes first.
+            if (curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+        }
+    }
+    curl_multi_remove_handle(multi.get(), curl);
+    return result;
+}
+
+// The request as the log shows it: never the query, which may carry what the
+// user typed or a session.
+std::string loggable_target(const TransportRequest& request) {
+    std::string_view path = request.path;
+    path = path.substr(0, path.find('?'));
+    return request.verb + " " + (request.options.secure ? "https://" : "http://") + request.host +
+           ":" + std::to_string(request.port) + std::string(path);
+}
+
+void log_failure(const TransportRequest& request, const ExchangeOutcome& outcome) {
+    std::string line = "exchange failed: " + loggable_target(request) + ": " +
+                       std::string(transport_error_name(outcome.error));
+    if (!outcome.error_text.empty()) {
+        line += " (" + outcome.error_text + ")";
+    }
+    line += ", " + std::to_string(outcome.elapsed.count()) + " ms";
+    if (outcome.error == TransportError::aborted) {
+        log_info(line);
+    } else {
+        log_warning(line);
+    }
+}
+
+TransportReply failed_before_sending(const TransportRequest& request, std::string why) {
+    TransportReply reply;
+    reply.outcome.error = TransportError::other;
+    reply.outcome.error_text = std::move(why);
+    log_failure(request, reply.outcome);
+    return reply;
+}
+
 }  // namespace
 
+std::string_view transport_error_name(TransportError error) {
+    switch (error) {
+        case TransportError::none:
+            return "no error";
+        case TransportError::could_not_resolve:
+            return "could not resolve the host";
+        case TransportError::could_not_connect:
+            return "could not connect";
+        case TransportError::tls_failure:
+            return "TLS failure";
+        case TransportError::timed_out:
+            return "timed out";
+        case TransportError::connection_dropped:
+            return "connection dropped";
+        case TransportError::reply_too_large:
+            return "reply too large";
+        case TransportError::aborted:
+            return "aborted";
+        case TransportError::other:
+            break;
+    }
+    return "failed";
+}
+
 TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy) {
-    if (sockets().aborted() || shared_caches().share() == nullptr || !plain_host(request.host) ||
-        request.port < 1 || request.port > 65535 || request.path.empty() ||
-        request.path.front() != '/') {
-        return {};
+    const auto started = std::chrono::steady_clock::now();
+    if (request.stop.stop_requested()) {
+        TransportReply reply;
+        reply.outcome.error = TransportError::aborted;
+        return reply;
+    }
+    if (shared_caches().share() == nullptr) {
+        return failed_before_sending(request, "the connection caches could not be set up");
+    }
+    if (!plain_host(request.host) || request.port < 1 || request.port > 65535) {
+        return failed_before_sending(request, "not a host and port that can be reached");
+    }
+    if (request.path.empty() || request.path.front() != '/') {
+        return failed_before_sending(request, "the object path does not start with /");
     }
     EasyHandle curl(curl_easy_init());
     HeaderList headers;
     if (!curl || !build_header_list(request, headers)) {
-        return {};
+        return failed_before_sending(request, "out of memory");
     }
-    bool secure = (request.flags & request_flags::secure) != 0;
+    const bool secure = request.options.secure;
     std::string url = std::string(secure ? "https://" : "http://") + request.host + ":" +
                       std::to_string(request.port) + encode_path(request.path);
     std::string proxy = select_proxy(request.proxy, secure);
 
     Collector collector;
+    collector.stop = &request.stop;
     if (!configure(curl.get(), request, policy, url, proxy, headers.get(), collector)) {
-        return {};
+        return failed_before_sending(request, "the transfer could not be configured");
     }
-    CURLcode result = curl_easy_perform(curl.get());
-    if (result != CURLE_OK) {
-        if (collector.body_too_large || collector.headers_too_large) {
-            return {};
-        }
-        // Otherwise the body is whatever arrived before the failure.
+    char error_buffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, error_buffer);
+
+    const CURLcode result = run_transfer(curl.get(), request.stop);
+
+    TransportReply reply = std::move(collector.reply);
+    ExchangeOutcome& outcome = reply.outcome;
+    // A transfer that completed counts as completed, even when a stop came
+    // just after it.
+    outcome.error = result != CURLE_OK && request.stop.stop_requested() &&
+                            !collector.body_too_large && !collector.headers_too_large
+                        ? TransportError::aborted
+                        : error_of(result, collector);
+    outcome.body_complete = result == CURLE_OK;
+    if (outcome.error != TransportError::none) {
+        outcome.error_text = error_buffer[0] != '\0' ? std::string(error_buffer)
+                                                     : std::string(curl_easy_strerror(result));
     }
-    if (!collector.reply.got_reply) {
-        collector.reply.headers.clear();
+    char* effective = nullptr;
+    if (curl_easy_getinfo(curl.get(), CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK &&
+        effective != nullptr) {
+        outcome.final_url = effective;
     }
-    return std::move(collector.reply);
+    long status = 0;
+    if (curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
+        outcome.status = status;
+    }
+    if (outcome.error == TransportError::reply_too_large) {
+        // Nothing of a hostile reply is handed on.
+        reply.body.clear();
+        reply.headers.clear();
+        reply.got_reply = false;
+    }
+    if (!reply.got_reply) {
+        reply.headers.clear();
+    }
+    outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    if (outcome.error != TransportError::none) {
+        log_failure(request, outcome);
+    }
+    return reply;
 }
 
 namespace {
@@ -465,10 +600,6 @@ TransportReply perform_exchange(const TransportRequest& request) {
 
 void set_default_connection_policy(ConnectionPolicy policy) {
     default_policy.store(policy);
-}
-
-void set_exchanges_aborted(bool aborted) {
-    sockets().set_aborted(aborted);
 }
 
 void set_extra_ca_file_for_tests(const std::string& path) {

@@ -2,24 +2,25 @@
 // The process-wide HTTP transport: one exchange over libcurl, with one shared
 // cookie store, DNS cache, TLS session cache and connection cache for the whole
 // process, so that sequential requests to one host reuse a warm connection.
+// Every exchange can be stopped on its own through its stop token; stopping
+// one never touches another.
 
+#include <chrono>
 #include <cstdint>
+#include <stop_token>
 #include <string>
+#include <string_view>
 
 #include "platform/bytes.h"
 
 namespace quorvel::platform {
 
-// Request flags, with the values of the Windows Internet client's flag word so
-// that callers describe a request the way the rest of the program does.
-namespace request_flags {
-inline constexpr std::uint32_t reload = 0x80000000;  // never serve from a cache
-inline constexpr std::uint32_t need_file = 0x00000010;
-inline constexpr std::uint32_t no_cookies = 0x00080000;  // neither send nor store shared cookies
-inline constexpr std::uint32_t no_auto_redirect = 0x00200000;
-inline constexpr std::uint32_t secure = 0x00800000;  // HTTPS
-inline constexpr std::uint32_t ignore_redirect_to_https = 0x00004000;
-}  // namespace request_flags
+struct TransportOptions {
+    bool secure = false;           // HTTPS, with the peer's certificate and host name checked
+    bool follow_redirects = true;  // an HTTPS request is never carried on to plain HTTP
+    bool shared_cookies = true;    // send and store the process-wide cookies
+    bool operator==(const TransportOptions&) const = default;
+};
 
 struct TransportRequest {
     std::string agent;  // User-Agent text
@@ -31,19 +32,48 @@ struct TransportRequest {
     int port = 0;
     std::string path;  // object path, starting with "/", query included
     std::string verb;
-    std::uint32_t flags = 0;
+    TransportOptions options;
     // Extra header lines separated by CR LF, sent in this order and byte for byte.
     std::string header_block;
     bool send_body = false;  // false: no body at all (GET); true: `body`, maybe zero-length
     Bytes body;
+    // A stop request ends the exchange at once, wherever it is.
+    std::stop_token stop;
+};
+
+// What went wrong with an exchange, in the terms a user and the log need.
+enum class TransportError {
+    none,
+    could_not_resolve,
+    could_not_connect,
+    tls_failure,
+    timed_out,
+    connection_dropped,
+    reply_too_large,
+    aborted,
+    other,
+};
+
+// A short English name for the log ("could not connect").
+std::string_view transport_error_name(TransportError error);
+
+// How an exchange ended, beside the reply itself.
+struct ExchangeOutcome {
+    TransportError error = TransportError::none;
+    std::string error_text;      // the library's own words; empty without an error
+    bool body_complete = false;  // the whole body arrived
+    std::string final_url;       // after redirects; empty when nothing was sent
+    long status = 0;             // status code of the final reply; 0 without one
+    std::chrono::milliseconds elapsed{0};
 };
 
 struct TransportReply {
     bool got_reply = false;  // a status line arrived
-    Bytes body;              // as delivered, after transfer decoding; empty on failure
+    Bytes body;              // as delivered, after transfer decoding; empty when too large
     // Status line and header lines of the final reply, each ended by CR LF,
     // the block ended by an empty line; empty when no reply arrived.
     std::string headers;
+    ExchangeOutcome outcome;
 };
 
 enum class ConnectionPolicy {
@@ -54,8 +84,9 @@ enum class ConnectionPolicy {
 // Largest reply body accepted; a larger one fails the exchange (empty body).
 inline constexpr std::size_t max_reply_body = 64u * 1024u * 1024u;
 
-// Performs one exchange synchronously. Never throws; failures give an empty
-// body and, when no reply arrived, empty headers.
+// Performs one exchange synchronously. Never throws. A failed exchange is
+// logged (without the URL's query) and says why in `outcome`; its body is
+// whatever arrived before the failure.
 TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy);
 
 // The same with the process's connection policy (shared unless changed).
@@ -65,13 +96,8 @@ TransportReply perform_exchange(const TransportRequest& request);
 // so that whole harvests can be timed with fresh connections.
 void set_default_connection_policy(ConnectionPolicy policy);
 
-// With true, ends every exchange in flight at once (their sockets are shut
-// down) and makes new ones fail without sending anything: for leaving the
-// program while a request is under way. False lets exchanges run again.
-void set_exchanges_aborted(bool aborted);
-
-// Test-only: trust this CA file in addition to the system's certificates.
-// An empty path restores the system certificates alone.
+// Trust the certificates of this CA file in addition to the system's (local
+// test servers). An empty path restores the system certificates alone.
 void set_extra_ca_file_for_tests(const std::string& path);
 
 }  // namespace quorvel::platform

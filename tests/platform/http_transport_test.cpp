@@ -2,10 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <chrono>
 #include <thread>
 
+#include "tests/support/captured_log.h"
 #include "tests/support/test_servers.h"
 
 namespace quorvel::platform {
@@ -29,7 +31,6 @@ TransportRequest get(int port, const std::string& path) {
     request.port = port;
     request.path = path;
     request.verb = "GET";
-    request.flags = request_flags::reload | request_flags::need_file;
     return request;
 }
 
@@ -130,26 +131,155 @@ TEST(HttpTransport, TruncatedBodyKeepsWhatArrived) {
     EXPECT_EQ(text(reply.body), "partial");
 }
 
-TEST(HttpTransport, AbortEndsTheExchangeInFlightAndRefusesNewOnes) {
+// Two exchanges of two runs in flight at once: stopping one ends it at once
+// and leaves the other to finish.
+TEST(HttpTransport, StoppingOneExchangeLeavesTheOthersRunning) {
     RawServer server([](const RawRequest&) {
-        return RawResponse{http_response(200, "late"), false, std::chrono::milliseconds(5000)};
+        return RawResponse{http_response(200, "late"), false, std::chrono::milliseconds(1500)};
     });
-    const auto start = std::chrono::steady_clock::now();
-    std::thread aborter([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        set_exchanges_aborted(true);
+    std::stop_source stopped_run;
+    std::stop_source other_run;
+    TransportReply stopped_reply;
+    TransportReply other_reply;
+    auto elapsed_of_stopped = std::chrono::steady_clock::duration::zero();
+    std::thread stopped([&] {
+        TransportRequest request = get(server.port(), "/stopped");
+        request.stop = stopped_run.get_token();
+        const auto start = std::chrono::steady_clock::now();
+        stopped_reply = perform_exchange(request);
+        elapsed_of_stopped = std::chrono::steady_clock::now() - start;
     });
-    TransportReply reply = perform_exchange(get(server.port(), "/slow"));
-    aborter.join();
-    // Not a speed measurement: the abort must not wait for the slow reply.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_TRUE(reply.body.empty());
+    std::thread other([&] {
+        TransportRequest request = get(server.port(), "/other");
+        request.stop = other_run.get_token();
+        other_reply = perform_exchange(request);
+    });
+    while (server.requests().size() < 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    stopped_run.request_stop();
+    stopped.join();
+    other.join();
 
-    RawServer quick([](const RawRequest&) { return ok("fine"); });
-    EXPECT_FALSE(perform_exchange(get(quick.port(), "/refused")).got_reply);
-    EXPECT_TRUE(quick.requests().empty());
-    set_exchanges_aborted(false);
-    EXPECT_EQ(text(perform_exchange(get(quick.port(), "/again")).body), "fine");
+    // Not a speed measurement: the stop must not wait for the slow reply.
+    EXPECT_LT(elapsed_of_stopped, std::chrono::milliseconds(1200));
+    EXPECT_EQ(stopped_reply.outcome.error, TransportError::aborted);
+    EXPECT_TRUE(stopped_reply.body.empty());
+    EXPECT_FALSE(stopped_reply.outcome.body_complete);
+    EXPECT_EQ(other_reply.outcome.error, TransportError::none);
+    EXPECT_EQ(text(other_reply.body), "late");
+
+    // A run that is already stopped sends nothing; the process goes on.
+    TransportRequest refused = get(server.port(), "/refused");
+    refused.stop = stopped_run.get_token();
+    EXPECT_EQ(perform_exchange(refused).outcome.error, TransportError::aborted);
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(text(perform_exchange(get(server.port(), "/again")).body), "late");
+}
+
+TEST(HttpTransport, OutcomeSaysHowTheExchangeEnded) {
+    RawServer server([](const RawRequest& r) {
+        if (r.request_line.find("/moved") != std::string::npos) {
+            return RawResponse{http_response(302, "", "Location: /landed?x=1\r\n")};
+        }
+        if (r.request_line.find("/cut") != std::string::npos) {
+            return RawResponse{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial", true};
+        }
+        if (r.request_line.find("/huge") != std::string::npos) {
+            std::string lines;
+            for (int i = 0; i < 2048; ++i) {
+                lines += "X-Big-" + std::to_string(i) + ": " + std::string(1000, 'h') + "\r\n";
+            }
+            return RawResponse{"HTTP/1.1 200 OK\r\n" + lines + "Content-Length: 2\r\n\r\nok"};
+        }
+        return RawResponse{http_response(404, "gone")};
+    });
+
+    TransportReply moved = perform_exchange(get(server.port(), "/moved"));
+    EXPECT_EQ(moved.outcome.error, TransportError::none);
+    EXPECT_TRUE(moved.outcome.body_complete);
+    EXPECT_EQ(moved.outcome.status, 404);
+    EXPECT_EQ(moved.outcome.final_url,
+              "http://127.0.0.1:" + std::to_string(server.port()) + "/landed?x=1");
+    EXPECT_TRUE(moved.outcome.error_text.empty());
+
+    TransportReply cut = perform_exchange(get(server.port(), "/cut"));
+    EXPECT_EQ(cut.outcome.error, TransportError::connection_dropped);
+    EXPECT_FALSE(cut.outcome.body_complete);
+    EXPECT_FALSE(cut.outcome.error_text.empty());
+    EXPECT_EQ(text(cut.body), "partial");
+
+    TransportReply huge = perform_exchange(get(server.port(), "/huge"));
+    EXPECT_EQ(huge.outcome.error, TransportError::reply_too_large);
+    EXPECT_FALSE(huge.got_reply);
+    EXPECT_TRUE(huge.headers.empty());
+
+    // A port nobody listens on, and a name that cannot be resolved.
+    int closed_port = 0;
+    {
+        RawServer gone([](const RawRequest&) { return ok(""); });
+        closed_port = gone.port();
+    }
+    EXPECT_EQ(perform_exchange(get(closed_port, "/")).outcome.error,
+              TransportError::could_not_connect);
+    TransportRequest unresolvable = get(80, "/");
+    unresolvable.host = "no-such-host.invalid";
+    EXPECT_EQ(perform_exchange(unresolvable).outcome.error, TransportError::could_not_resolve);
+}
+
+// A failed exchange is logged with what went wrong, never with its query.
+TEST(HttpTransport, FailuresAreLoggedWithoutTheQuery) {
+    testsupport::CapturedLog log;
+    int closed_port = 0;
+    {
+        RawServer gone([](const RawRequest&) { return ok(""); });
+        closed_port = gone.port();
+    }
+    perform_exchange(get(closed_port, "/sug?q=secret&sid=token"));
+    const std::string said = log.text();
+    EXPECT_THAT(said, HasSubstr("GET http://127.0.0.1:" + std::to_string(closed_port) + "/sug"));
+    EXPECT_THAT(said,
+                HasSubstr(std::string(transport_error_name(TransportError::could_not_connect))));
+    EXPECT_THAT(said, HasSubstr(" ms"));
+    EXPECT_THAT(said, Not(HasSubstr("secret")));
+    EXPECT_THAT(said, Not(HasSubstr("token")));
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].level, LogLevel::warning);
+
+    // Exchanges that succeed say nothing.
+    log.clear();
+    RawServer fine([](const RawRequest&) { return ok("fine"); });
+    perform_exchange(get(fine.port(), "/ok?q=1"));
+    EXPECT_TRUE(log.lines().empty());
+}
+
+// The certificate is checked for the host name too: a certificate that is
+// trusted but names another host is refused.
+TEST(HttpTransport, TrustedCertificateForAnotherHostIsRefused) {
+    testsupport::TlsServer server(testsupport::other_host_certificate());
+    server.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("secret", "text/plain");
+    });
+    server.start();
+    TransportRequest request = get(server.port(), "/");
+    request.options.secure = true;
+
+    set_extra_ca_file_for_tests(testsupport::other_host_certificate().cert_path);
+    TransportReply reply = perform_exchange(request);
+    set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+    EXPECT_TRUE(reply.body.empty());
+    EXPECT_FALSE(reply.got_reply);
+    EXPECT_EQ(reply.outcome.error, TransportError::tls_failure);
+
+    // The same server is accepted under the name its certificate holds.
+    testsupport::TlsServer named(testsupport::test_certificate());
+    named.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("fine", "text/plain");
+    });
+    named.start();
+    TransportRequest good = get(named.port(), "/");
+    good.options.secure = true;
+    EXPECT_EQ(text(perform_exchange(good).body), "fine");
 }
 
 }  // namespace

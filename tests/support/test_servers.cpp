@@ -80,7 +80,8 @@ void add_extension(X509* cert, int nid, const char* value) {
     }
 }
 
-std::unique_ptr<X509, X509Free> make_self_signed(EVP_PKEY* key) {
+std::unique_ptr<X509, X509Free> make_self_signed(EVP_PKEY* key, const char* common_name,
+                                                 const char* alt_names) {
     std::unique_ptr<X509, X509Free> cert(X509_new());
     if (!cert) {
         throw_openssl("X509_new failed");
@@ -104,7 +105,7 @@ std::unique_ptr<X509, X509Free> make_self_signed(EVP_PKEY* key) {
 
     X509_NAME* name = X509_get_subject_name(cert.get());
     if (X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("localhost"), -1, -1,
+                                   reinterpret_cast<const unsigned char*>(common_name), -1, -1,
                                    0) != 1 ||
         X509_set_issuer_name(cert.get(), name) != 1) {
         throw_openssl("cannot set names");
@@ -116,7 +117,7 @@ std::unique_ptr<X509, X509Free> make_self_signed(EVP_PKEY* key) {
     add_extension(cert.get(), NID_basic_constraints, "critical,CA:TRUE");
     add_extension(cert.get(), NID_key_usage, "critical,digitalSignature,keyCertSign");
     add_extension(cert.get(), NID_subject_key_identifier, "hash");
-    add_extension(cert.get(), NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1");
+    add_extension(cert.get(), NID_subject_alt_name, alt_names);
 
     if (X509_sign(cert.get(), key, EVP_sha256()) == 0) {
         throw_openssl("cannot sign");
@@ -160,12 +161,12 @@ struct CertificateFiles {
     }
 };
 
-void generate_certificate(CertificateFiles& files) {
+void generate_certificate(CertificateFiles& files, const char* common_name, const char* alt_names) {
     std::unique_ptr<EVP_PKEY, PkeyFree> key(EVP_EC_gen("P-256"));
     if (!key) {
         throw_openssl("cannot generate P-256 key");
     }
-    auto cert = make_self_signed(key.get());
+    auto cert = make_self_signed(key.get(), common_name, alt_names);
 
     char dir_template[] = "/tmp/quorvel-test-cert-XXXXXX";
     if (::mkdtemp(dir_template) == nullptr) {
@@ -288,7 +289,15 @@ const char* reason_phrase(int status) {
 const TestCertificate& test_certificate() {
     static CertificateFiles files;
     static std::once_flag once;
-    std::call_once(once, [] { generate_certificate(files); });
+    std::call_once(once,
+                   [] { generate_certificate(files, "localhost", "DNS:localhost,IP:127.0.0.1"); });
+    return files.paths;
+}
+
+const TestCertificate& other_host_certificate() {
+    static CertificateFiles files;
+    static std::once_flag once;
+    std::call_once(once, [] { generate_certificate(files, "other.example", "DNS:other.example"); });
     return files.paths;
 }
 
@@ -554,8 +563,9 @@ struct TlsServer::Impl {
     int port = -1;
 };
 
-TlsServer::TlsServer() : impl_(std::make_unique<Impl>()) {
-    const TestCertificate& cert = test_certificate();
+TlsServer::TlsServer() : TlsServer(test_certificate()) {}
+
+TlsServer::TlsServer(const TestCertificate& cert) : impl_(std::make_unique<Impl>()) {
     impl_->server =
         std::make_unique<httplib::SSLServer>(cert.cert_path.c_str(), cert.key_path.c_str());
     if (!impl_->server->is_valid()) {

@@ -25,6 +25,10 @@ struct TestCertificate {
 };
 const TestCertificate& test_certificate();
 
+// The same kind of certificate, for the host name other.example alone: a
+// client that trusts it must still refuse it from 127.0.0.1.
+const TestCertificate& other_host_certificate();
+
 // One request as it arrived on the socket.
 struct RawRequest {
     std::string head;  // request line and header lines, through the empty line, byte for byte
@@ -74,7 +78,8 @@ class RawServer {
 // start(); the destructor stops it.
 class TlsServer {
   public:
-    TlsServer();
+    TlsServer();  // with test_certificate()
+    explicit TlsServer(const TestCertificate& certificate);
     ~TlsServer();
     TlsServer(const TlsServer&) = delete;
     TlsServer& operator=(const TlsServer&) = delete;
