@@ -32,7 +32,7 @@ platform::TransportRequest suggestion_request() {
     request.port = server().port();
     request.path = "/sug?code=utf-8&q=x";
     request.verb = "GET";
-    request.flags = web::request_flags_for(false, false, true);
+    request.options = web::transport_options_for(web::request_flags_for({.secure = true}));
     request.header_block = "Accept: */*\r\nAccept-Language: zh-cn";
     return request;
 }

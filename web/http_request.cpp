@@ -2,14 +2,13 @@
 
 #include <array>
 
-#include "platform/http_transport.h"
 #include "web/text_helpers.h"
 #include "web/url.h"
 
 namespace quorvel::web {
 namespace {
 
-namespace flags = platform::request_flags;
+namespace flags = request_flags;
 
 constexpr std::array<std::string_view, 8> verbs = {"GET",     "POST",   "HEAD",  "PUT",
                                                    "OPTIONS", "DELETE", "TRACE", "CONNECT"};
@@ -76,16 +75,23 @@ std::string_view method_verb(int method) {
     return (method < 0 || method > 7) ? verbs[0] : verbs[static_cast<std::size_t>(method)];
 }
 
-std::uint32_t request_flags_for(bool cookies_supplied, bool no_redirect, bool secure) {
+std::uint32_t request_flags_for(RequestTraits traits) {
     std::uint32_t word = flags::reload | flags::need_file;
-    if (cookies_supplied) {
+    if (traits.cookies_supplied) {
         word |= flags::no_cookies;
     }
-    if (no_redirect) {
+    if (traits.no_redirect) {
         word |= flags::no_auto_redirect;
     }
-    word |= secure ? flags::secure : flags::ignore_redirect_to_https;
+    word |= traits.secure ? flags::secure : flags::ignore_redirect_to_https;
     return word;
+}
+
+platform::TransportOptions transport_options_for(std::uint32_t word) {
+    // The transport never caches, so "reload" and "need file" ask nothing more of it.
+    return {.secure = (word & flags::secure) != 0,
+            .follow_redirects = (word & flags::no_auto_redirect) == 0,
+            .shared_cookies = (word & flags::no_cookies) == 0};
 }
 
 HttpReply HttpRequest(HttpRequestArgs& args) {
@@ -101,7 +107,11 @@ HttpReply HttpRequest(HttpRequestArgs& args) {
     request.port = url_port(args.url);
     request.path = url_path(args.url);
     request.verb = std::string(method_verb(method));
-    request.flags = request_flags_for(args.cookies.has_value(), args.no_redirect, secure);
+    request.options =
+        transport_options_for(request_flags_for({.cookies_supplied = args.cookies.has_value(),
+                                                 .no_redirect = args.no_redirect,
+                                                 .secure = secure}));
+    request.stop = args.stop;
 
     add_default_headers(args.headers, args.url, method, args.cookies);
     request.header_block = args.headers;
@@ -117,6 +127,7 @@ HttpReply HttpRequest(HttpRequestArgs& args) {
     platform::TransportReply transport = platform::perform_exchange(request);
 
     HttpReply reply;
+    reply.outcome = std::move(transport.outcome);
     reply.body = std::move(transport.body);
     reply.returned_headers = replace_each(transport.headers, {{"Set-Cookie", "Set-Cookie"}});
     reply.returned_cookies = collect_cookies(reply.returned_headers);

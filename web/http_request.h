@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
 #include "platform/bytes.h"
+#include "platform/http_transport.h"
 
 namespace quorvel::web {
 
@@ -30,19 +32,42 @@ struct HttpRequestArgs {
     Bytes body_bytes{};   // in/out
     std::string proxy{};  // empty: direct connection
     bool merge_cookies = true;
+    // Not one of the eleven: a stop request ends the exchange at once.
+    std::stop_token stop{};
 };
 
 struct HttpReply {
-    Bytes body;                    // empty when the exchange failed
-    std::string returned_headers;  // raw reply header block; empty when no reply arrived
-    std::string returned_cookies;  // first pair of each Set-Cookie line, joined by "; "
+    Bytes body;                         // empty when the exchange failed
+    std::string returned_headers;       // raw reply header block; empty when no reply arrived
+    std::string returned_cookies;       // first pair of each Set-Cookie line, joined by "; "
+    platform::ExchangeOutcome outcome;  // how the exchange ended, for the log and the user
 };
 
 // The verb for a method index; indices outside 0-7 give "GET".
 std::string_view method_verb(int method);
 
-// The request flag word the exchange is described by.
-std::uint32_t request_flags_for(bool cookies_supplied, bool no_redirect, bool secure);
+// Request flags, with the values of the Windows Internet client's flag word,
+// which describes every exchange.
+namespace request_flags {
+inline constexpr std::uint32_t reload = 0x80000000;  // never serve from a cache
+inline constexpr std::uint32_t need_file = 0x00000010;
+inline constexpr std::uint32_t no_cookies = 0x00080000;  // neither send nor store shared cookies
+inline constexpr std::uint32_t no_auto_redirect = 0x00200000;
+inline constexpr std::uint32_t secure = 0x00800000;  // HTTPS
+inline constexpr std::uint32_t ignore_redirect_to_https = 0x00004000;
+}  // namespace request_flags
+
+struct RequestTraits {
+    bool cookies_supplied = false;
+    bool no_redirect = false;
+    bool secure = false;
+};
+
+// The request flag word an exchange is described by.
+std::uint32_t request_flags_for(RequestTraits traits);
+
+// What the flag word asks of the transport.
+platform::TransportOptions transport_options_for(std::uint32_t flags);
 
 // One exchange with every argument given.
 HttpReply HttpRequest(HttpRequestArgs& args);

@@ -188,9 +188,15 @@ TEST_F(HttpRequestTest, CookieLinesAndTheSharedStoreFlag) {
     HttpRequest(empty);
     EXPECT_TRUE(header_values(server.requests().back().head, "Cookie").empty());
 
-    EXPECT_EQ(request_flags_for(false, false, true), 0x80800010u);
-    EXPECT_EQ(request_flags_for(false, false, false), 0x80004010u);
-    EXPECT_EQ(request_flags_for(true, true, true), 0x80A80010u);
+    EXPECT_EQ(request_flags_for({.secure = true}), 0x80800010u);
+    EXPECT_EQ(request_flags_for({}), 0x80004010u);
+    EXPECT_EQ(request_flags_for({.cookies_supplied = true, .no_redirect = true, .secure = true}),
+              0x80A80010u);
+    // The flag word's bits reach the transport as its options.
+    EXPECT_EQ(transport_options_for(0x80A80010u),
+              (platform::TransportOptions{
+                  .secure = true, .follow_redirects = false, .shared_cookies = false}));
+    EXPECT_EQ(transport_options_for(0x80004010u), platform::TransportOptions{});
 }
 
 TEST_F(HttpRequestTest, SetCookieLinesInAnyCaseAreCollected) {
