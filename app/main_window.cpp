@@ -14,7 +14,6 @@
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
-#include "platform/http_transport.h"
 
 namespace quorvel::app {
 namespace {
@@ -120,8 +119,9 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::start_harvest() {
-    run_in_background([this] { harvest::start_harvest(*operations_, store_, hosts_); },
-                      &MainWindow::harvest_finished);
+    run_in_background(
+        [this] { harvest::start_harvest(*operations_, store_, hosts_, stop_.get_token()); },
+        &MainWindow::harvest_finished);
 }
 
 void MainWindow::export_results() {
@@ -134,6 +134,7 @@ void MainWindow::run_in_background(std::function<void()> work, void (MainWindow:
         return;
     }
     set_running(true);
+    stop_ = std::stop_source();
     worker_ = std::thread([this, work = std::move(work), finished] {
         work();
         QMetaObject::invokeMethod(
@@ -176,9 +177,8 @@ void MainWindow::stop_harvest() {
         return;
     }
     operations_->shut_down();
-    platform::set_exchanges_aborted(true);
+    stop_.request_stop();
     worker_.join();
-    platform::set_exchanges_aborted(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -62,6 +62,7 @@ class MainWindow : public QWidget {
     QPushButton* export_button_ = nullptr;
     QPointer<IndexWindow> index_window_;
     std::thread worker_;
+    std::stop_source stop_;
 };
 
 }  // namespace quorvel::app

@@ -3,6 +3,7 @@
 // requested in a fixed order, each word found is appended to its result box
 // and stored with its seed, and a summary row closes the seed.
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,13 +28,21 @@ std::vector<std::string> split_seeds(std::string_view text);
 // Lines of a result box: its line feeds, plus one for an unterminated last line.
 int count_lines(std::string_view text);
 
-// Empties the five result boxes and the store, then runs the harvest.
-void start_harvest(platform::WindowOperations& window, HarvestStore& store,
-                   const MarketplaceHosts& hosts = {});
+// How a run ended.
+enum class RunEnd {
+    finished,  // every seed was harvested
+    stopped,   // a stop request ended it; nothing was written after the request
+};
 
-// Runs the harvest over the seed box's lines with the ticked kinds.
-void run_harvest(platform::WindowOperations& window, HarvestStore& store,
-                 const MarketplaceHosts& hosts = {});
+// Empties the five result boxes and the store, then runs the harvest.
+RunEnd start_harvest(platform::WindowOperations& window, HarvestStore& store,
+                     const MarketplaceHosts& hosts = {}, std::stop_token stop = {});
+
+// Runs the harvest over the seed box's lines with the ticked kinds. The stop
+// token is tested between steps and before every word, message and summary
+// row, and ends the request in flight.
+RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
+                   const MarketplaceHosts& hosts = {}, std::stop_token stop = {});
 
 // Appends the word and a line break to the source's result box and stores it
 // with its seed.

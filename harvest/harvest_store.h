@@ -41,6 +41,8 @@ class HarvestStore {
         return word_rows_[index_of(source)];
     }
 
+    bool operator==(const HarvestStore&) const = default;
+
   private:
     std::vector<SeedRow> seed_rows_;
     std::array<std::vector<WordRow>, 5> word_rows_;

@@ -31,8 +31,11 @@ double leading_number(const std::string& text) {
 
 }  // namespace
 
-std::string fetch_reply_text(std::string_view url) {
-    return data::gbk_from_utf8(text_from_bytes(web::HttpRequest(url)));
+std::string fetch_reply_text(std::string_view url, std::stop_token stop) {
+    web::HttpRequestArgs args;
+    args.url = std::string(url);
+    args.stop = std::move(stop);
+    return data::gbk_from_utf8(text_from_bytes(web::HttpRequest(args).body));
 }
 
 std::string pc_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts) {

@@ -3,6 +3,7 @@
 // mobile drop-down suggestions, the arrow refinements of the PC reply, and
 // the related searches of the search page.
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,9 @@ struct MarketplaceHosts {
 enum class SpaceMode { drop_spaces, keep_spaces };
 
 // GET of `url` with every other request argument omitted; the body up to its
-// first zero byte, as code-page text. Empty on any failure.
-std::string fetch_reply_text(std::string_view url);
+// first zero byte, as code-page text. Empty on any failure, and at once when
+// `stop` is requested.
+std::string fetch_reply_text(std::string_view url, std::stop_token stop = {});
 
 // "https://HOST/sug?code=utf-8&q=..." with a fresh timestamp.
 std::string pc_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts = {});

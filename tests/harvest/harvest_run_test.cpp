@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "data/encoding.h"
 #include "platform/http_transport.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
@@ -306,6 +310,81 @@ TEST_F(HarvestRun, ACheckBoxUntickedDuringTheRunTakesEffectAtItsNextTest) {
     run();
     ASSERT_EQ(fake_->requests().size(), 1u);
     EXPECT_EQ(store_.seed_rows()[1], (SeedRow{"b", {0, 0, 3, 0, 0}}));
+}
+
+// A stop request ends the run where it stands: what was stored up to the
+// request stays, and nothing (no word, no summary row, no request) follows.
+TEST_F(HarvestRun, AStoppedRunLeavesTheStoreAsItWasAtTheStop) {
+    seeds("a\r\nbad\r\nc");
+    tick_all();
+    fake_->fail(Endpoint::pc, "bad", Failure::empty_body);
+    std::stop_source stop;
+    HarvestStore at_stop;
+    std::size_t requests_at_stop = 0;
+    window_.on_message = [&](std::string_view) {
+        at_stop = store_;
+        requests_at_stop = fake_->requests().size();
+        stop.request_stop();
+    };
+    EXPECT_EQ(start_harvest(window_, store_, hosts_, stop.get_token()), RunEnd::stopped);
+    EXPECT_EQ(window_.messages.size(), 1u);
+    EXPECT_EQ(store_, at_stop);
+    EXPECT_EQ(fake_->requests().size(), requests_at_stop);
+    // The first seed was finished; the stopped one has no summary row.
+    ASSERT_EQ(store_.seed_rows().size(), 1u);
+    EXPECT_EQ(store_.seed_rows()[0].seed, "a");
+
+    // Stopped in the middle of a reply's words, between two check-box reads.
+    seeds("k\r\nz");
+    int reads = 0;
+    window_.on_message = nullptr;
+    std::stop_source mid;
+    window_.on_read_checked = [&](std::string_view) {
+        if (++reads == 5) {  // the arrow test of the second PC word
+            at_stop = store_;
+            mid.request_stop();
+        }
+    };
+    EXPECT_EQ(start_harvest(window_, store_, hosts_, mid.get_token()), RunEnd::stopped);
+    EXPECT_EQ(store_, at_stop);
+    EXPECT_FALSE(store_.word_rows(KeywordSource::PcDropdown).empty());
+    EXPECT_TRUE(store_.seed_rows().empty());
+}
+
+// A stop from another thread ends the request in flight at once.
+TEST_F(HarvestRun, AStopEndsTheRequestInFlight) {
+    seeds("hang\r\nnext");
+    tick({KeywordSource::PcDropdown, KeywordSource::MobileDropdown});
+    fake_->fail(Endpoint::mobile, "hang", Failure::hang);
+    std::stop_source stop;
+    std::thread stopper([&] {
+        while (fake_->requests().size() < 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const RunEnd end = start_harvest(window_, store_, hosts_, stop.get_token());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_EQ(end, RunEnd::stopped);
+    // Not a speed measurement: the run must not wait for the hanging reply.
+    EXPECT_LT(elapsed, std::chrono::seconds(2));
+    EXPECT_TRUE(window_.messages.empty());
+    EXPECT_TRUE(store_.seed_rows().empty());
+    EXPECT_TRUE(store_.word_rows(KeywordSource::PcDropdown).empty());
+    EXPECT_EQ(fake_->requests().size(), 2u);
+}
+
+// Failure messages are logged as they are shown.
+TEST_F(HarvestRun, FailureMessagesAreLogged) {
+    testsupport::CapturedLog log;
+    seeds("bad");
+    tick({KeywordSource::PcDropdown});
+    fake_->fail(Endpoint::pc, "bad", Failure::empty_body);
+    run();
+    ASSERT_EQ(window_.messages.size(), 1u);
+    EXPECT_THAT(log.text(), ::testing::HasSubstr(std::string(pc_failure_message)));
 }
 
 TEST_F(HarvestRun, SeedLinesAreTakenAsTyped) {

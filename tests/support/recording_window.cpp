@@ -30,6 +30,9 @@ platform::MessageResult RecordingWindow::show_message(std::string_view text,
                                                       std::string_view caption) {
     messages.push_back({std::string(text), style, std::string(caption)});
     events.push_back("message " + std::string(text));
+    if (on_message) {
+        on_message(text);
+    }
     return platform::MessageResult::ok;
 }
 

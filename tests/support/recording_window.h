@@ -30,6 +30,8 @@ class RecordingWindow : public platform::WindowOperations {
     int pumps = 0;
     // Called on every read of a check box, before it is answered.
     std::function<void(std::string_view control)> on_read_checked;
+    // Called while a message box is shown, before it is answered.
+    std::function<void(std::string_view text)> on_message;
     std::optional<std::string> next_save_path;
 
     bool read_checked(std::string_view control) override;
