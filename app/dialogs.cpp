@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -36,8 +37,20 @@ std::vector<std::pair<QMessageBox::StandardButton, MessageResult>> buttons_for(
 
 }  // namespace
 
+// Closes a dialog, from whichever thread asks, once `stop` is requested.
+class CloseOnStop {
+  public:
+    CloseOnStop(QDialog& dialog, const std::stop_token& stop)
+        : close_(stop, [&dialog] {
+              QMetaObject::invokeMethod(&dialog, "reject", Qt::QueuedConnection);
+          }) {}
+
+  private:
+    std::stop_callback<std::function<void()>> close_;
+};
+
 MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QString& caption,
-                                 platform::MessageStyle style) {
+                                 platform::MessageStyle style, std::stop_token stop) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
@@ -50,6 +63,7 @@ MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QSt
         set |= button;
     }
     box.setStandardButtons(set);
+    CloseOnStop close(box, stop);
     const auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
     for (const auto& [button, result] : buttons) {
         if (button == clicked) {
@@ -62,7 +76,7 @@ MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QSt
 
 std::optional<QString> QtDialogs::save_file(QWidget* parent, const QString& title,
                                             const QString& filters, const QString& default_suffix,
-                                            const QString& file_name) {
+                                            const QString& file_name, std::stop_token stop) {
     QFileDialog dialog(parent, title, QString(), filters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(default_suffix);
@@ -78,6 +92,7 @@ std::optional<QString> QtDialogs::save_file(QWidget* parent, const QString& titl
     if (!file_name.isEmpty()) {
         dialog.selectFile(file_name);
     }
+    CloseOnStop close(dialog, stop);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

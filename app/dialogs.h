@@ -1,9 +1,11 @@
 #pragma once
 // Modal dialogs behind a seam: the program shows real ones, tests answer them
-// at once without waiting on a modal loop.
+// at once without waiting on a modal loop. A dialog shown for a run closes by
+// itself when the run's stop is requested, answering as if cancelled.
 
 #include <QString>
 #include <optional>
+#include <stop_token>
 
 #include "platform/window_operations.h"
 
@@ -16,22 +18,22 @@ class Dialogs {
     virtual ~Dialogs() = default;
     // A modal message box; returns the button that dismissed it.
     virtual platform::MessageResult message(QWidget* parent, const QString& text,
-                                            const QString& caption,
-                                            platform::MessageStyle style) = 0;
+                                            const QString& caption, platform::MessageStyle style,
+                                            std::stop_token stop) = 0;
     // A save-file dialog presenting `file_name`; the chosen path or nothing.
     virtual std::optional<QString> save_file(QWidget* parent, const QString& title,
                                              const QString& filters, const QString& default_suffix,
-                                             const QString& file_name) = 0;
+                                             const QString& file_name, std::stop_token stop) = 0;
 };
 
 // The real dialogs, over QMessageBox and QFileDialog.
 class QtDialogs : public Dialogs {
   public:
     platform::MessageResult message(QWidget* parent, const QString& text, const QString& caption,
-                                    platform::MessageStyle style) override;
+                                    platform::MessageStyle style, std::stop_token stop) override;
     std::optional<QString> save_file(QWidget* parent, const QString& title, const QString& filters,
-                                     const QString& default_suffix,
-                                     const QString& file_name) override;
+                                     const QString& default_suffix, const QString& file_name,
+                                     std::stop_token stop) override;
 };
 
 }  // namespace quorvel::app

@@ -14,6 +14,7 @@
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
+#include "platform/log.h"
 
 namespace quorvel::app {
 namespace {
@@ -115,40 +116,73 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
 }
 
 MainWindow::~MainWindow() {
-    stop_harvest();
+    stop_background();
 }
 
 void MainWindow::start_harvest() {
     run_in_background(
-        [this] { harvest::start_harvest(*operations_, store_, hosts_, stop_.get_token()); },
+        "harvest",
+        [this](QtWindowOperations::RunView& window, std::stop_token stop) {
+            harvest::start_harvest(window, store_, hosts_, std::move(stop));
+        },
         &MainWindow::harvest_finished);
 }
 
 void MainWindow::export_results() {
-    run_in_background([this] { exporting::export_results(*operations_, store_); },
-                      &MainWindow::export_finished);
+    run_in_background(
+        "export",
+        [this](QtWindowOperations::RunView& window, std::stop_token) {
+            exporting::export_results(window, store_);
+        },
+        &MainWindow::export_finished);
 }
 
-void MainWindow::run_in_background(std::function<void()> work, void (MainWindow::*finished)()) {
+void MainWindow::run_in_background(const char* what, Work work, void (MainWindow::*finished)()) {
     if (worker_.joinable()) {
         return;
     }
     set_running(true);
-    stop_ = std::stop_source();
-    worker_ = std::thread([this, work = std::move(work), finished] {
-        work();
-        QMetaObject::invokeMethod(
-            this, [this, finished] { finish_background(finished); }, Qt::QueuedConnection);
+    finished_ = finished;
+    const quint64 generation = ++generation_;
+    worker_ = std::jthread([this, what, work = std::move(work), generation](std::stop_token stop) {
+        QtWindowOperations::RunView window = operations_->for_run(stop);
+        // The thread's edge: nothing escapes it, and the window always hears
+        // that the run is over.
+        try {
+            work(window, stop);
+        } catch (const std::exception& error) {
+            platform::log_error(std::string(what) + " failed: " + error.what());
+        } catch (...) {
+            platform::log_error(std::string(what) + " failed with an unknown error");
+        }
+        QMetaObject::invokeMethod(this, "finish_background", Qt::QueuedConnection,
+                                  Q_ARG(quint64, generation));
     });
 }
 
-void MainWindow::finish_background(void (MainWindow::*finished)()) {
-    if (worker_.joinable()) {
-        worker_.join();
+void MainWindow::finish_background(quint64 generation) {
+    if (generation != generation_ || !worker_.joinable()) {
+        return;  // a run that was stopped and waited for already
     }
+    worker_.join();
+    end_background();
+}
+
+void MainWindow::stop_background() {
+    if (!worker_.joinable()) {
+        return;
+    }
+    worker_.request_stop();
+    worker_.join();
+    end_background();
+}
+
+void MainWindow::end_background() {
     operations_->flush();
     set_running(false);
-    emit(this->*finished)();
+    if (auto finished = std::exchange(finished_, nullptr)) {
+        emit(this->*finished)();
+    }
 }
 
 void MainWindow::set_running(bool running) {
@@ -170,19 +204,8 @@ void MainWindow::open_contact_link() {
     operations_->open_with_shell(code_page_from_qt(QString::fromUtf8(contact_link)));
 }
 
-// Ends a harvest in flight: the request under way is aborted, and the run
-// finds every box unticked and every message answered, so it ends at once.
-void MainWindow::stop_harvest() {
-    if (!worker_.joinable()) {
-        return;
-    }
-    operations_->shut_down();
-    stop_.request_stop();
-    worker_.join();
-}
-
 void MainWindow::closeEvent(QCloseEvent* event) {
-    stop_harvest();
+    stop_background();
     if (index_window_ != nullptr) {
         index_window_->close();
     }

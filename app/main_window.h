@@ -1,13 +1,16 @@
 #pragma once
 // The main window: seed box and buttons in a panel on the left, the five
 // check boxes across the top and the five result boxes under them. A harvest
-// runs on a worker thread; "搜索" and "导出结果" are locked while it runs.
+// or an export runs on a worker thread with its own stop signal; "搜索" and
+// "导出结果" are locked while it runs. Closing the window stops the run.
 
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <thread>
 
 #include "app/dialogs.h"
@@ -46,13 +49,20 @@ class MainWindow : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
 
+  private slots:
+    // The worker of run `generation` is done (queued from the worker).
+    void finish_background(quint64 generation);
+
   private:
-    // Runs `work` on the worker thread with search and export locked;
-    // `finished` is emitted on the GUI thread when it is done.
-    void run_in_background(std::function<void()> work, void (MainWindow::*finished)());
-    void finish_background(void (MainWindow::*finished)());
+    using Work = std::function<void(QtWindowOperations::RunView&, std::stop_token)>;
+    // Runs `work` on a worker thread with search and export locked; `finished`
+    // is emitted on the GUI thread when it is done. An exception escaping the
+    // work is logged, and the window returns to idle all the same.
+    void run_in_background(const char* what, Work work, void (MainWindow::*finished)());
+    // Stops the run in flight, if any, and waits for its worker.
+    void stop_background();
+    void end_background();
     void set_running(bool running);
-    void stop_harvest();
 
     harvest::HarvestStore& store_;
     harvest::MarketplaceHosts hosts_;
@@ -61,8 +71,10 @@ class MainWindow : public QWidget {
     QPushButton* search_button_ = nullptr;
     QPushButton* export_button_ = nullptr;
     QPointer<IndexWindow> index_window_;
-    std::thread worker_;
-    std::stop_source stop_;
+    std::jthread worker_;
+    // Which run the worker belongs to, so a late "done" of a stopped run is ignored.
+    quint64 generation_ = 0;
+    void (MainWindow::*finished_)() = nullptr;
 };
 
 }  // namespace quorvel::app

@@ -8,14 +8,14 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QThread>
-#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 #include <QWidget>
-#include <chrono>
-#include <future>
+#include <condition_variable>
+#include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/qt_text.h"
 
@@ -37,44 +37,90 @@ QString widget_text(std::string_view text) {
     return converted;
 }
 
+// The answer of one call carried to the GUI thread.
+template <typename R>
+struct Answer {
+    std::mutex mutex;
+    std::condition_variable_any ready;
+    bool done = false;
+    std::optional<R> value;
+    std::exception_ptr error;
+};
+
 }  // namespace
 
 QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
                                        std::function<void(std::string_view)> show_window)
-    : root_(root), dialogs_(dialogs), show_window_(std::move(show_window)) {}
-
-void QtWindowOperations::shut_down() {
-    shut_down_.store(true);
+    : root_(root), dialogs_(dialogs), show_window_(std::move(show_window)) {
+    flush_timer_.setSingleShot(true);
+    connect(&flush_timer_, &QTimer::timeout, this, &QtWindowOperations::flush);
 }
 
 bool QtWindowOperations::on_gui_thread_now() const {
     return QThread::currentThread() == thread();
 }
 
+void QtWindowOperations::post(std::function<void()> task) {
+    {
+        std::lock_guard guard(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    QMetaObject::invokeMethod(this, "run_tasks", Qt::QueuedConnection);
+}
+
+void QtWindowOperations::run_tasks() {
+    while (true) {
+        std::function<void()> task;
+        {
+            std::lock_guard guard(mutex_);
+            if (tasks_.empty()) {
+                return;
+            }
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        task();
+    }
+}
+
 template <typename R, typename F>
-R QtWindowOperations::on_gui_thread(F&& work, R fallback) {
+R QtWindowOperations::on_gui_thread(const std::stop_token& stop, F work, R fallback) {
     if (on_gui_thread_now()) {
         return work();
     }
-    if (shut_down_.load()) {
+    if (stop.stop_requested()) {
         return fallback;
     }
-    auto answer = std::make_shared<std::promise<R>>();
-    std::future<R> result = answer->get_future();
-    QMetaObject::invokeMethod(
-        this,
-        [this, answer, work = std::forward<F>(work), fallback]() mutable {
-            answer->set_value(shut_down_.load() ? fallback : work());
-        },
-        Qt::QueuedConnection);
-    // Wait for the answer, but give up once the window is closing: the GUI
-    // thread may then be waiting for this thread to finish.
-    while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
-        if (shut_down_.load()) {
-            return fallback;
+    auto answer = std::make_shared<Answer<R>>();
+    post([answer, stop, work = std::move(work), fallback]() mutable {
+        std::optional<R> value;
+        std::exception_ptr error;
+        if (stop.stop_requested()) {
+            value = std::move(fallback);
+        } else {
+            // Whatever happens in the work, the waiting thread gets an answer.
+            try {
+                value = work();
+            } catch (...) {
+                error = std::current_exception();
+            }
         }
+        {
+            std::lock_guard guard(answer->mutex);
+            answer->value = std::move(value);
+            answer->error = error;
+            answer->done = true;
+        }
+        answer->ready.notify_all();
+    });
+    std::unique_lock lock(answer->mutex);
+    if (!answer->ready.wait(lock, stop, [&answer] { return answer->done; })) {
+        return fallback;
     }
-    return result.get();
+    if (answer->error) {
+        std::rethrow_exception(answer->error);
+    }
+    return std::move(*answer->value);
 }
 
 QWidget* QtWindowOperations::control(const QString& name) const {
@@ -86,9 +132,6 @@ QWidget* QtWindowOperations::control(const QString& name) const {
 
 void QtWindowOperations::queue(Change change) {
     const bool here = on_gui_thread_now();
-    if (!here && shut_down_.load()) {
-        return;
-    }
     bool schedule = false;
     {
         std::lock_guard guard(mutex_);
@@ -101,9 +144,13 @@ void QtWindowOperations::queue(Change change) {
     if (here) {
         flush();
     } else if (schedule) {
-        QMetaObject::invokeMethod(
-            this, [this] { QTimer::singleShot(flush_delay_ms, this, [this] { flush(); }); },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "schedule_flush", Qt::QueuedConnection);
+    }
+}
+
+void QtWindowOperations::schedule_flush() {
+    if (!flush_timer_.isActive()) {
+        flush_timer_.start(flush_delay_ms);
     }
 }
 
@@ -119,7 +166,8 @@ void QtWindowOperations::flush() {
     }
     QElapsedTimer timer;
     timer.start();
-    // Consecutive appends to one box become one insert.
+    // Consecutive appends to one box become one insert, always at the end of
+    // the text, wherever the user has put the caret.
     std::map<QString, std::string> appends;
     std::vector<QString> order;
     auto apply_appends = [&] {
@@ -151,132 +199,202 @@ void QtWindowOperations::flush() {
     update_ns_ += timer.nsecsElapsed();
 }
 
-bool QtWindowOperations::read_checked(std::string_view control_name) {
-    return on_gui_thread(
-        [this, name = name_of(control_name)] {
-            auto* box = qobject_cast<QCheckBox*>(control(name));
-            return box != nullptr && box->isChecked();
-        },
-        false);
+// ---- the work done on the GUI thread ------------------------------------------
+
+bool QtWindowOperations::do_read_checked(const QString& name) const {
+    auto* box = qobject_cast<QCheckBox*>(control(name));
+    return box != nullptr && box->isChecked();
 }
 
-std::string QtWindowOperations::read_text(std::string_view control_name) {
-    return on_gui_thread(
-        [this, name = name_of(control_name)] {
-            flush();
-            auto* box = qobject_cast<QPlainTextEdit*>(control(name));
-            if (box == nullptr) {
-                return std::string();
-            }
-            QString text = box->toPlainText();
-            text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-            return code_page_from_qt(text);
-        },
-        std::string());
+std::string QtWindowOperations::do_read_text(const QString& name) {
+    flush();
+    auto* box = qobject_cast<QPlainTextEdit*>(control(name));
+    if (box == nullptr) {
+        return {};
+    }
+    QString text = box->toPlainText();
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return code_page_from_qt(text);
 }
 
-void QtWindowOperations::set_text(std::string_view control_name, std::string_view text) {
-    queue({name_of(control_name), std::string(text), true});
+platform::MessageResult QtWindowOperations::do_show_message(const QString& text,
+                                                            const QString& caption,
+                                                            platform::MessageStyle style,
+                                                            const std::stop_token& stop) {
+    flush();
+    return dialogs_.message(root_, text, caption, style, stop);
 }
 
-void QtWindowOperations::append_text(std::string_view control_name, std::string_view text) {
-    queue({name_of(control_name), std::string(text), false});
+std::optional<std::string> QtWindowOperations::do_save_dialog(const QString& name,
+                                                              const QString& filter,
+                                                              const QString& extension,
+                                                              const QString& title,
+                                                              const std::stop_token& stop) {
+    // "Description|pattern|Description|pattern" as Qt's "Description (pattern);;...".
+    // A pattern already shown in a description is replaced by the real one,
+    // since Qt takes the patterns from the parentheses.
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        if (description.endsWith(u')') && description.contains(u'(')) {
+            description.truncate(description.lastIndexOf(u'('));
+        }
+        filters << description.trimmed() + QStringLiteral(" (") + parts[i + 1] + u')';
+    }
+    QObject* holder = root_ != nullptr ? root_->findChild<QObject*>(name) : nullptr;
+    const QString last = holder != nullptr ? holder->property("fileName").toString() : QString();
+    std::optional<QString> chosen =
+        dialogs_.save_file(root_, title, filters.join(QStringLiteral(";;")), extension, last, stop);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    if (holder != nullptr) {
+        holder->setProperty("fileName", *chosen);
+    }
+    return code_page_from_qt(*chosen);
 }
 
-platform::MessageResult QtWindowOperations::show_message(std::string_view text,
-                                                         platform::MessageStyle style,
-                                                         std::string_view caption) {
-    return on_gui_thread(
-        [this, text = qt_from_code_page(text), caption = qt_from_code_page(caption), style] {
-            flush();
-            if (shut_down_.load()) {
-                return platform::MessageResult::ok;
-            }
-            return dialogs_.message(root_, text, caption, style);
-        },
-        platform::MessageResult::ok);
+void QtWindowOperations::do_open(const QString& target) {
+    QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }
 
-bool QtWindowOperations::input_pending() {
-    // The harvest runs off the GUI thread, which handles input by itself.
+bool QtWindowOperations::do_navigate(const QString& name, const QString& address) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* view = top->objectName() == name ? qobject_cast<QWebEngineView*>(top)
+                                               : top->findChild<QWebEngineView*>(name);
+        if (view != nullptr) {
+            view->setUrl(QUrl(address));
+            return true;
+        }
+    }
     return false;
 }
 
-void QtWindowOperations::pump_messages() {
-    if (on_gui_thread_now()) {
+// ---- the operations of a run ------------------------------------------------------
+
+bool QtWindowOperations::RunView::read_checked(std::string_view control) {
+    return operations_.on_gui_thread(
+        stop_, [&ops = operations_, name = name_of(control)] { return ops.do_read_checked(name); },
+        false);
+}
+
+std::string QtWindowOperations::RunView::read_text(std::string_view control) {
+    return operations_.on_gui_thread(
+        stop_, [&ops = operations_, name = name_of(control)] { return ops.do_read_text(name); },
+        std::string());
+}
+
+void QtWindowOperations::RunView::set_text(std::string_view control, std::string_view text) {
+    operations_.queue({name_of(control), std::string(text), true});
+}
+
+void QtWindowOperations::RunView::append_text(std::string_view control, std::string_view text) {
+    operations_.queue({name_of(control), std::string(text), false});
+}
+
+platform::MessageResult QtWindowOperations::RunView::show_message(std::string_view text,
+                                                                  platform::MessageStyle style,
+                                                                  std::string_view caption) {
+    return operations_.on_gui_thread(
+        stop_,
+        [&ops = operations_, text = qt_from_code_page(text), caption = qt_from_code_page(caption),
+         style, stop = stop_] { return ops.do_show_message(text, caption, style, stop); },
+        platform::MessageResult::cancel);
+}
+
+bool QtWindowOperations::RunView::input_pending() {
+    // A run works off the GUI thread, which handles input by itself.
+    return false;
+}
+
+void QtWindowOperations::RunView::pump_messages() {
+    if (operations_.on_gui_thread_now()) {
         QCoreApplication::processEvents();
     }
 }
 
+std::optional<std::string> QtWindowOperations::RunView::show_save_dialog(
+    std::string_view dialog, std::string_view filter, std::string_view default_extension,
+    std::string_view title) {
+    return operations_.on_gui_thread(
+        stop_,
+        [&ops = operations_, name = name_of(dialog), filter = qt_from_code_page(filter),
+         extension = qt_from_code_page(default_extension), title = qt_from_code_page(title),
+         stop = stop_] { return ops.do_save_dialog(name, filter, extension, title, stop); },
+        std::optional<std::string>());
+}
+
+void QtWindowOperations::RunView::open_with_shell(std::string_view target) {
+    operations_.on_gui_thread(
+        stop_,
+        [&ops = operations_, target = qt_from_code_page(target)] {
+            ops.do_open(target);
+            return true;
+        },
+        false);
+}
+
+void QtWindowOperations::RunView::show_window(std::string_view window) {
+    operations_.on_gui_thread(
+        stop_,
+        [&ops = operations_, window = std::string(window)] {
+            if (ops.show_window_) {
+                ops.show_window_(window);
+            }
+            return true;
+        },
+        false);
+}
+
+void QtWindowOperations::RunView::navigate(std::string_view browser, std::string_view address) {
+    operations_.on_gui_thread(
+        stop_,
+        [&ops = operations_, name = name_of(browser), address = qt_from_code_page(address)] {
+            return ops.do_navigate(name, address);
+        },
+        false);
+}
+
+// ---- callers that are not a run never stop waiting --------------------------------
+
+bool QtWindowOperations::read_checked(std::string_view control) {
+    return for_run({}).read_checked(control);
+}
+std::string QtWindowOperations::read_text(std::string_view control) {
+    return for_run({}).read_text(control);
+}
+void QtWindowOperations::set_text(std::string_view control, std::string_view text) {
+    for_run({}).set_text(control, text);
+}
+void QtWindowOperations::append_text(std::string_view control, std::string_view text) {
+    for_run({}).append_text(control, text);
+}
+platform::MessageResult QtWindowOperations::show_message(std::string_view text,
+                                                         platform::MessageStyle style,
+                                                         std::string_view caption) {
+    return for_run({}).show_message(text, style, caption);
+}
+bool QtWindowOperations::input_pending() {
+    return false;
+}
+void QtWindowOperations::pump_messages() {
+    for_run({}).pump_messages();
+}
 std::optional<std::string> QtWindowOperations::show_save_dialog(std::string_view dialog,
                                                                 std::string_view filter,
                                                                 std::string_view default_extension,
                                                                 std::string_view title) {
-    return on_gui_thread(
-        [this, name = name_of(dialog), filter = qt_from_code_page(filter),
-         extension = qt_from_code_page(default_extension), title = qt_from_code_page(title)] {
-            // "Description|pattern|Description|pattern" as Qt's "Description (pattern);;...".
-            // A pattern already shown in a description is replaced by the real one,
-            // since Qt takes the patterns from the parentheses.
-            const QStringList parts = filter.split(u'|');
-            QStringList filters;
-            for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-                QString description = parts[i];
-                if (description.endsWith(u')') && description.contains(u'(')) {
-                    description.truncate(description.lastIndexOf(u'('));
-                }
-                filters << description.trimmed() + QStringLiteral(" (") + parts[i + 1] + u')';
-            }
-            QObject* holder = root_ != nullptr ? root_->findChild<QObject*>(name) : nullptr;
-            const QString last =
-                holder != nullptr ? holder->property("fileName").toString() : QString();
-            std::optional<QString> chosen = dialogs_.save_file(
-                root_, title, filters.join(QStringLiteral(";;")), extension, last);
-            if (!chosen) {
-                return std::optional<std::string>();
-            }
-            if (holder != nullptr) {
-                holder->setProperty("fileName", *chosen);
-            }
-            return std::optional<std::string>(code_page_from_qt(*chosen));
-        },
-        std::optional<std::string>());
+    return for_run({}).show_save_dialog(dialog, filter, default_extension, title);
 }
-
 void QtWindowOperations::open_with_shell(std::string_view target) {
-    on_gui_thread(
-        [target = qt_from_code_page(target)] {
-            QDesktopServices::openUrl(QUrl::fromUserInput(target));
-            return true;
-        },
-        false);
+    for_run({}).open_with_shell(target);
 }
-
 void QtWindowOperations::show_window(std::string_view window) {
-    on_gui_thread(
-        [this, window = std::string(window)] {
-            if (show_window_) {
-                show_window_(window);
-            }
-            return true;
-        },
-        false);
+    for_run({}).show_window(window);
 }
-
 void QtWindowOperations::navigate(std::string_view browser, std::string_view address) {
-    on_gui_thread(
-        [name = name_of(browser), address = qt_from_code_page(address)] {
-            for (QWidget* top : QApplication::topLevelWidgets()) {
-                auto* view = top->objectName() == name ? qobject_cast<QWebEngineView*>(top)
-                                                       : top->findChild<QWebEngineView*>(name);
-                if (view != nullptr) {
-                    view->setUrl(QUrl(address));
-                    return true;
-                }
-            }
-            return false;
-        },
-        false);
+    for_run({}).navigate(browser, address);
 }
 
 }  // namespace quorvel::app

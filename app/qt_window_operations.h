@@ -1,15 +1,21 @@
 #pragma once
-// The window operations over Qt widgets, safe to call from the harvest's
-// worker thread: reads and message boxes wait for the GUI thread's answer,
-// text changes are queued in order and applied in batches, so a long harvest
-// neither floods nor freezes the window.
+// The window operations over Qt widgets, safe to call from a run's worker
+// thread: reads, message boxes and the save dialog wait for the GUI thread's
+// answer, or for the run's stop request, whichever comes first; text changes
+// are queued in order and applied in batches, so a long harvest neither
+// floods nor freezes the window. Work crosses threads only through this
+// object's own mutex-guarded queues; Qt is asked merely to wake the GUI
+// thread, by slot name.
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -25,14 +31,39 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
 
   public:
     // `root` holds the controls (found by object name); `show_window` opens a
-    // secondary window by name.
+    // secondary window by name. Lives on the GUI thread.
     QtWindowOperations(QWidget* root, Dialogs& dialogs,
                        std::function<void(std::string_view)> show_window);
 
-    // From now on calls from other threads return at once with empty answers
-    // and nothing more is shown: for closing the window during a harvest.
-    void shut_down();
-    bool is_shut_down() const { return shut_down_.load(); }
+    // The operations as one run sees them: every wait for the GUI thread ends
+    // at once when `stop` is requested (answering with an empty value), and a
+    // dialog that is open for the run is closed.
+    class RunView : public platform::WindowOperations {
+      public:
+        RunView(QtWindowOperations& operations, std::stop_token stop)
+            : operations_(operations), stop_(std::move(stop)) {}
+        bool read_checked(std::string_view control) override;
+        std::string read_text(std::string_view control) override;
+        void set_text(std::string_view control, std::string_view text) override;
+        void append_text(std::string_view control, std::string_view text) override;
+        using platform::WindowOperations::show_message;
+        platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
+                                             std::string_view caption) override;
+        bool input_pending() override;
+        void pump_messages() override;
+        std::optional<std::string> show_save_dialog(std::string_view dialog,
+                                                    std::string_view filter,
+                                                    std::string_view default_extension,
+                                                    std::string_view title) override;
+        void open_with_shell(std::string_view target) override;
+        void show_window(std::string_view window) override;
+        void navigate(std::string_view browser, std::string_view address) override;
+
+      private:
+        QtWindowOperations& operations_;
+        std::stop_token stop_;
+    };
+    RunView for_run(std::stop_token stop) { return RunView(*this, std::move(stop)); }
 
     // Applies every queued text change now (GUI thread).
     void flush();
@@ -40,6 +71,7 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
     // Time the GUI thread has spent applying queued text changes, in ns.
     std::int64_t gui_update_nanoseconds() const { return update_ns_.load(); }
 
+    // The operations for callers that are not a run: they never stop waiting.
     bool read_checked(std::string_view control) override;
     std::string read_text(std::string_view control) override;
     void set_text(std::string_view control, std::string_view text) override;
@@ -56,6 +88,12 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
     void show_window(std::string_view window) override;
     void navigate(std::string_view browser, std::string_view address) override;
 
+  private slots:
+    // Runs every queued task (GUI thread).
+    void run_tasks();
+    // Starts the batching timer, unless it runs already (GUI thread).
+    void schedule_flush();
+
   private:
     struct Change {
         QString control;
@@ -63,20 +101,38 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
         bool replace = false;
     };
 
+    // Runs `work` on the GUI thread and returns its answer; from another
+    // thread, waits for it unless `stop` is requested first, in which case
+    // `fallback` is returned and the work, if it has not started, never runs.
+    // An exception thrown by `work` reaches the caller.
     template <typename R, typename F>
-    R on_gui_thread(F&& work, R fallback);
+    R on_gui_thread(const std::stop_token& stop, F work, R fallback);
     bool on_gui_thread_now() const;
+    void post(std::function<void()> task);
     void queue(Change change);
     QWidget* control(const QString& name) const;
+
+    bool do_read_checked(const QString& name) const;
+    std::string do_read_text(const QString& name);
+    platform::MessageResult do_show_message(const QString& text, const QString& caption,
+                                            platform::MessageStyle style,
+                                            const std::stop_token& stop);
+    std::optional<std::string> do_save_dialog(const QString& name, const QString& filter,
+                                              const QString& extension, const QString& title,
+                                              const std::stop_token& stop);
+    void do_open(const QString& target);
+    bool do_navigate(const QString& name, const QString& address);
 
     QPointer<QWidget> root_;
     Dialogs& dialogs_;
     std::function<void(std::string_view)> show_window_;
-    std::atomic<bool> shut_down_{false};
     std::atomic<std::int64_t> update_ns_{0};
+    QTimer flush_timer_;
+
     std::mutex mutex_;
-    std::vector<Change> pending_;
-    bool flush_scheduled_ = false;
+    std::vector<Change> pending_;              // guarded by mutex_
+    bool flush_scheduled_ = false;             // guarded by mutex_
+    std::deque<std::function<void()>> tasks_;  // guarded by mutex_
 };
 
 }  // namespace quorvel::app

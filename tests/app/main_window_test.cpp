@@ -3,10 +3,15 @@
 // closing during a run.
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
+#include <thread>
 
 #include "app/app_config.h"
 #include "app/main_window.h"
@@ -23,6 +30,7 @@
 #include "platform/http_transport.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/test_servers.h"
 
@@ -62,6 +70,37 @@ class MainWindowTest : public QObject {
     }
     void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
     QString box(const char* name) { return find<QPlainTextEdit>(name)->toPlainText(); }
+    // A main window over the real dialogs, in place of the answering ones.
+    void use_real_dialogs(app::Dialogs& dialogs) {
+        window_ = std::make_unique<MainWindow>(
+            store_, dialogs, harvest::MarketplaceHosts{fake_->host(), fake_->host()});
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    // Closes the window from inside the modal loop of the first dialog of
+    // kind D that shows; `took` is how long the close took (ms).
+    template <typename D>
+    void close_when_shown(const std::function<void()>& start, harvest::HarvestStore& at_close,
+                          qint64& took) {
+        took = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (qobject_cast<D*>(QApplication::activeModalWidget()) == nullptr) {
+                return;
+            }
+            poll.stop();
+            at_close = store_;
+            QElapsedTimer timer;
+            timer.start();
+            window_->close();
+            took = timer.elapsed();
+        });
+        poll.start(10);
+        start();
+        QTRY_VERIFY_WITH_TIMEOUT(took >= 0, 20000);
+        // The dialog itself goes too.
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, 5000);
+    }
     bool run_harvest() {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
@@ -241,7 +280,7 @@ class MainWindowTest : public QObject {
                 QCOMPARE(box->windowTitle(), u("信息："));
                 box->button(press)->click();
             });
-            return dialogs.message(window_.get(), u("x"), u("信息："), {buttons});
+            return dialogs.message(window_.get(), u("x"), u("信息："), {buttons}, {});
         };
         QCOMPARE(answer(MessageButtons::ok, QMessageBox::Ok), R::ok);
         QCOMPARE(answer(MessageButtons::ok_cancel, QMessageBox::Cancel), R::cancel);
@@ -295,6 +334,142 @@ class MainWindowTest : public QObject {
         QVERIFY(!window_->harvest_running());
         QVERIFY(dialogs_.messages.isEmpty());
         QCOMPARE(fake_->requests().size(), std::size_t{1});
+        QVERIFY(store_.seed_rows().empty());
+
+        // Shown again, the window harvests as before.
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        fake_->clear_requests();
+        seeds("again");
+        QVERIFY(find<QPushButton>("按钮1")->isEnabled());
+        QVERIFY(run_harvest());
+        QCOMPARE(fake_->requests().size(), std::size_t{2});
+        QVERIFY(!box("编辑框1").isEmpty());
+        QCOMPARE(store_.seed_rows().size(), std::size_t{1});
+    }
+
+    void closing_in_a_message_box_ends_the_run_at_once() {
+        app::QtDialogs real;
+        use_real_dialogs(real);
+        fake_->fail(Endpoint::pc, "broken", Failure::empty_body);
+        seeds("broken\nnext");
+        tick("选择框1");
+        harvest::HarvestStore at_close;
+        qint64 took = -1;
+        close_when_shown<QMessageBox>(
+            [this] { QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton); }, at_close,
+            took);
+        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+        QVERIFY(!window_->harvest_running());
+        QVERIFY(store_ == at_close);
+        QVERIFY(store_.seed_rows().empty());
+        QCOMPARE(fake_->requests().size(), std::size_t{1});  // "next" was never asked for
+        window_.reset();
+    }
+
+    void closing_while_a_read_waits_ends_the_run_at_once() {
+        seeds("a\nb");
+        tick("选择框1");
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        // The GUI thread answers nothing meanwhile: the run waits in its first read.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QElapsedTimer timer;
+        timer.start();
+        window_->close();
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!window_->harvest_running());
+        // The read that was never answered finds its run gone and does nothing.
+        QTest::qWait(100);
+        QVERIFY(fake_->requests().empty());
+        QVERIFY(store_.seed_rows().empty());
+        QVERIFY(store_.word_rows(harvest::KeywordSource::PcDropdown).empty());
+    }
+
+    void closing_in_the_save_dialog_writes_nothing() {
+        app::QtDialogs real;
+        use_real_dialogs(real);
+        QTemporaryDir folder;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        harvest::HarvestStore at_close;
+        qint64 took = -1;
+        close_when_shown<QFileDialog>(
+            [this] { QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton); }, at_close,
+            took);
+        QDir::setCurrent(previous);
+        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+        QVERIFY(!window_->harvest_running());
+        QVERIFY(QDir(folder.path()).isEmpty());
+        window_.reset();
+    }
+
+    // A fault inside a run's work ends the run; the window says so in the log
+    // and is ready for the next one.
+    void an_exception_in_a_run_leaves_the_window_idle() {
+        testsupport::CapturedLog log;
+        dialogs_.fail_in_message = true;
+        fake_->fail(Endpoint::pc, "broken", Failure::empty_body);
+        seeds("broken\nnext");
+        tick("选择框1");
+        QVERIFY(run_harvest());
+        dialogs_.fail_in_message = false;
+        QVERIFY(find<QPushButton>("按钮1")->isEnabled());
+        QVERIFY(find<QPushButton>("按钮2")->isEnabled());
+        QVERIFY(!window_->harvest_running());
+        QVERIFY(log.text().find("harvest failed: the message box broke") != std::string::npos);
+        QCOMPARE(fake_->requests().size(), std::size_t{1});
+        QVERIFY(run_harvest());  // and the next run works
+        QCOMPARE(store_.seed_rows().size(), std::size_t{2});
+    }
+
+    // The user clicks into a result box while words arrive: the caret moves,
+    // but new words still go at the end.
+    void words_go_at_the_end_after_a_click_into_the_box() {
+        fake_->fail(Endpoint::pc, "slow", Failure::slow);
+        seeds("a\nslow");
+        tick("选择框1");
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        auto* results = find<QPlainTextEdit>("编辑框1");
+        QTRY_VERIFY_WITH_TIMEOUT(!results->toPlainText().isEmpty(), 10000);
+        QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(results->textCursor().position(), 0);
+        QVERIFY(finished.wait(20000));
+        QString expected;
+        for (const auto& row : store_.word_rows(harvest::KeywordSource::PcDropdown)) {
+            expected += app::qt_from_code_page(row.word) + u'\n';
+        }
+        QCOMPARE(store_.seed_rows().size(), std::size_t{2});
+        QCOMPARE(results->toPlainText(), expected);
+    }
+
+    // The real save dialog: the user picks the CSV filter and types a bare
+    // name; the name gets that filter's extension.
+    void the_real_save_dialog_adds_the_chosen_filters_extension() {
+        QTemporaryDir folder;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(types != nullptr && name != nullptr);
+            QCOMPARE(types->count(), 2);
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_Down);
+            QCOMPARE(types->currentIndex(), 1);
+            name->setFocus();
+            QTest::keyClicks(name, QStringLiteral("bare"));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        app::QtDialogs real;
+        const std::optional<QString> chosen =
+            real.save_file(window_.get(), u("保存文件"), u("Excel文档 (*.xlsx);;Excel文档 (*.csv)"),
+                           u("xlsx"), QString(), {});
+        QDir::setCurrent(previous);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QFileInfo(*chosen).fileName(), u("bare.csv"));
     }
 };
 

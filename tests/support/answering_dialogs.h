@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <stdexcept>
 
 #include "app/dialogs.h"
 
@@ -25,14 +26,19 @@ class AnsweringDialogs : public app::Dialogs {
     QList<SaveDialog> save_dialogs;
     platform::MessageResult next_answer = platform::MessageResult::ok;  // every box returns it
     std::optional<QString> next_path;  // what every save dialog returns
+    bool fail_in_message = false;      // a message box throws instead of answering
 
     platform::MessageResult message(QWidget*, const QString& text, const QString& caption,
-                                    platform::MessageStyle style) override {
+                                    platform::MessageStyle style, std::stop_token) override {
         messages.append({text, caption, style});
+        if (fail_in_message) {
+            throw std::runtime_error("the message box broke");
+        }
         return next_answer;
     }
     std::optional<QString> save_file(QWidget*, const QString& title, const QString& filters,
-                                     const QString& suffix, const QString& file_name) override {
+                                     const QString& suffix, const QString& file_name,
+                                     std::stop_token) override {
         save_dialogs.append({title, filters, suffix, file_name});
         return next_path;
     }
