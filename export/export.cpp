@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "data/encoding.h"
 #include "harvest/keyword_source.h"
@@ -52,6 +53,43 @@ std::optional<std::string> temporary_beside(const std::string& path, int& error)
     }
     close(fd);
     return name;
+}
+
+// Visits the data rows in export order without copying them (see export_to_file).
+template <typename Visit>
+void for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
+    // Seeds in order: those of the summary rows, then any that only words name.
+    std::vector<std::string_view> seeds;
+    std::unordered_map<std::string_view, std::size_t> seed_index;
+    auto index_of_seed = [&](std::string_view seed) {
+        auto [it, added] = seed_index.emplace(seed, seeds.size());
+        if (added) {
+            seeds.push_back(seed);
+        }
+        return it->second;
+    };
+    for (const harvest::SeedRow& row : store.seed_rows()) {
+        index_of_seed(row.seed);
+    }
+    // One pass over the words: each goes to its own seed and source, by index.
+    std::vector<std::array<std::vector<std::uint32_t>, 5>> groups;
+    for (KeywordSource source : harvest::all_sources) {
+        const auto& words = store.word_rows(source);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const std::size_t s = index_of_seed(words[i].seed);
+            groups.resize(seeds.size());
+            groups[s][harvest::index_of(source)].push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    groups.resize(seeds.size());
+    for (std::size_t s = 0; s < seeds.size(); ++s) {
+        for (KeywordSource source : harvest::all_sources) {
+            const auto& words = store.word_rows(source);
+            for (std::uint32_t i : groups[s][harvest::index_of(source)]) {
+                visit(words[i].seed, words[i].word, harvest::info(source).export_label);
+            }
+        }
+    }
 }
 
 bool write_csv(const std::string& file, const harvest::HarvestStore& store, int& error) {
@@ -153,52 +191,6 @@ std::string text_after_last(std::string_view text, std::string_view separator) {
         return {};
     }
     return std::string(text.substr(static_cast<std::size_t>(at) - 1 + separator.size()));
-}
-
-void for_each_export_row(
-    const harvest::HarvestStore& store,
-    const std::function<void(std::string_view, std::string_view, std::string_view)>& visit) {
-    // Seeds in order: those of the summary rows, then any that only words name.
-    std::vector<std::string_view> seeds;
-    std::unordered_map<std::string_view, std::size_t> seed_index;
-    auto index_of_seed = [&](std::string_view seed) {
-        auto [it, added] = seed_index.emplace(seed, seeds.size());
-        if (added) {
-            seeds.push_back(seed);
-        }
-        return it->second;
-    };
-    for (const harvest::SeedRow& row : store.seed_rows()) {
-        index_of_seed(row.seed);
-    }
-    // One pass over the words: each goes to its own seed and source, by index.
-    std::vector<std::array<std::vector<std::uint32_t>, 5>> groups;
-    for (KeywordSource source : harvest::all_sources) {
-        const auto& words = store.word_rows(source);
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            const std::size_t s = index_of_seed(words[i].seed);
-            groups.resize(seeds.size());
-            groups[s][harvest::index_of(source)].push_back(static_cast<std::uint32_t>(i));
-        }
-    }
-    groups.resize(seeds.size());
-    for (std::size_t s = 0; s < seeds.size(); ++s) {
-        for (KeywordSource source : harvest::all_sources) {
-            const auto& words = store.word_rows(source);
-            for (std::uint32_t i : groups[s][harvest::index_of(source)]) {
-                visit(words[i].seed, words[i].word, harvest::info(source).export_label);
-            }
-        }
-    }
-}
-
-std::vector<ExportRow> export_rows(const harvest::HarvestStore& store) {
-    std::vector<ExportRow> rows;
-    for_each_export_row(
-        store, [&rows](std::string_view seed, std::string_view word, std::string_view kind) {
-            rows.push_back({std::string(seed), std::string(word), std::string(kind)});
-        });
-    return rows;
 }
 
 std::string csv_field(std::string_view text) {

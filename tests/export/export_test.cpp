@@ -79,29 +79,6 @@ TEST(TextAfterLast, CutsAfterTheLastSeparatorOnCharacterBoundaries) {
     EXPECT_EQ(text_after_last("x|\x81\x7Cy", "|"), "\x81\x7Cy");
 }
 
-TEST(ExportRows, EveryRecordedWordOnceUnderItsOwnSeed) {
-    const std::vector<ExportRow> rows = export_rows(awkward_store());
-    const std::string pc(harvest::info(KeywordSource::PcDropdown).export_label);
-    const std::string related(harvest::info(KeywordSource::DidYouMean).export_label);
-    const std::string tail(harvest::info(KeywordSource::LongTail).export_label);
-    const std::vector<std::vector<std::string>> expected = {
-        {gb("裙"), gb("半身裙"), pc},    {gb("裙"), "-5", pc}, {gb("连衣裙"), gb("长裙"), pc},
-        {gb("连衣裙"), "=1+2", related}, {"", "a|b", pc},      {"", "say \"x\", y", related},
-        {"late", "@cmd", tail},
-    };
-    ASSERT_EQ(rows.size(), expected.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ((std::vector<std::string>{rows[i].seed, rows[i].word, rows[i].kind}), expected[i])
-            << i;
-    }
-    // A seed holding "," is still its own seed.
-    HarvestStore commas;
-    commas.add_seed_row({"a,b", {1, 0, 0, 0, 0}});
-    commas.add_word(KeywordSource::PcDropdown, "a,b", "w");
-    ASSERT_EQ(export_rows(commas).size(), 1u);
-    EXPECT_EQ(export_rows(commas)[0].seed, "a,b");
-}
-
 TEST(CsvField, QuotesAndDisarmsFormulas) {
     EXPECT_EQ(csv_field("plain"), "plain");
     EXPECT_EQ(csv_field(""), "");
@@ -138,6 +115,14 @@ TEST(ExportToFile, CsvByteForByte) {
     const fs::path upper = folder / "A.CSV";
     ASSERT_EQ(export_to_file(upper.string(), HarvestStore()), std::nullopt);
     EXPECT_EQ(file_bytes(upper).substr(0, 2), "PK");
+
+    // A seed holding "," is still its own seed, quoted as one field.
+    HarvestStore commas;
+    commas.add_seed_row({"a,b", {1, 0, 0, 0, 0}});
+    commas.add_word(KeywordSource::PcDropdown, "a,b", "w");
+    const fs::path comma_path = folder / "commas.csv";
+    ASSERT_EQ(export_to_file(comma_path.string(), commas), std::nullopt);
+    EXPECT_EQ(file_bytes(comma_path), gb("关键词,搜索结果,类别\r\n") + "\"a,b\",w," + pc + "\r\n");
 }
 
 // Reads a workbook back with an independent reader.
@@ -171,11 +156,28 @@ TEST(ExportToFile, XlsxReadBackCellByCell) {
     const nlohmann::json sheet = read_back(on_disk);
     ASSERT_TRUE(sheet.is_object());
     EXPECT_EQ(sheet["sheets"], 1);
-    std::vector<std::vector<std::string>> expected = {{"关键词", "搜索结果", "类别"}};
-    for (const ExportRow& row : export_rows(store)) {
-        expected.push_back({data::utf8_from_gbk(row.seed), data::utf8_from_gbk(row.word),
-                            data::utf8_from_gbk(row.kind)});
-    }
+    // The rows of awkward_store() in export order, the two mobile words after
+    // the PC words of their seed.
+    const std::string pc =
+        data::utf8_from_gbk(harvest::info(KeywordSource::PcDropdown).export_label);
+    const std::string mobile =
+        data::utf8_from_gbk(harvest::info(KeywordSource::MobileDropdown).export_label);
+    const std::string related =
+        data::utf8_from_gbk(harvest::info(KeywordSource::DidYouMean).export_label);
+    const std::string tail =
+        data::utf8_from_gbk(harvest::info(KeywordSource::LongTail).export_label);
+    const std::vector<std::vector<std::string>> expected = {
+        {"关键词", "搜索结果", "类别"},
+        {"裙", "半身裙", pc},
+        {"裙", "-5", pc},
+        {"裙", long_word, mobile},
+        {"裙", "全角　空格 与😀", mobile},
+        {"连衣裙", "长裙", pc},
+        {"连衣裙", "=1+2", related},
+        {"", "a|b", pc},
+        {"", "say \"x\", y", related},
+        {"late", "@cmd", tail},
+    };
     const auto& rows = sheet["rows"];
     ASSERT_EQ(rows.size(), expected.size());
     for (std::size_t r = 0; r < expected.size(); ++r) {
