@@ -1,5 +1,6 @@
 #include "export/export.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -10,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -23,41 +24,105 @@ namespace quorvel::exporting {
 namespace {
 
 using harvest::KeywordSource;
+using Kind = ExportError::Kind;
+using Written = tl::expected<void, ExportError>;
 
-// Why a file operation failed, for the user: the common causes in words,
-// others as the system puts them.
-std::string reason_for(int error) {
+// The common causes of a failure in the user's words (code-page text).
+constexpr std::string_view folder_missing_text =
+    "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA";  // 文件夹不存在
+constexpr std::string_view no_permission_text =
+    "\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB\xC8\xA8\xCF\xDE";  // 没有写入权限
+constexpr std::string_view disk_full_text =
+    "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
+
+// The system's description of an error number. strerrordesc_np is thread-safe
+// (the export runs on a worker thread) and plain ASCII, so also code-page text.
+std::string system_text(int error) {
+    const char* text = strerrordesc_np(error);
+    return text != nullptr ? text : "error " + std::to_string(error);
+}
+
+// A system call that failed at `step`; `error` is the errno it set, read
+// right after it. The common causes are said in the user's words.
+ExportError system_failure(std::string_view step, int error) {
+    ExportError failure;
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA";  // 文件夹不存在
+            failure.kind = Kind::folder_missing;
+            failure.reason = folder_missing_text;
+            break;
         case EACCES:
         case EPERM:
         case EROFS:
-            return "\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB\xC8\xA8\xCF\xDE";  // 没有写入权限
+            failure.kind = Kind::no_permission;
+            failure.reason = no_permission_text;
+            break;
         case ENOSPC:
         case EDQUOT:
-            return "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
+            failure.kind = Kind::disk_full;
+            failure.reason = disk_full_text;
+            break;
         default:
-            return std::strerror(error);
+            failure.kind = Kind::other;
+            failure.reason = system_text(error);
+            break;
     }
+    const char* name = strerrorname_np(error);
+    failure.detail = std::string(step) + ": " + (name != nullptr ? name : "errno") + " (" +
+                     std::to_string(error) + ")";
+    return failure;
 }
 
-// A temporary file beside `path`, created empty; its name, or nothing.
-std::optional<std::string> temporary_beside(const std::string& path, int& error) {
-    std::string name = path + ".partial-XXXXXX";
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
+// libxlsxwriter failed at `step`; it does not say which system error, if
+// any, caused it, so the user hears the library's own text.
+ExportError library_failure(std::string_view step, lxw_error error) {
+    return {Kind::other, lxw_strerror(error),
+            std::string(step) + ": lxw_error " + std::to_string(static_cast<int>(error))};
+}
+
+// An open file descriptor, closed when it goes unless closed before.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
-    close(fd);
-    return name;
+    int get() const { return fd_; }
+    // Closes it now; 0, or the errno close set.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
+};
+
+// A temporary file beside `path`, created empty: its name and descriptor.
+struct TemporaryFile {
+    std::string name;
+    int fd = -1;
+};
+
+tl::expected<TemporaryFile, ExportError> temporary_beside(const std::string& path) {
+    TemporaryFile file{path + ".partial-XXXXXX"};
+    file.fd = mkstemp(file.name.data());
+    if (file.fd < 0) {
+        return tl::unexpected(system_failure("mkstemp", errno));
+    }
+    return file;
 }
 
 // Visits the data rows in export order without copying them (see export_to_file).
+// Ends early, returning false, when `visit` returns false.
 template <typename Visit>
-void for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
+bool for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
     // Seeds in order: those of the summary rows, then any that only words name.
     std::vector<std::string_view> seeds;
     std::unordered_map<std::string_view, std::size_t> seed_index;
@@ -86,18 +151,52 @@ void for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
         for (KeywordSource source : harvest::all_sources) {
             const auto& words = store.word_rows(source);
             for (std::uint32_t i : groups[s][harvest::index_of(source)]) {
-                visit(words[i].seed, words[i].word, harvest::info(source).export_label);
+                if (!visit(words[i].seed, words[i].word, harvest::info(source).export_label)) {
+                    return false;
+                }
             }
         }
     }
+    return true;
 }
 
-bool write_csv(const std::string& file, const harvest::HarvestStore& store, int& error) {
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (out == nullptr) {
-        error = errno;
-        return false;
+// Writes to a file descriptor through a buffer, so that a row is not a system call.
+class BufferedOutput {
+  public:
+    explicit BufferedOutput(int fd) : fd_(fd) { buffer_.reserve(capacity); }
+    // False once a write has failed; error() is then the errno it set.
+    bool append(std::string_view bytes) {
+        buffer_ += bytes;
+        return buffer_.size() < capacity || flush();
     }
+    bool flush() {
+        std::size_t done = 0;
+        while (done < buffer_.size()) {
+            const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+            if (n < 0) {
+                const int error = errno;
+                if (error == EINTR) {
+                    continue;
+                }
+                error_ = error;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        buffer_.clear();
+        return true;
+    }
+    int error() const { return error_; }
+
+  private:
+    static constexpr std::size_t capacity = 64 * 1024;
+    int fd_;
+    std::string buffer_;
+    int error_ = 0;
+};
+
+Written write_csv(int fd, const harvest::HarvestStore& store) {
+    BufferedOutput out(fd);
     std::string line;
     auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
         line.clear();
@@ -107,33 +206,18 @@ bool write_csv(const std::string& file, const harvest::HarvestStore& store, int&
         line += ',';
         line += csv_field(c);
         line += "\r\n";
-        return std::fwrite(line.data(), 1, line.size(), out) == line.size();
+        return out.append(line);
     };
-    bool ok = put(header_seed, header_word, header_kind);
-    for_each_export_row(store, [&](std::string_view seed, std::string_view word,
-                                   std::string_view kind) { ok = ok && put(seed, word, kind); });
-    if (!ok || std::fflush(out) != 0 || fsync(fileno(out)) != 0) {
-        error = errno != 0 ? errno : EIO;
-        std::fclose(out);
-        return false;
+    const bool written = put(header_seed, header_word, header_kind) &&
+                         for_each_export_row(store, put) && out.flush();
+    if (!written) {
+        return tl::unexpected(system_failure("write", out.error()));
     }
-    if (std::fclose(out) != 0) {
-        error = errno;
-        return false;
-    }
-    return true;
+    return {};
 }
 
-struct WorkbookCloser {
-    void operator()(lxw_workbook* workbook) const {
-        if (workbook != nullptr) {
-            workbook_close(workbook);
-        }
-    }
-};
-
-// Writes the workbook; on failure `reason` says why.
-bool write_xlsx(const std::string& file, const harvest::HarvestStore& store, std::string& reason) {
+// Writes the workbook to `file`, which exists: libxlsxwriter opens it again by name.
+Written write_xlsx(const std::string& file, const harvest::HarvestStore& store) {
     const std::string directory = file.substr(0, file.find_last_of('/') + 1);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
@@ -142,13 +226,13 @@ bool write_xlsx(const std::string& file, const harvest::HarvestStore& store, std
     options.tmpdir = tmpdir.data();
     lxw_workbook* workbook = workbook_new_opt(file.c_str(), &options);
     if (workbook == nullptr) {
-        reason = reason_for(errno != 0 ? errno : EIO);
-        return false;
+        return tl::unexpected(library_failure("workbook_new_opt", LXW_ERROR_MEMORY_MALLOC_FAILED));
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
-    lxw_error status = LXW_NO_ERROR;
+    lxw_error status = sheet != nullptr ? LXW_NO_ERROR : LXW_ERROR_CREATING_TMPFILE;
     // Every cell is a string, converted to UTF-8 here: nothing is ever a formula.
-    auto put = [&](lxw_row_t row, std::string_view a, std::string_view b, std::string_view c) {
+    lxw_row_t row = 0;
+    auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
         const std::string cells[3] = {data::utf8_from_gbk(a), data::utf8_from_gbk(b),
                                       data::utf8_from_gbk(c)};
         for (lxw_col_t col = 0; col < 3 && status == LXW_NO_ERROR; ++col) {
@@ -156,31 +240,30 @@ bool write_xlsx(const std::string& file, const harvest::HarvestStore& store, std
                 status = worksheet_write_string(sheet, row, col, cells[col].c_str(), nullptr);
             }
         }
+        ++row;
+        return status == LXW_NO_ERROR;
     };
-    put(0, header_seed, header_word, header_kind);
-    lxw_row_t next = 1;
-    for_each_export_row(store,
-                        [&](std::string_view seed, std::string_view word, std::string_view kind) {
-                            if (status != LXW_NO_ERROR) {
-                                return;
-                            }
-                            if (next >= LXW_ROW_MAX) {
-                                // More rows than a sheet holds: refuse rather than drop any.
-                                status = LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
-                                return;
-                            }
-                            put(next++, seed, word, kind);
-                        });
-    const int saved_errno = errno;
-    lxw_error closed = workbook_close(workbook);
-    if (status != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
-        lxw_error failed = status != LXW_NO_ERROR ? status : closed;
-        reason = failed == LXW_ERROR_CREATING_XLSX_FILE || failed == LXW_ERROR_CREATING_TMPFILE
-                     ? reason_for(saved_errno != 0 ? saved_errno : EIO)
-                     : std::string(lxw_strerror(failed));
-        return false;
+    if (status == LXW_NO_ERROR && put(header_seed, header_word, header_kind)) {
+        for_each_export_row(store, put);
     }
-    return true;
+    // Closing also frees the workbook, so it is closed whatever happened.
+    const lxw_error closed = workbook_close(workbook);
+    if (status != LXW_NO_ERROR) {
+        return tl::unexpected(library_failure("worksheet_write_string", status));
+    }
+    if (closed != LXW_NO_ERROR) {
+        return tl::unexpected(library_failure("workbook_close", closed));
+    }
+    return {};
+}
+
+// The number of data rows: one per recorded word.
+std::size_t row_count(const harvest::HarvestStore& store) {
+    std::size_t rows = 0;
+    for (KeywordSource source : harvest::all_sources) {
+        rows += store.word_rows(source).size();
+    }
+    return rows;
 }
 
 }  // namespace
@@ -213,31 +296,44 @@ std::string csv_field(std::string_view text) {
     return quoted;
 }
 
-std::optional<std::string> export_to_file(const std::string& path,
-                                          const harvest::HarvestStore& store) {
+tl::expected<void, ExportError> export_to_file(const std::string& path,
+                                               const harvest::HarvestStore& store) {
     const bool csv = path.find(".csv") != std::string::npos;
+    // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
+    if (!csv && row_count(store) > LXW_ROW_MAX - 1) {
+        return tl::unexpected(
+            ExportError{Kind::too_many_rows, lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE),
+                        std::to_string(row_count(store)) + " rows, a sheet holds " +
+                            std::to_string(LXW_ROW_MAX - 1)});
+    }
     // File names on this system are UTF-8.
     const std::string target = data::utf8_from_gbk(path);
-    int error = 0;
-    std::optional<std::string> partial = temporary_beside(target, error);
+    auto partial = temporary_beside(target);
     if (!partial) {
-        return reason_for(error);
+        return tl::unexpected(partial.error());
     }
-    std::string reason;
-    bool written = csv ? write_csv(*partial, store, error) : write_xlsx(*partial, store, reason);
-    if (written && std::rename(partial->c_str(), target.c_str()) != 0) {
-        error = errno;
-        written = false;
+    FileDescriptor fd(partial->fd);
+    Written written = csv ? write_csv(fd.get(), store) : write_xlsx(partial->name, store);
+    // The data reaches the disk before the name does; for the workbook this
+    // also covers what libxlsxwriter wrote through its own descriptor.
+    if (written && fsync(fd.get()) != 0) {
+        written = tl::unexpected(system_failure("fsync", errno));
+    }
+    if (const int error = fd.close(); written && error != 0) {
+        written = tl::unexpected(system_failure("close", error));
+    }
+    if (written && std::rename(partial->name.c_str(), target.c_str()) != 0) {
+        written = tl::unexpected(system_failure("rename", errno));
     }
     if (!written) {
-        std::remove(partial->c_str());
-        return reason.empty() ? reason_for(error) : reason;
+        std::remove(partial->name.c_str());
+        return written;
     }
     // mkstemp made the file private to the user; give it the usual permissions.
     const mode_t mask = umask(0);
     umask(mask);
     chmod(target.c_str(), 0666 & ~mask);
-    return std::nullopt;
+    return {};
 }
 
 void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store) {
@@ -246,8 +342,9 @@ void export_results(platform::WindowOperations& window, const harvest::HarvestSt
     if (!path || path->empty()) {
         return;
     }
-    if (std::optional<std::string> failure = export_to_file(*path, store)) {
-        window.show_message(std::string(save_failed_message) + *path + "\r\n" + *failure);
+    if (auto written = export_to_file(*path, store); !written) {
+        window.show_message(std::string(save_failed_message) + *path + "\r\n" +
+                            written.error().reason);
     }
 }
 

@@ -2,9 +2,9 @@
 // Writes the harvest as a three-column table (seed, word found, kind) to an
 // XLSX workbook or, for a path holding ".csv", a CSV file.
 
-#include <optional>
 #include <string>
 #include <string_view>
+#include <tl/expected.hpp>
 
 #include "harvest/harvest_store.h"
 #include "platform/window_operations.h"
@@ -29,6 +29,24 @@ inline constexpr std::string_view save_failed_message =
 // double-byte character); empty when it does not occur.
 std::string text_after_last(std::string_view text, std::string_view separator);
 
+// What went wrong with an export.
+struct ExportError {
+    enum class Kind {
+        folder_missing,  // the target's folder does not exist
+        no_permission,   // the folder or the file may not be written
+        disk_full,       // no space or quota left
+        stopped,         // the run was asked to stop
+        too_many_rows,   // more rows than an XLSX sheet holds
+        other,
+    };
+    Kind kind = Kind::other;
+    // For the user (code-page text): 文件夹不存在, 没有写入权限 or 磁盘空间不足 for the
+    // common causes, otherwise the system's or the library's own text.
+    std::string reason;
+    // For the log: the step that failed and the system's or the library's error code.
+    std::string detail;
+};
+
 // A CSV field as spreadsheet applications write it, and with a leading "'"
 // where it would otherwise start a formula.
 std::string csv_field(std::string_view text);
@@ -39,9 +57,8 @@ std::string csv_field(std::string_view text);
 // source, within a source in recording order. Every recorded word is written
 // exactly once, under its own seed; seeds that have words but no summary row
 // (a run ended early) follow at the end. The file appears complete or not at all.
-// Nothing on success; otherwise why it failed (code-page text).
-std::optional<std::string> export_to_file(const std::string& path,
-                                          const harvest::HarvestStore& store);
+tl::expected<void, ExportError> export_to_file(const std::string& path,
+                                               const harvest::HarvestStore& store);
 
 // The export button: asks for a file name with the save dialog and writes the
 // table there; a cancelled dialog exports nothing. A failure is shown in a

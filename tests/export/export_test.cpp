@@ -1,7 +1,10 @@
 #include "export/export.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +31,17 @@ std::string file_bytes(const fs::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+// Exports `store` to `path`; a failure fails the assertion with what the export said.
+::testing::AssertionResult exported(const fs::path& path, const HarvestStore& store) {
+    const auto written = export_to_file(path.string(), store);
+    if (written) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "export failed: " << data::utf8_from_gbk(written.error().reason) << " ("
+           << written.error().detail << ")";
 }
 
 class ScratchFolder {
@@ -96,7 +110,7 @@ TEST(CsvField, QuotesAndDisarmsFormulas) {
 TEST(ExportToFile, CsvByteForByte) {
     ScratchFolder folder;
     const fs::path path = folder / "out.csv";
-    ASSERT_EQ(export_to_file(path.string(), awkward_store()), std::nullopt);
+    ASSERT_TRUE(exported(path, awkward_store()));
     const std::string pc(harvest::info(KeywordSource::PcDropdown).export_label);
     const std::string related(harvest::info(KeywordSource::DidYouMean).export_label);
     const std::string tail(harvest::info(KeywordSource::LongTail).export_label);
@@ -110,10 +124,10 @@ TEST(ExportToFile, CsvByteForByte) {
 
     // An empty harvest gives the header row alone; the name decides the format.
     const fs::path both = folder / "a.csv.xlsx";
-    ASSERT_EQ(export_to_file(both.string(), HarvestStore()), std::nullopt);
+    ASSERT_TRUE(exported(both, HarvestStore()));
     EXPECT_EQ(file_bytes(both), gb("关键词,搜索结果,类别\r\n"));
     const fs::path upper = folder / "A.CSV";
-    ASSERT_EQ(export_to_file(upper.string(), HarvestStore()), std::nullopt);
+    ASSERT_TRUE(exported(upper, HarvestStore()));
     EXPECT_EQ(file_bytes(upper).substr(0, 2), "PK");
 
     // A seed holding "," is still its own seed, quoted as one field.
@@ -121,7 +135,7 @@ TEST(ExportToFile, CsvByteForByte) {
     commas.add_seed_row({"a,b", {1, 0, 0, 0, 0}});
     commas.add_word(KeywordSource::PcDropdown, "a,b", "w");
     const fs::path comma_path = folder / "commas.csv";
-    ASSERT_EQ(export_to_file(comma_path.string(), commas), std::nullopt);
+    ASSERT_TRUE(exported(comma_path, commas));
     EXPECT_EQ(file_bytes(comma_path), gb("关键词,搜索结果,类别\r\n") + "\"a,b\",w," + pc + "\r\n");
 }
 
@@ -148,7 +162,7 @@ TEST(ExportToFile, XlsxReadBackCellByCell) {
     store.add_word(KeywordSource::MobileDropdown, gb("裙"), long_word);
     store.add_word(KeywordSource::MobileDropdown, gb("裙"), gb("全角　空格 与😀"));
     const fs::path path = folder / gb("结果").append(".xlsx");
-    ASSERT_EQ(export_to_file(path.string(), store), std::nullopt);
+    ASSERT_TRUE(exported(path, store));
     // The file name reaches the file system as UTF-8.
     const fs::path on_disk = folder / "结果.xlsx";
     ASSERT_TRUE(fs::exists(on_disk));
@@ -195,23 +209,95 @@ TEST(ExportToFile, XlsxReadBackCellByCell) {
 
 TEST(ExportToFile, FailuresLeaveNothingHalfWrittenAndSayWhy) {
     ScratchFolder folder;
-    const fs::path missing = folder / "no-such-folder" / "out.xlsx";
-    const std::optional<std::string> failure = export_to_file(missing.string(), awkward_store());
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(*failure, "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA");
+    const auto missing =
+        export_to_file((folder / "no-such-folder" / "out.xlsx").string(), awkward_store());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, ExportError::Kind::folder_missing);
+    EXPECT_EQ(missing.error().reason, gb("文件夹不存在"));
 
-    // The target cannot be replaced (it is a folder): it stays, and no partial file remains.
+    // The target cannot be replaced (it is a folder): the system says why, the
+    // folder stays, and no partial file remains.
     fs::create_directory(folder / "taken.csv");
     fs::create_directory(folder / "taken.xlsx");
-    EXPECT_TRUE(export_to_file((folder / "taken.csv").string(), awkward_store()).has_value());
-    EXPECT_TRUE(export_to_file((folder / "taken.xlsx").string(), awkward_store()).has_value());
+    for (const char* name : {"taken.csv", "taken.xlsx"}) {
+        const auto taken = export_to_file((folder / name).string(), awkward_store());
+        ASSERT_FALSE(taken) << name;
+        EXPECT_EQ(taken.error().kind, ExportError::Kind::other) << name;
+        EXPECT_EQ(taken.error().reason, "Is a directory") << name;
+    }
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"taken.csv", "taken.xlsx"}));
 
     // An existing file is replaced whole on success.
     const fs::path existing = folder / "old.csv";
     std::ofstream(existing) << std::string(10000, 'z');
-    ASSERT_EQ(export_to_file(existing.string(), HarvestStore()), std::nullopt);
+    ASSERT_TRUE(exported(existing, HarvestStore()));
     EXPECT_EQ(file_bytes(existing), gb("关键词,搜索结果,类别\r\n"));
+}
+
+// Lowers the size of the largest file this process may write while it
+// lives; a write past it then fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previous_handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    void (*previous_handler_)(int) = nullptr;
+};
+
+// A harvest of `rows` words over ten seeds.
+HarvestStore many_rows(int rows) {
+    HarvestStore store;
+    for (int i = 0; i < rows; ++i) {
+        store.add_word(harvest::all_sources[static_cast<std::size_t>(i % 5)],
+                       "seed" + std::to_string(i % 10), "word" + std::to_string(i));
+    }
+    return store;
+}
+
+// libxlsxwriter does not report failed writes (a workbook cut short by the
+// limit still closes without error), so this covers the CSV writer.
+TEST(ExportToFile, AFailedWriteLeavesTheOldFileAndSaysWhy) {
+    ScratchFolder folder;
+    const fs::path path = folder / "old.csv";
+    std::ofstream(path) << "old";
+    tl::expected<void, ExportError> written;
+    {
+        FileSizeLimit limit(16 * 1024);
+        written = export_to_file(path.string(), many_rows(20000));
+    }
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().kind, ExportError::Kind::other);
+    EXPECT_EQ(written.error().reason, "File too large");
+    EXPECT_EQ(file_bytes(path), "old");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"old.csv"});
+}
+
+TEST(ExportToFile, MoreRowsThanASheetHoldsAreRefusedNotDropped) {
+    ScratchFolder folder;
+    // An XLSX sheet holds 1,048,576 rows: one data row more than fit under the header row.
+    constexpr int sheet_rows = 1048576;
+    const HarvestStore store = many_rows(sheet_rows);
+    const auto refused = export_to_file((folder / "big.xlsx").string(), store);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, ExportError::Kind::too_many_rows);
+    EXPECT_TRUE(folder.names().empty());
+    // A CSV file has no such limit.
+    ASSERT_TRUE(exported(folder / "big.csv", store));
+    const std::string csv = file_bytes(folder / "big.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), sheet_rows + 1);
 }
 
 TEST(ExportResults, TheDialogDecides) {
