@@ -1,7 +1,6 @@
 #include "export/export.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
@@ -110,13 +109,27 @@ struct TemporaryFile {
     int fd = -1;
 };
 
+// Created exclusively under a random name, with the mode every new file gets
+// (0666 less the process umask): the rename keeps that mode, and nothing
+// changes the process-wide umask while other threads run.
 tl::expected<TemporaryFile, ExportError> temporary_beside(const std::string& path) {
-    TemporaryFile file{path + ".partial-XXXXXX"};
-    file.fd = mkstemp(file.name.data());
-    if (file.fd < 0) {
-        return tl::unexpected(system_failure("mkstemp", errno));
+    static constexpr std::string_view letters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr int attempts = 100;
+    for (int attempt = 1;; ++attempt) {
+        std::string name = path + ".partial-";
+        for (int i = 0; i < 8; ++i) {
+            name += letters[arc4random_uniform(static_cast<std::uint32_t>(letters.size()))];
+        }
+        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return TemporaryFile{std::move(name), fd};
+        }
+        const int error = errno;
+        if (error != EEXIST || attempt == attempts) {
+            return tl::unexpected(system_failure("open", error));
+        }
     }
-    return file;
 }
 
 // Visits the data rows in export order without copying them (see export_to_file).
@@ -216,13 +229,20 @@ Written write_csv(int fd, const harvest::HarvestStore& store) {
     return {};
 }
 
-// Writes the workbook to `file`, which exists: libxlsxwriter opens it again by name.
+// Writes the workbook to `file`. libxlsxwriter opens its output by name with
+// fopen(..., "wb"), that is O_CREAT | O_TRUNC without O_EXCL; as `file` already
+// exists (created exclusively by temporary_beside), it truncates that file and
+// keeps its mode. Its own temporary files go to `tmpdir` (the target's folder,
+// which has room for the result), created there with O_EXCL, mode 0600, and
+// unlinked at once.
 Written write_xlsx(const std::string& file, const harvest::HarvestStore& store) {
-    const std::string directory = file.substr(0, file.find_last_of('/') + 1);
+    const std::size_t slash = file.find_last_of('/');
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
     options.use_zip64 = LXW_TRUE;
-    std::string tmpdir = directory.empty() ? std::string(".") : directory;
+    std::string tmpdir = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : file.substr(0, slash);
     options.tmpdir = tmpdir.data();
     lxw_workbook* workbook = workbook_new_opt(file.c_str(), &options);
     if (workbook == nullptr) {
@@ -327,13 +347,8 @@ tl::expected<void, ExportError> export_to_file(const std::string& path,
     }
     if (!written) {
         std::remove(partial->name.c_str());
-        return written;
     }
-    // mkstemp made the file private to the user; give it the usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    chmod(target.c_str(), 0666 & ~mask);
-    return {};
+    return written;
 }
 
 void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store) {

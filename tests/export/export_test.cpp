@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -232,6 +233,34 @@ TEST(ExportToFile, FailuresLeaveNothingHalfWrittenAndSayWhy) {
     std::ofstream(existing) << std::string(10000, 'z');
     ASSERT_TRUE(exported(existing, HarvestStore()));
     EXPECT_EQ(file_bytes(existing), gb("关键词,搜索结果,类别\r\n"));
+}
+
+// Sets the process umask while it lives.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : previous_(umask(mask)) {}
+    ~ScopedUmask() { umask(previous_); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+  private:
+    mode_t previous_;
+};
+
+// New files, and files replaced, get the mode every new file gets: 0666 less the umask.
+TEST(ExportToFile, TheFileModeFollowsTheUmask) {
+    ScratchFolder folder;
+    for (const mode_t mask : {022, 077, 002}) {
+        ScopedUmask scoped(mask);
+        for (const char* name : {"out.csv", "out.xlsx"}) {
+            const fs::path path = folder / name;
+            ASSERT_TRUE(exported(path, awkward_store()));
+            struct stat info {};
+            ASSERT_EQ(stat(path.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0666 & ~mask)
+                << name << " under umask " << std::oct << mask;
+        }
+    }
 }
 
 // Lowers the size of the largest file this process may write while it
