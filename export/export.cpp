@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 
 #include "data/encoding.h"
 #include "harvest/keyword_source.h"
+#include "platform/log.h"
 #include "web/text_search.h"
 
 namespace quorvel::exporting {
@@ -286,6 +288,58 @@ std::size_t row_count(const harvest::HarvestStore& store) {
     return rows;
 }
 
+// Writes the table to a temporary file beside `path` and renames it into place.
+Written write_file(const std::string& path, const harvest::HarvestStore& store, std::size_t rows) {
+    const bool csv = path.find(".csv") != std::string::npos;
+    // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
+    if (!csv && rows > LXW_ROW_MAX - 1) {
+        return tl::unexpected(ExportError{
+            Kind::too_many_rows, lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE),
+            std::to_string(rows) + " rows, a sheet holds " + std::to_string(LXW_ROW_MAX - 1)});
+    }
+    // File names on this system are UTF-8.
+    const std::string target = data::utf8_from_gbk(path);
+    auto partial = temporary_beside(target);
+    if (!partial) {
+        return tl::unexpected(partial.error());
+    }
+    FileDescriptor fd(partial->fd);
+    Written written = csv ? write_csv(fd.get(), store) : write_xlsx(partial->name, store);
+    // The data reaches the disk before the name does; for the workbook this
+    // also covers what libxlsxwriter wrote through its own descriptor.
+    if (written && fsync(fd.get()) != 0) {
+        written = tl::unexpected(system_failure("fsync", errno));
+    }
+    if (const int error = fd.close(); written && error != 0) {
+        written = tl::unexpected(system_failure("close", error));
+    }
+    if (written && std::rename(partial->name.c_str(), target.c_str()) != 0) {
+        written = tl::unexpected(system_failure("rename", errno));
+    }
+    if (!written) {
+        std::remove(partial->name.c_str());
+    }
+    return written;
+}
+
+std::string_view kind_name(Kind kind) {
+    switch (kind) {
+        case Kind::folder_missing:
+            return "folder missing";
+        case Kind::no_permission:
+            return "no permission";
+        case Kind::disk_full:
+            return "disk full";
+        case Kind::stopped:
+            return "stopped";
+        case Kind::too_many_rows:
+            return "too many rows";
+        case Kind::other:
+            break;
+    }
+    return "other";
+}
+
 }  // namespace
 
 std::string text_after_last(std::string_view text, std::string_view separator) {
@@ -318,35 +372,19 @@ std::string csv_field(std::string_view text) {
 
 tl::expected<void, ExportError> export_to_file(const std::string& path,
                                                const harvest::HarvestStore& store) {
-    const bool csv = path.find(".csv") != std::string::npos;
-    // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
-    if (!csv && row_count(store) > LXW_ROW_MAX - 1) {
-        return tl::unexpected(
-            ExportError{Kind::too_many_rows, lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE),
-                        std::to_string(row_count(store)) + " rows, a sheet holds " +
-                            std::to_string(LXW_ROW_MAX - 1)});
-    }
-    // File names on this system are UTF-8.
-    const std::string target = data::utf8_from_gbk(path);
-    auto partial = temporary_beside(target);
-    if (!partial) {
-        return tl::unexpected(partial.error());
-    }
-    FileDescriptor fd(partial->fd);
-    Written written = csv ? write_csv(fd.get(), store) : write_xlsx(partial->name, store);
-    // The data reaches the disk before the name does; for the workbook this
-    // also covers what libxlsxwriter wrote through its own descriptor.
-    if (written && fsync(fd.get()) != 0) {
-        written = tl::unexpected(system_failure("fsync", errno));
-    }
-    if (const int error = fd.close(); written && error != 0) {
-        written = tl::unexpected(system_failure("close", error));
-    }
-    if (written && std::rename(partial->name.c_str(), target.c_str()) != 0) {
-        written = tl::unexpected(system_failure("rename", errno));
-    }
-    if (!written) {
-        std::remove(partial->name.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t rows = row_count(store);
+    Written written = write_file(path, store, rows);
+    if (written) {
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        platform::log_info("export: wrote " + std::to_string(rows) + " rows to " + path + " in " +
+                           std::to_string(took.count()) + " ms");
+    } else {
+        const ExportError& failure = written.error();
+        platform::log_warning("export failed: " + path + ": " +
+                              std::string(kind_name(failure.kind)) + ": " + failure.reason + " (" +
+                              failure.detail + ")");
     }
     return written;
 }

@@ -1,5 +1,6 @@
 #include "export/export.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <sstream>
 
 #include "data/encoding.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/recording_window.h"
 
 namespace quorvel::exporting {
@@ -327,6 +329,31 @@ TEST(ExportToFile, MoreRowsThanASheetHoldsAreRefusedNotDropped) {
     ASSERT_TRUE(exported(folder / "big.csv", store));
     const std::string csv = file_bytes(folder / "big.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), sheet_rows + 1);
+}
+
+// One line per export, never one per row: what was written, or why not.
+TEST(ExportToFile, LogsEachExportOnce) {
+    using ::testing::ContainsRegex;
+    using ::testing::HasSubstr;
+    ScratchFolder folder;
+    testsupport::CapturedLog log;
+    const fs::path path = folder / "logged.xlsx";
+    ASSERT_TRUE(exported(path, many_rows(3000)));
+    std::vector<testsupport::CapturedLog::Line> lines = log.lines();
+    ASSERT_EQ(lines.size(), 1u) << log.text();
+    EXPECT_EQ(lines[0].level, platform::LogLevel::info);
+    EXPECT_THAT(lines[0].message, HasSubstr(" 3000 rows to " + path.string() + " in "));
+    EXPECT_THAT(lines[0].message, ContainsRegex(" [0-9]+ ms$"));
+
+    log.clear();
+    const fs::path missing = folder / "missing" / "x.csv";
+    ASSERT_FALSE(export_to_file(missing.string(), awkward_store()));
+    lines = log.lines();
+    ASSERT_EQ(lines.size(), 1u) << log.text();
+    EXPECT_EQ(lines[0].level, platform::LogLevel::warning);
+    EXPECT_THAT(
+        lines[0].message,
+        HasSubstr(missing.string() + ": folder missing: " + gb("文件夹不存在") + " (open: ENOENT"));
 }
 
 TEST(ExportResults, TheDialogDecides) {
