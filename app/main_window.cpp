@@ -125,8 +125,9 @@ void MainWindow::start_harvest() {
 }
 
 void MainWindow::export_results() {
-    run_in_background([this] { exporting::export_results(*operations_, store_); },
-                      &MainWindow::export_finished);
+    run_in_background(
+        [this] { exporting::export_results(*operations_, store_, std::stop_token{}); },
+        &MainWindow::export_finished);
 }
 
 void MainWindow::run_in_background(std::function<void()> work, void (MainWindow::*finished)()) {

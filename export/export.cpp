@@ -36,6 +36,9 @@ constexpr std::string_view no_permission_text =
 constexpr std::string_view disk_full_text =
     "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
 
+// Said when a run stopped the export (code-page text): 已停止.
+constexpr std::string_view stopped_text = "\xD2\xD1\xCD\xA3\xD6\xB9";
+
 // The system's description of an error number. strerrordesc_np is thread-safe
 // (the export runs on a worker thread) and plain ASCII, so also code-page text.
 std::string system_text(int error) {
@@ -175,6 +178,38 @@ bool for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
     return true;
 }
 
+// How far an export got: the data rows put so far and whether it stopped
+// because a stop was requested.
+struct Progress {
+    std::stop_token stop;
+    std::size_t rows = 0;
+    bool stopped = false;
+};
+
+ExportError stopped_error(const Progress& progress) {
+    return {Kind::stopped, std::string(stopped_text),
+            "stop requested after " + std::to_string(progress.rows) + " rows"};
+}
+
+// Puts the header row, then the data rows in order, checking for a stop
+// before each data row. False when `put` failed or the export stopped.
+template <typename Put>
+bool put_table(const harvest::HarvestStore& store, Progress& progress, Put& put) {
+    return put(header_seed, header_word, header_kind) &&
+           for_each_export_row(
+               store, [&](std::string_view seed, std::string_view word, std::string_view kind) {
+                   if (progress.stop.stop_requested()) {
+                       progress.stopped = true;
+                       return false;
+                   }
+                   if (!put(seed, word, kind)) {
+                       return false;
+                   }
+                   ++progress.rows;
+                   return true;
+               });
+}
+
 // Writes to a file descriptor through a buffer, so that a row is not a system call.
 class BufferedOutput {
   public:
@@ -210,7 +245,7 @@ class BufferedOutput {
     int error_ = 0;
 };
 
-Written write_csv(int fd, const harvest::HarvestStore& store) {
+Written write_csv(int fd, const harvest::HarvestStore& store, Progress& progress) {
     BufferedOutput out(fd);
     std::string line;
     auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
@@ -223,9 +258,11 @@ Written write_csv(int fd, const harvest::HarvestStore& store) {
         line += "\r\n";
         return out.append(line);
     };
-    const bool written = put(header_seed, header_word, header_kind) &&
-                         for_each_export_row(store, put) && out.flush();
-    if (!written) {
+    const bool all_put = put_table(store, progress, put);
+    if (progress.stopped) {
+        return tl::unexpected(stopped_error(progress));
+    }
+    if (!all_put || !out.flush()) {
         return tl::unexpected(system_failure("write", out.error()));
     }
     return {};
@@ -237,7 +274,8 @@ Written write_csv(int fd, const harvest::HarvestStore& store) {
 // keeps its mode. Its own temporary files go to `tmpdir` (the target's folder,
 // which has room for the result), created there with O_EXCL, mode 0600, and
 // unlinked at once.
-Written write_xlsx(const std::string& file, const harvest::HarvestStore& store) {
+Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
+                   Progress& progress) {
     const std::size_t slash = file.find_last_of('/');
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
@@ -265,11 +303,14 @@ Written write_xlsx(const std::string& file, const harvest::HarvestStore& store) 
         ++row;
         return status == LXW_NO_ERROR;
     };
-    if (status == LXW_NO_ERROR && put(header_seed, header_word, header_kind)) {
-        for_each_export_row(store, put);
+    if (status == LXW_NO_ERROR) {
+        put_table(store, progress, put);
     }
     // Closing also frees the workbook, so it is closed whatever happened.
     const lxw_error closed = workbook_close(workbook);
+    if (progress.stopped) {
+        return tl::unexpected(stopped_error(progress));
+    }
     if (status != LXW_NO_ERROR) {
         return tl::unexpected(library_failure("worksheet_write_string", status));
     }
@@ -289,7 +330,8 @@ std::size_t row_count(const harvest::HarvestStore& store) {
 }
 
 // Writes the table to a temporary file beside `path` and renames it into place.
-Written write_file(const std::string& path, const harvest::HarvestStore& store, std::size_t rows) {
+Written write_file(const std::string& path, const harvest::HarvestStore& store, std::size_t rows,
+                   Progress& progress) {
     const bool csv = path.find(".csv") != std::string::npos;
     // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
     if (!csv && rows > LXW_ROW_MAX - 1) {
@@ -304,7 +346,8 @@ Written write_file(const std::string& path, const harvest::HarvestStore& store, 
         return tl::unexpected(partial.error());
     }
     FileDescriptor fd(partial->fd);
-    Written written = csv ? write_csv(fd.get(), store) : write_xlsx(partial->name, store);
+    Written written =
+        csv ? write_csv(fd.get(), store, progress) : write_xlsx(partial->name, store, progress);
     // The data reaches the disk before the name does; for the workbook this
     // also covers what libxlsxwriter wrote through its own descriptor.
     if (written && fsync(fd.get()) != 0) {
@@ -312,6 +355,11 @@ Written write_file(const std::string& path, const harvest::HarvestStore& store, 
     }
     if (const int error = fd.close(); written && error != 0) {
         written = tl::unexpected(system_failure("close", error));
+    }
+    // A stop that came while the file was finished still leaves the target as it was.
+    if (written && progress.stop.stop_requested()) {
+        progress.stopped = true;
+        written = tl::unexpected(stopped_error(progress));
     }
     if (written && std::rename(partial->name.c_str(), target.c_str()) != 0) {
         written = tl::unexpected(system_failure("rename", errno));
@@ -371,15 +419,20 @@ std::string csv_field(std::string_view text) {
 }
 
 tl::expected<void, ExportError> export_to_file(const std::string& path,
-                                               const harvest::HarvestStore& store) {
+                                               const harvest::HarvestStore& store,
+                                               std::stop_token stop) {
     const auto start = std::chrono::steady_clock::now();
     const std::size_t rows = row_count(store);
-    Written written = write_file(path, store, rows);
+    Progress progress{std::move(stop)};
+    Written written = write_file(path, store, rows, progress);
     if (written) {
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
         platform::log_info("export: wrote " + std::to_string(rows) + " rows to " + path + " in " +
                            std::to_string(took.count()) + " ms");
+    } else if (written.error().kind == Kind::stopped) {
+        platform::log_info("export stopped after " + std::to_string(progress.rows) + " of " +
+                           std::to_string(rows) + " rows: " + path);
     } else {
         const ExportError& failure = written.error();
         platform::log_warning("export failed: " + path + ": " +
@@ -389,13 +442,16 @@ tl::expected<void, ExportError> export_to_file(const std::string& path,
     return written;
 }
 
-void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store) {
+void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
+                    std::stop_token stop) {
     std::optional<std::string> path =
         window.show_save_dialog(dialog_name, dialog_filter, default_extension, dialog_title);
     if (!path || path->empty()) {
         return;
     }
-    if (auto written = export_to_file(*path, store); !written) {
+    // A stop is the run's own doing: nothing to tell the user.
+    if (auto written = export_to_file(*path, store, std::move(stop));
+        !written && written.error().kind != Kind::stopped) {
         window.show_message(std::string(save_failed_message) + *path + "\r\n" +
                             written.error().reason);
     }

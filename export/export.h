@@ -2,6 +2,7 @@
 // Writes the harvest as a three-column table (seed, word found, kind) to an
 // XLSX workbook or, for a path holding ".csv", a CSV file.
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <tl/expected.hpp>
@@ -57,12 +58,17 @@ std::string csv_field(std::string_view text);
 // source, within a source in recording order. Every recorded word is written
 // exactly once, under its own seed; seeds that have words but no summary row
 // (a run ended early) follow at the end. The file appears complete or not at all.
+// `stop` is checked between rows and before the file takes the target's name:
+// once it is requested, the export removes what it wrote, leaves the target as
+// it was and fails with Kind::stopped. Each export is logged.
 tl::expected<void, ExportError> export_to_file(const std::string& path,
-                                               const harvest::HarvestStore& store);
+                                               const harvest::HarvestStore& store,
+                                               std::stop_token stop = {});
 
 // The export button: asks for a file name with the save dialog and writes the
 // table there; a cancelled dialog exports nothing. A failure is shown in a
-// message box; success is silent.
-void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store);
+// message box; success and a stop through `stop` are silent.
+void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
+                    std::stop_token stop);
 
 }  // namespace quorvel::exporting

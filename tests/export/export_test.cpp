@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +15,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <stop_token>
+#include <thread>
 
 #include "data/encoding.h"
 #include "tests/support/captured_log.h"
@@ -55,6 +59,7 @@ class ScratchFolder {
     }
     ~ScratchFolder() { fs::remove_all(path_); }
     fs::path operator/(const std::string& name) const { return path_ / name; }
+    const fs::path& path() const { return path_; }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
         for (const auto& entry : fs::directory_iterator(path_)) {
@@ -331,6 +336,117 @@ TEST(ExportToFile, MoreRowsThanASheetHoldsAreRefusedNotDropped) {
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), sheet_rows + 1);
 }
 
+// Requests a stop from a second thread as soon as the folder sees one of
+// `events` (inotify) on a file whose name holds `name_part`.
+class StopOnFolderEvent {
+  public:
+    StopOnFolderEvent(const fs::path& folder, std::uint32_t events, std::string name_part)
+        : fd_(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+        EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), events), 0);
+        thread_ = std::jthread([this, name_part = std::move(name_part)](std::stop_token quit) {
+            watch(quit, name_part);
+        });
+    }
+    ~StopOnFolderEvent() {
+        thread_.request_stop();
+        thread_.join();
+        close(fd_);
+    }
+    StopOnFolderEvent(const StopOnFolderEvent&) = delete;
+    StopOnFolderEvent& operator=(const StopOnFolderEvent&) = delete;
+
+    std::stop_token token() const { return source_.get_token(); }
+
+  private:
+    void watch(const std::stop_token& quit, const std::string& name_part) {
+        alignas(inotify_event) char buffer[4096];
+        while (!quit.stop_requested()) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (poll(&ready, 1, 10) <= 0) {
+                continue;
+            }
+            const ssize_t n = read(fd_, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 &&
+                    std::string_view(event->name).find(name_part) != std::string_view::npos) {
+                    source_.request_stop();
+                    return;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    int fd_;
+    std::stop_source source_;
+    std::jthread thread_;
+};
+
+// The number N in the log's "export stopped after N of TOTAL rows: PATH", or -1.
+long rows_before_stop(const testsupport::CapturedLog& log, const fs::path& path) {
+    const std::string tail = " rows: " + path.string();
+    for (const auto& line : log.lines()) {
+        long rows = 0;
+        if (line.level == platform::LogLevel::info &&
+            std::sscanf(line.message.c_str(), "export stopped after %ld of", &rows) == 1 &&
+            line.message.ends_with(tail)) {
+            return rows;
+        }
+    }
+    return -1;
+}
+
+// Wherever the stop comes, the target stays as it was and nothing else is left.
+TEST(ExportToFile, AStopLeavesTheTargetAsItWas) {
+    ScratchFolder folder;
+    constexpr int total = 400000;
+    const HarvestStore store = many_rows(total);
+    const fs::path csv = folder / "old.csv";
+    const fs::path xlsx = folder / "old.xlsx";
+    std::ofstream(csv) << "old";
+    std::ofstream(xlsx) << "old";
+    testsupport::CapturedLog log;
+    auto expect_stopped = [](const tl::expected<void, ExportError>& written) {
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.error().kind, ExportError::Kind::stopped);
+    };
+
+    // Requested before the export: not one row, and with no rows at all the
+    // finished file still does not take the target's name.
+    std::stop_source before;
+    before.request_stop();
+    for (const fs::path& path : {csv, xlsx}) {
+        expect_stopped(export_to_file(path.string(), store, before.get_token()));
+        EXPECT_EQ(rows_before_stop(log, path), 0) << path;
+        log.clear();
+        expect_stopped(export_to_file(path.string(), HarvestStore(), before.get_token()));
+        log.clear();
+    }
+
+    // Requested from a second thread partway: for the CSV once the first block
+    // of rows reached the temporary file; for the workbook once libxlsxwriter
+    // made its temporary file for the rows.
+    {
+        StopOnFolderEvent stop(folder.path(), IN_MODIFY, ".partial-");
+        expect_stopped(export_to_file(csv.string(), store, stop.token()));
+    }
+    const long csv_rows = rows_before_stop(log, csv);
+    EXPECT_GT(csv_rows, 0) << log.text();
+    EXPECT_LT(csv_rows, total) << log.text();
+    {
+        StopOnFolderEvent stop(folder.path(), IN_CREATE, "tmp.");
+        expect_stopped(export_to_file(xlsx.string(), store, stop.token()));
+    }
+    const long xlsx_rows = rows_before_stop(log, xlsx);
+    EXPECT_GE(xlsx_rows, 0) << log.text();
+    EXPECT_LT(xlsx_rows, total) << log.text();
+
+    EXPECT_EQ(file_bytes(csv), "old");
+    EXPECT_EQ(file_bytes(xlsx), "old");
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"old.csv", "old.xlsx"}));
+}
+
 // One line per export, never one per row: what was written, or why not.
 TEST(ExportToFile, LogsEachExportOnce) {
     using ::testing::ContainsRegex;
@@ -363,20 +479,28 @@ TEST(ExportResults, TheDialogDecides) {
 
     // Cancelled: nothing written, nothing said.
     window.next_save_path = std::nullopt;
-    export_results(window, store);
+    export_results(window, store, std::stop_token{});
     EXPECT_TRUE(folder.names().empty());
     EXPECT_TRUE(window.messages.empty());
     EXPECT_EQ(window.events, std::vector<std::string>{"save dialog " + std::string(dialog_name)});
 
     // Chosen: written, silently.
     window.next_save_path = (folder / "chosen.csv").string();
-    export_results(window, store);
+    export_results(window, store, std::stop_token{});
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"chosen.csv"});
+    EXPECT_TRUE(window.messages.empty());
+
+    // Stopped by the run: nothing written, nothing said.
+    std::stop_source stopped;
+    stopped.request_stop();
+    window.next_save_path = (folder / "stopped.csv").string();
+    export_results(window, store, stopped.get_token());
     EXPECT_EQ(folder.names(), std::vector<std::string>{"chosen.csv"});
     EXPECT_TRUE(window.messages.empty());
 
     // A failure is shown with the path and the reason.
     window.next_save_path = (folder / "missing" / "x.csv").string();
-    export_results(window, store);
+    export_results(window, store, std::stop_token{});
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text.rfind(
                   std::string(save_failed_message) + *window.next_save_path + "\r\n", 0),
