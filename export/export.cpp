@@ -268,6 +268,54 @@ Written write_csv(int fd, const harvest::HarvestStore& store, Progress& progress
     return {};
 }
 
+// Whether OOXML cell text holds `c` only as an _xHHHH_ escape: the control
+// characters, which XML cannot hold, except tab and line feed.
+bool written_as_escape(unsigned char c) {
+    return c < 0x20 && c != '\t' && c != '\n';
+}
+
+bool is_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether the "_" at `text[at]` would be read as the start of an _xHHHH_
+// escape once written: "_x", four hex digits, then "_" or a character that is
+// itself written as an escape (and so starts with "_").
+bool starts_escape(std::string_view text, std::size_t at) {
+    if (text.size() - at < 7 || text[at + 1] != 'x') {
+        return false;
+    }
+    for (std::size_t i = at + 2; i < at + 6; ++i) {
+        if (!is_hex_digit(text[i])) {
+            return false;
+        }
+    }
+    return text[at + 6] == '_' || written_as_escape(static_cast<unsigned char>(text[at + 6]));
+}
+
+// UTF-8 cell text as it goes into the sheet. Readers turn _xHHHH_ in cell text
+// into the character U+HHHH, so every "_" that would start such a sequence is
+// written as _x005F_ (an escaped "_"), and control characters are escaped here
+// as libxlsxwriter would, so that its escapes cannot complete a sequence
+// either. Bytes of multi-byte characters never match.
+void write_cell_text(std::string_view text, std::string& out) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '_' && starts_escape(text, i)) {
+            out += "_x005F_";
+        } else if (written_as_escape(c)) {
+            out += "_x00";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+            out += '_';
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
 // Writes the workbook to `file`. libxlsxwriter opens its output by name with
 // fopen(..., "wb"), that is O_CREAT | O_TRUNC without O_EXCL; as `file` already
 // exists (created exclusively by temporary_beside), it truncates that file and
@@ -292,12 +340,13 @@ Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
     lxw_error status = sheet != nullptr ? LXW_NO_ERROR : LXW_ERROR_CREATING_TMPFILE;
     // Every cell is a string, converted to UTF-8 here: nothing is ever a formula.
     lxw_row_t row = 0;
+    std::string cell;
     auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
-        const std::string cells[3] = {data::utf8_from_gbk(a), data::utf8_from_gbk(b),
-                                      data::utf8_from_gbk(c)};
+        const std::string_view texts[3] = {a, b, c};
         for (lxw_col_t col = 0; col < 3 && status == LXW_NO_ERROR; ++col) {
-            if (!cells[col].empty()) {
-                status = worksheet_write_string(sheet, row, col, cells[col].c_str(), nullptr);
+            write_cell_text(data::utf8_from_gbk(texts[col]), cell);
+            if (!cell.empty()) {
+                status = worksheet_write_string(sheet, row, col, cell.c_str(), nullptr);
             }
         }
         ++row;

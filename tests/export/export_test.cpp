@@ -211,7 +211,50 @@ TEST(ExportToFile, XlsxReadBackCellByCell) {
             }
             EXPECT_EQ(cell[0], expected[r][c]) << r << "," << c;
             EXPECT_EQ(cell[1], "s") << r << "," << c;  // text, never a formula
+            EXPECT_EQ(cell[3], expected[r][c]) << r << "," << c;
         }
+    }
+}
+
+// Readers take _xHHHH_ in cell text for the character U+HHHH: text that only
+// looks like such an escape must be shown as it was.
+TEST(ExportToFile, XlsxTextLikeAnEscapeIsShownAsItWas) {
+    ScratchFolder folder;
+    const std::string seed = "_x0030_";
+    // Each word and its text as stored in the sheet.
+    const std::vector<std::pair<std::string, std::string>> words = {
+        {"_x0041_", "_x005F_x0041_"},
+        // Several in one cell, lower- and upper-case hex digits.
+        {"a_x004a_b_X_x004A_c_xABCD_d_xabcd_",
+         "a_x005F_x004a_b_X_x005F_x004A_c_x005F_xABCD_d_x005F_xabcd_"},
+        // Two sharing an underscore: a reader would take the second one after
+        // reading the first "_x005F_".
+        {"_x0041_x0042_", "_x005F_x0041_x005F_x0042_"},
+        // Completed by a control character, which is itself stored as _xHHHH_.
+        {"_x0041\x01", "_x005F_x0041_x0001_"},
+        {"a\rb\x1F", "a_x000D_b_x001F_"},
+        // Near misses stay as they are.
+        {"_x004_ _x00G1_ x0041_ _X0041_ _x0041 _x0041x",
+         "_x004_ _x00G1_ x0041_ _X0041_ _x0041 _x0041x"},
+    };
+    HarvestStore store;
+    store.add_seed_row({seed, {}});
+    for (const auto& [word, stored] : words) {
+        store.add_word(KeywordSource::PcDropdown, seed, word);
+    }
+    const fs::path path = folder / "escapes.xlsx";
+    ASSERT_TRUE(exported(path, store));
+
+    const nlohmann::json sheet = read_back(path);
+    ASSERT_TRUE(sheet.is_object());
+    const auto& rows = sheet["rows"];
+    ASSERT_EQ(rows.size(), words.size() + 1);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const auto& row = rows[i + 1];
+        EXPECT_EQ(row[0][3], seed) << i;
+        EXPECT_EQ(row[0][2], "_x005F_x0030_") << i;
+        EXPECT_EQ(row[1][3], words[i].first) << i;
+        EXPECT_EQ(row[1][2], words[i].second) << i;
     }
 }
 
