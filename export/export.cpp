@@ -321,7 +321,9 @@ void write_cell_text(std::string_view text, std::string& out) {
 // exists (created exclusively by temporary_beside), it truncates that file and
 // keeps its mode. Its own temporary files go to `tmpdir` (the target's folder,
 // which has room for the result), created there with O_EXCL, mode 0600, and
-// unlinked at once.
+// unlinked at once. libxlsxwriter 1.1.4 does not check its writes to those
+// files or to the output: a workbook cut short (disk full, file size limit)
+// still closes without error, so such a failure goes unnoticed here.
 Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
                    Progress& progress) {
     const std::size_t slash = file.find_last_of('/');
