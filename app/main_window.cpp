@@ -131,8 +131,8 @@ void MainWindow::start_harvest() {
 void MainWindow::export_results() {
     run_in_background(
         "export",
-        [this](QtWindowOperations::RunView& window, std::stop_token) {
-            exporting::export_results(window, store_);
+        [this](QtWindowOperations::RunView& window, std::stop_token stop) {
+            exporting::export_results(window, store_, std::move(stop));
         },
         &MainWindow::export_finished);
 }

@@ -38,10 +38,11 @@ int main(int argc, char* argv[]) {
     }
     for (const char* name : {"/out.xlsx", "/out.csv"}) {
         const auto start = std::chrono::steady_clock::now();
-        std::optional<std::string> failure = exporting::export_to_file(folder + name, store);
+        const auto written = exporting::export_to_file(folder + name, store);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        if (failure) {
-            std::fprintf(stderr, "export failed: %s\n", failure->c_str());
+        if (!written) {
+            std::fprintf(stderr, "export failed: %s (%s)\n", written.error().reason.c_str(),
+                         written.error().detail.c_str());
             return 1;
         }
         rusage usage{};

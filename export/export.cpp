@@ -1,163 +1,146 @@
 #include "export/export.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "data/encoding.h"
 #include "harvest/keyword_source.h"
+#include "platform/log.h"
 #include "web/text_search.h"
 
 namespace quorvel::exporting {
 namespace {
 
 using harvest::KeywordSource;
+using Kind = ExportError::Kind;
+using Written = tl::expected<void, ExportError>;
 
-// Why a file operation failed, for the user: the common causes in words,
-// others as the system puts them.
-std::string reason_for(int error) {
+// The common causes of a failure in the user's words (code-page text).
+constexpr std::string_view folder_missing_text =
+    "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA";  // 文件夹不存在
+constexpr std::string_view no_permission_text =
+    "\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB\xC8\xA8\xCF\xDE";  // 没有写入权限
+constexpr std::string_view disk_full_text =
+    "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
+
+// Said when a run stopped the export (code-page text): 已停止.
+constexpr std::string_view stopped_text = "\xD2\xD1\xCD\xA3\xD6\xB9";
+
+// The system's description of an error number. strerrordesc_np is thread-safe
+// (the export runs on a worker thread) and plain ASCII, so also code-page text.
+std::string system_text(int error) {
+    const char* text = strerrordesc_np(error);
+    return text != nullptr ? text : "error " + std::to_string(error);
+}
+
+// A system call that failed at `step`; `error` is the errno it set, read
+// right after it. The common causes are said in the user's words.
+ExportError system_failure(std::string_view step, int error) {
+    ExportError failure;
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA";  // 文件夹不存在
+            failure.kind = Kind::folder_missing;
+            failure.reason = folder_missing_text;
+            break;
         case EACCES:
         case EPERM:
         case EROFS:
-            return "\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB\xC8\xA8\xCF\xDE";  // 没有写入权限
+            failure.kind = Kind::no_permission;
+            failure.reason = no_permission_text;
+            break;
         case ENOSPC:
         case EDQUOT:
-            return "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
+            failure.kind = Kind::disk_full;
+            failure.reason = disk_full_text;
+            break;
         default:
-            return std::strerror(error);
+            failure.kind = Kind::other;
+            failure.reason = system_text(error);
+            break;
     }
+    const char* name = strerrorname_np(error);
+    failure.detail = std::string(step) + ": " + (name != nullptr ? name : "errno") + " (" +
+                     std::to_string(error) + ")";
+    return failure;
 }
 
-// A temporary file beside `path`, created empty; its name, or nothing.
-std::optional<std::string> temporary_beside(const std::string& path, int& error) {
-    std::string name = path + ".partial-XXXXXX";
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    close(fd);
-    return name;
+// libxlsxwriter failed at `step`; it does not say which system error, if
+// any, caused it, so the user hears the library's own text.
+ExportError library_failure(std::string_view step, lxw_error error) {
+    return {Kind::other, lxw_strerror(error),
+            std::string(step) + ": lxw_error " + std::to_string(static_cast<int>(error))};
 }
 
-bool write_csv(const std::string& file, const harvest::HarvestStore& store, int& error) {
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (out == nullptr) {
-        error = errno;
-        return false;
-    }
-    std::string line;
-    auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
-        line.clear();
-        line += csv_field(a);
-        line += ',';
-        line += csv_field(b);
-        line += ',';
-        line += csv_field(c);
-        line += "\r\n";
-        return std::fwrite(line.data(), 1, line.size(), out) == line.size();
-    };
-    bool ok = put(header_seed, header_word, header_kind);
-    for_each_export_row(store, [&](std::string_view seed, std::string_view word,
-                                   std::string_view kind) { ok = ok && put(seed, word, kind); });
-    if (!ok || std::fflush(out) != 0 || fsync(fileno(out)) != 0) {
-        error = errno != 0 ? errno : EIO;
-        std::fclose(out);
-        return false;
-    }
-    if (std::fclose(out) != 0) {
-        error = errno;
-        return false;
-    }
-    return true;
-}
-
-struct WorkbookCloser {
-    void operator()(lxw_workbook* workbook) const {
-        if (workbook != nullptr) {
-            workbook_close(workbook);
+// An open file descriptor, closed when it goes unless closed before.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
         }
     }
+    int get() const { return fd_; }
+    // Closes it now; 0, or the errno close set.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
 };
 
-// Writes the workbook; on failure `reason` says why.
-bool write_xlsx(const std::string& file, const harvest::HarvestStore& store, std::string& reason) {
-    const std::string directory = file.substr(0, file.find_last_of('/') + 1);
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
-    options.use_zip64 = LXW_TRUE;
-    std::string tmpdir = directory.empty() ? std::string(".") : directory;
-    options.tmpdir = tmpdir.data();
-    lxw_workbook* workbook = workbook_new_opt(file.c_str(), &options);
-    if (workbook == nullptr) {
-        reason = reason_for(errno != 0 ? errno : EIO);
-        return false;
-    }
-    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
-    lxw_error status = LXW_NO_ERROR;
-    // Every cell is a string, converted to UTF-8 here: nothing is ever a formula.
-    auto put = [&](lxw_row_t row, std::string_view a, std::string_view b, std::string_view c) {
-        const std::string cells[3] = {data::utf8_from_gbk(a), data::utf8_from_gbk(b),
-                                      data::utf8_from_gbk(c)};
-        for (lxw_col_t col = 0; col < 3 && status == LXW_NO_ERROR; ++col) {
-            if (!cells[col].empty()) {
-                status = worksheet_write_string(sheet, row, col, cells[col].c_str(), nullptr);
-            }
+// A temporary file beside `path`, created empty: its name and descriptor.
+struct TemporaryFile {
+    std::string name;
+    int fd = -1;
+};
+
+// Created exclusively under a random name, with the mode every new file gets
+// (0666 less the process umask): the rename keeps that mode, and nothing
+// changes the process-wide umask while other threads run.
+tl::expected<TemporaryFile, ExportError> temporary_beside(const std::string& path) {
+    static constexpr std::string_view letters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr int attempts = 100;
+    for (int attempt = 1;; ++attempt) {
+        std::string name = path + ".partial-";
+        for (int i = 0; i < 8; ++i) {
+            name += letters[arc4random_uniform(static_cast<std::uint32_t>(letters.size()))];
         }
-    };
-    put(0, header_seed, header_word, header_kind);
-    lxw_row_t next = 1;
-    for_each_export_row(store,
-                        [&](std::string_view seed, std::string_view word, std::string_view kind) {
-                            if (status != LXW_NO_ERROR) {
-                                return;
-                            }
-                            if (next >= LXW_ROW_MAX) {
-                                // More rows than a sheet holds: refuse rather than drop any.
-                                status = LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
-                                return;
-                            }
-                            put(next++, seed, word, kind);
-                        });
-    const int saved_errno = errno;
-    lxw_error closed = workbook_close(workbook);
-    if (status != LXW_NO_ERROR || closed != LXW_NO_ERROR) {
-        lxw_error failed = status != LXW_NO_ERROR ? status : closed;
-        reason = failed == LXW_ERROR_CREATING_XLSX_FILE || failed == LXW_ERROR_CREATING_TMPFILE
-                     ? reason_for(saved_errno != 0 ? saved_errno : EIO)
-                     : std::string(lxw_strerror(failed));
-        return false;
+        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return TemporaryFile{std::move(name), fd};
+        }
+        const int error = errno;
+        if (error != EEXIST || attempt == attempts) {
+            return tl::unexpected(system_failure("open", error));
+        }
     }
-    return true;
 }
 
-}  // namespace
-
-std::string text_after_last(std::string_view text, std::string_view separator) {
-    int at = web::find_last_text(text, separator);
-    if (at == -1) {
-        return {};
-    }
-    return std::string(text.substr(static_cast<std::size_t>(at) - 1 + separator.size()));
-}
-
-void for_each_export_row(
-    const harvest::HarvestStore& store,
-    const std::function<void(std::string_view, std::string_view, std::string_view)>& visit) {
+// Visits the data rows in export order without copying them (see export_to_file).
+// Ends early, returning false, when `visit` returns false.
+template <typename Visit>
+bool for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
     // Seeds in order: those of the summary rows, then any that only words name.
     std::vector<std::string_view> seeds;
     std::unordered_map<std::string_view, std::size_t> seed_index;
@@ -186,19 +169,284 @@ void for_each_export_row(
         for (KeywordSource source : harvest::all_sources) {
             const auto& words = store.word_rows(source);
             for (std::uint32_t i : groups[s][harvest::index_of(source)]) {
-                visit(words[i].seed, words[i].word, harvest::info(source).export_label);
+                if (!visit(words[i].seed, words[i].word, harvest::info(source).export_label)) {
+                    return false;
+                }
             }
+        }
+    }
+    return true;
+}
+
+// How far an export got: the data rows put so far and whether it stopped
+// because a stop was requested.
+struct Progress {
+    std::stop_token stop;
+    std::size_t rows = 0;
+    bool stopped = false;
+};
+
+ExportError stopped_error(const Progress& progress) {
+    return {Kind::stopped, std::string(stopped_text),
+            "stop requested after " + std::to_string(progress.rows) + " rows"};
+}
+
+// Puts the header row, then the data rows in order, checking for a stop
+// before each data row. False when `put` failed or the export stopped.
+template <typename Put>
+bool put_table(const harvest::HarvestStore& store, Progress& progress, Put& put) {
+    return put(header_seed, header_word, header_kind) &&
+           for_each_export_row(
+               store, [&](std::string_view seed, std::string_view word, std::string_view kind) {
+                   if (progress.stop.stop_requested()) {
+                       progress.stopped = true;
+                       return false;
+                   }
+                   if (!put(seed, word, kind)) {
+                       return false;
+                   }
+                   ++progress.rows;
+                   return true;
+               });
+}
+
+// Writes to a file descriptor through a buffer, so that a row is not a system call.
+class BufferedOutput {
+  public:
+    explicit BufferedOutput(int fd) : fd_(fd) { buffer_.reserve(capacity); }
+    // False once a write has failed; error() is then the errno it set.
+    bool append(std::string_view bytes) {
+        buffer_ += bytes;
+        return buffer_.size() < capacity || flush();
+    }
+    bool flush() {
+        std::size_t done = 0;
+        while (done < buffer_.size()) {
+            const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+            if (n < 0) {
+                const int error = errno;
+                if (error == EINTR) {
+                    continue;
+                }
+                error_ = error;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        buffer_.clear();
+        return true;
+    }
+    int error() const { return error_; }
+
+  private:
+    static constexpr std::size_t capacity = 64 * 1024;
+    int fd_;
+    std::string buffer_;
+    int error_ = 0;
+};
+
+Written write_csv(int fd, const harvest::HarvestStore& store, Progress& progress) {
+    BufferedOutput out(fd);
+    std::string line;
+    auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
+        line.clear();
+        line += csv_field(a);
+        line += ',';
+        line += csv_field(b);
+        line += ',';
+        line += csv_field(c);
+        line += "\r\n";
+        return out.append(line);
+    };
+    const bool all_put = put_table(store, progress, put);
+    if (progress.stopped) {
+        return tl::unexpected(stopped_error(progress));
+    }
+    if (!all_put || !out.flush()) {
+        return tl::unexpected(system_failure("write", out.error()));
+    }
+    return {};
+}
+
+// Whether OOXML cell text holds `c` only as an _xHHHH_ escape: the control
+// characters, which XML cannot hold, except tab and line feed.
+bool written_as_escape(unsigned char c) {
+    return c < 0x20 && c != '\t' && c != '\n';
+}
+
+bool is_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether the "_" at `text[at]` would be read as the start of an _xHHHH_
+// escape once written: "_x", four hex digits, then "_" or a character that is
+// itself written as an escape (and so starts with "_").
+bool starts_escape(std::string_view text, std::size_t at) {
+    if (text.size() - at < 7 || text[at + 1] != 'x') {
+        return false;
+    }
+    for (std::size_t i = at + 2; i < at + 6; ++i) {
+        if (!is_hex_digit(text[i])) {
+            return false;
+        }
+    }
+    return text[at + 6] == '_' || written_as_escape(static_cast<unsigned char>(text[at + 6]));
+}
+
+// UTF-8 cell text as it goes into the sheet. Readers turn _xHHHH_ in cell text
+// into the character U+HHHH, so every "_" that would start such a sequence is
+// written as _x005F_ (an escaped "_"), and control characters are escaped here
+// as libxlsxwriter would, so that its escapes cannot complete a sequence
+// either. Bytes of multi-byte characters never match.
+void write_cell_text(std::string_view text, std::string& out) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '_' && starts_escape(text, i)) {
+            out += "_x005F_";
+        } else if (written_as_escape(c)) {
+            out += "_x00";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+            out += '_';
+        } else {
+            out += static_cast<char>(c);
         }
     }
 }
 
-std::vector<ExportRow> export_rows(const harvest::HarvestStore& store) {
-    std::vector<ExportRow> rows;
-    for_each_export_row(
-        store, [&rows](std::string_view seed, std::string_view word, std::string_view kind) {
-            rows.push_back({std::string(seed), std::string(word), std::string(kind)});
-        });
+// Writes the workbook to `file`. libxlsxwriter opens its output by name with
+// fopen(..., "wb"), that is O_CREAT | O_TRUNC without O_EXCL; as `file` already
+// exists (created exclusively by temporary_beside), it truncates that file and
+// keeps its mode. Its own temporary files go to `tmpdir` (the target's folder,
+// which has room for the result), created there with O_EXCL, mode 0600, and
+// unlinked at once. libxlsxwriter 1.1.4 does not check its writes to those
+// files or to the output: a workbook cut short (disk full, file size limit)
+// still closes without error, so such a failure goes unnoticed here.
+Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
+                   Progress& progress) {
+    const std::size_t slash = file.find_last_of('/');
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
+    options.use_zip64 = LXW_TRUE;
+    std::string tmpdir = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : file.substr(0, slash);
+    options.tmpdir = tmpdir.data();
+    lxw_workbook* workbook = workbook_new_opt(file.c_str(), &options);
+    if (workbook == nullptr) {
+        return tl::unexpected(library_failure("workbook_new_opt", LXW_ERROR_MEMORY_MALLOC_FAILED));
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
+    lxw_error status = sheet != nullptr ? LXW_NO_ERROR : LXW_ERROR_CREATING_TMPFILE;
+    // Every cell is a string, converted to UTF-8 here: nothing is ever a formula.
+    lxw_row_t row = 0;
+    std::string cell;
+    auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
+        const std::string_view texts[3] = {a, b, c};
+        for (lxw_col_t col = 0; col < 3 && status == LXW_NO_ERROR; ++col) {
+            write_cell_text(data::utf8_from_gbk(texts[col]), cell);
+            if (!cell.empty()) {
+                status = worksheet_write_string(sheet, row, col, cell.c_str(), nullptr);
+            }
+        }
+        ++row;
+        return status == LXW_NO_ERROR;
+    };
+    if (status == LXW_NO_ERROR) {
+        put_table(store, progress, put);
+    }
+    // Closing also frees the workbook, so it is closed whatever happened.
+    const lxw_error closed = workbook_close(workbook);
+    if (progress.stopped) {
+        return tl::unexpected(stopped_error(progress));
+    }
+    if (status != LXW_NO_ERROR) {
+        return tl::unexpected(library_failure("worksheet_write_string", status));
+    }
+    if (closed != LXW_NO_ERROR) {
+        return tl::unexpected(library_failure("workbook_close", closed));
+    }
+    return {};
+}
+
+// The number of data rows: one per recorded word.
+std::size_t row_count(const harvest::HarvestStore& store) {
+    std::size_t rows = 0;
+    for (KeywordSource source : harvest::all_sources) {
+        rows += store.word_rows(source).size();
+    }
     return rows;
+}
+
+// Writes the table to a temporary file beside `path` and renames it into place.
+Written write_file(const std::string& path, const harvest::HarvestStore& store, std::size_t rows,
+                   Progress& progress) {
+    const bool csv = path.find(".csv") != std::string::npos;
+    // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
+    if (!csv && rows > LXW_ROW_MAX - 1) {
+        return tl::unexpected(ExportError{
+            Kind::too_many_rows, lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE),
+            std::to_string(rows) + " rows, a sheet holds " + std::to_string(LXW_ROW_MAX - 1)});
+    }
+    // File names on this system are UTF-8.
+    const std::string target = data::utf8_from_gbk(path);
+    auto partial = temporary_beside(target);
+    if (!partial) {
+        return tl::unexpected(partial.error());
+    }
+    FileDescriptor fd(partial->fd);
+    Written written =
+        csv ? write_csv(fd.get(), store, progress) : write_xlsx(partial->name, store, progress);
+    // The data reaches the disk before the name does; for the workbook this
+    // also covers what libxlsxwriter wrote through its own descriptor.
+    if (written && fsync(fd.get()) != 0) {
+        written = tl::unexpected(system_failure("fsync", errno));
+    }
+    if (const int error = fd.close(); written && error != 0) {
+        written = tl::unexpected(system_failure("close", error));
+    }
+    // A stop that came while the file was finished still leaves the target as it was.
+    if (written && progress.stop.stop_requested()) {
+        progress.stopped = true;
+        written = tl::unexpected(stopped_error(progress));
+    }
+    if (written && std::rename(partial->name.c_str(), target.c_str()) != 0) {
+        written = tl::unexpected(system_failure("rename", errno));
+    }
+    if (!written) {
+        std::remove(partial->name.c_str());
+    }
+    return written;
+}
+
+std::string_view kind_name(Kind kind) {
+    switch (kind) {
+        case Kind::folder_missing:
+            return "folder missing";
+        case Kind::no_permission:
+            return "no permission";
+        case Kind::disk_full:
+            return "disk full";
+        case Kind::stopped:
+            return "stopped";
+        case Kind::too_many_rows:
+            return "too many rows";
+        case Kind::other:
+            break;
+    }
+    return "other";
+}
+
+}  // namespace
+
+std::string text_after_last(std::string_view text, std::string_view separator) {
+    int at = web::find_last_text(text, separator);
+    if (at == -1) {
+        return {};
+    }
+    return std::string(text.substr(static_cast<std::size_t>(at) - 1 + separator.size()));
 }
 
 std::string csv_field(std::string_view text) {
@@ -221,41 +469,42 @@ std::string csv_field(std::string_view text) {
     return quoted;
 }
 
-std::optional<std::string> export_to_file(const std::string& path,
-                                          const harvest::HarvestStore& store) {
-    const bool csv = path.find(".csv") != std::string::npos;
-    // File names on this system are UTF-8.
-    const std::string target = data::utf8_from_gbk(path);
-    int error = 0;
-    std::optional<std::string> partial = temporary_beside(target, error);
-    if (!partial) {
-        return reason_for(error);
+tl::expected<void, ExportError> export_to_file(const std::string& path,
+                                               const harvest::HarvestStore& store,
+                                               std::stop_token stop) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t rows = row_count(store);
+    Progress progress{std::move(stop)};
+    Written written = write_file(path, store, rows, progress);
+    if (written) {
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        platform::log_info("export: wrote " + std::to_string(rows) + " rows to " + path + " in " +
+                           std::to_string(took.count()) + " ms");
+    } else if (written.error().kind == Kind::stopped) {
+        platform::log_info("export stopped after " + std::to_string(progress.rows) + " of " +
+                           std::to_string(rows) + " rows: " + path);
+    } else {
+        const ExportError& failure = written.error();
+        platform::log_warning("export failed: " + path + ": " +
+                              std::string(kind_name(failure.kind)) + ": " + failure.reason + " (" +
+                              failure.detail + ")");
     }
-    std::string reason;
-    bool written = csv ? write_csv(*partial, store, error) : write_xlsx(*partial, store, reason);
-    if (written && std::rename(partial->c_str(), target.c_str()) != 0) {
-        error = errno;
-        written = false;
-    }
-    if (!written) {
-        std::remove(partial->c_str());
-        return reason.empty() ? reason_for(error) : reason;
-    }
-    // mkstemp made the file private to the user; give it the usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    chmod(target.c_str(), 0666 & ~mask);
-    return std::nullopt;
+    return written;
 }
 
-void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store) {
+void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
+                    std::stop_token stop) {
     std::optional<std::string> path =
         window.show_save_dialog(dialog_name, dialog_filter, default_extension, dialog_title);
     if (!path || path->empty()) {
         return;
     }
-    if (std::optional<std::string> failure = export_to_file(*path, store)) {
-        window.show_message(std::string(save_failed_message) + *path + "\r\n" + *failure);
+    // A stop is the run's own doing: nothing to tell the user.
+    if (auto written = export_to_file(*path, store, std::move(stop));
+        !written && written.error().kind != Kind::stopped) {
+        window.show_message(std::string(save_failed_message) + *path + "\r\n" +
+                            written.error().reason);
     }
 }
 

@@ -2,11 +2,10 @@
 // Writes the harvest as a three-column table (seed, word found, kind) to an
 // XLSX workbook or, for a path holding ".csv", a CSV file.
 
-#include <functional>
-#include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <tl/expected.hpp>
 
 #include "harvest/harvest_store.h"
 #include "platform/window_operations.h"
@@ -27,40 +26,49 @@ inline constexpr std::string_view header_kind = "\xC0\xE0\xB1\xF0";
 inline constexpr std::string_view save_failed_message =
     "\xCE\xC4\xBC\xFE\xCE\xDE\xB7\xA8\xB1\xA3\xB4\xE6\xA3\xBA";
 
-struct ExportRow {
-    std::string seed;
-    std::string word;
-    std::string kind;  // the export label of the row's keyword source
-};
-
 // The part of `text` after the last `separator` (never matching inside a
 // double-byte character); empty when it does not occur.
 std::string text_after_last(std::string_view text, std::string_view separator);
 
-// Visits the data rows in order without copying them: grouped by seed in the order of the summary
-// rows, within a seed by keyword source, within a source in recording order. Every recorded word is
-// written exactly once, under its own seed; seeds that have words but no summary row (a run ended
-// early) follow at the end.
-void for_each_export_row(const harvest::HarvestStore& store,
-                         const std::function<void(std::string_view seed, std::string_view word,
-                                                  std::string_view kind)>& visit);
-
-// The same rows, copied.
-std::vector<ExportRow> export_rows(const harvest::HarvestStore& store);
+// What went wrong with an export.
+struct ExportError {
+    enum class Kind {
+        folder_missing,  // the target's folder does not exist
+        no_permission,   // the folder or the file may not be written
+        disk_full,       // no space or quota left
+        stopped,         // the run was asked to stop
+        too_many_rows,   // more rows than an XLSX sheet holds
+        other,
+    };
+    Kind kind = Kind::other;
+    // For the user (code-page text): 文件夹不存在, 没有写入权限 or 磁盘空间不足 for the
+    // common causes, otherwise the system's or the library's own text.
+    std::string reason;
+    // For the log: the step that failed and the system's or the library's error code.
+    std::string detail;
+};
 
 // A CSV field as spreadsheet applications write it, and with a leading "'"
 // where it would otherwise start a formula.
 std::string csv_field(std::string_view text);
 
 // Writes the table to `path`: CSV when the path holds ".csv" (exact case),
-// an XLSX workbook otherwise. The file appears complete or not at all.
-// Nothing on success; otherwise why it failed (code-page text).
-std::optional<std::string> export_to_file(const std::string& path,
-                                          const harvest::HarvestStore& store);
+// an XLSX workbook otherwise. After the header row come the data rows,
+// grouped by seed in the order of the summary rows, within a seed by keyword
+// source, within a source in recording order. Every recorded word is written
+// exactly once, under its own seed; seeds that have words but no summary row
+// (a run ended early) follow at the end. The file appears complete or not at all.
+// `stop` is checked between rows and before the file takes the target's name:
+// once it is requested, the export removes what it wrote, leaves the target as
+// it was and fails with Kind::stopped. Each export is logged.
+tl::expected<void, ExportError> export_to_file(const std::string& path,
+                                               const harvest::HarvestStore& store,
+                                               std::stop_token stop = {});
 
 // The export button: asks for a file name with the save dialog and writes the
 // table there; a cancelled dialog exports nothing. A failure is shown in a
-// message box; success is silent.
-void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store);
+// message box; success and a stop through `stop` are silent.
+void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
+                    std::stop_token stop);
 
 }  // namespace quorvel::exporting
