@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "data/encoding.h"
+#include "export/zip_check.h"
 #include "harvest/keyword_source.h"
 #include "platform/log.h"
 #include "web/text_search.h"
@@ -35,6 +36,10 @@ constexpr std::string_view no_permission_text =
     "\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB\xC8\xA8\xCF\xDE";  // 没有写入权限
 constexpr std::string_view disk_full_text =
     "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
+
+// Said when the workbook did not reach the disk whole (code-page text): 文件写入不完整.
+constexpr std::string_view incomplete_text =
+    "\xCE\xC4\xBC\xFE\xD0\xB4\xC8\xEB\xB2\xBB\xCD\xEA\xD5\xFB";
 
 // Said when a run stopped the export (code-page text): 已停止.
 constexpr std::string_view stopped_text = "\xD2\xD1\xCD\xA3\xD6\xB9";
@@ -323,7 +328,8 @@ void write_cell_text(std::string_view text, std::string& out) {
 // which has room for the result), created there with O_EXCL, mode 0600, and
 // unlinked at once. libxlsxwriter 1.1.4 does not check its writes to those
 // files or to the output: a workbook cut short (disk full, file size limit)
-// still closes without error, so such a failure goes unnoticed here.
+// still closes without error, so the finished file is checked to end in a
+// whole zip directory.
 Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
                    Progress& progress) {
     const std::size_t slash = file.find_last_of('/');
@@ -367,6 +373,10 @@ Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
     }
     if (closed != LXW_NO_ERROR) {
         return tl::unexpected(library_failure("workbook_close", closed));
+    }
+    if (!zip_is_whole(file)) {
+        return tl::unexpected(ExportError{Kind::other, std::string(incomplete_text),
+                                          "workbook_close: the zip directory is missing or cut"});
     }
     return {};
 }

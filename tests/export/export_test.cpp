@@ -1,4 +1,5 @@
 #include "export/export.h"
+#include "export/zip_check.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -362,6 +363,26 @@ TEST(ExportToFile, AFailedWriteLeavesTheOldFileAndSaysWhy) {
     EXPECT_EQ(written.error().reason, "File too large");
     EXPECT_EQ(file_bytes(path), "old");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"old.csv"});
+}
+
+// libxlsxwriter reports no failed write, so a finished workbook is checked to
+// reach its zip directory: a file cut anywhere fails the check.
+TEST(ZipIsWhole, AWorkbookCutShortIsNotWhole) {
+    ScratchFolder folder;
+    const fs::path path = folder / "whole.xlsx";
+    ASSERT_TRUE(exported(path, many_rows(2000)));
+    EXPECT_TRUE(zip_is_whole(path.string()));
+    const std::string bytes = file_bytes(path);
+    const fs::path cut = folder / "cut.xlsx";
+    for (std::size_t keep : {bytes.size() - 1, bytes.size() - 22, bytes.size() - 23,
+                             bytes.size() / 2, std::size_t{100}, std::size_t{0}}) {
+        std::ofstream(cut, std::ios::binary | std::ios::trunc) << bytes.substr(0, keep);
+        EXPECT_FALSE(zip_is_whole(cut.string())) << keep;
+    }
+    // Something after the directory's end record that its comment does not cover.
+    std::ofstream(cut, std::ios::binary | std::ios::trunc) << bytes << "junk";
+    EXPECT_FALSE(zip_is_whole(cut.string()));
+    EXPECT_FALSE(zip_is_whole((folder / "missing.xlsx").string()));
 }
 
 TEST(ExportToFile, MoreRowsThanASheetHoldsAreRefusedNotDropped) {
