@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/clock.h"
+#include "platform/code_page_text.h"
 
 namespace quorvel::data {
 namespace {
@@ -112,29 +113,11 @@ std::string render(std::string_view picture, const Token (&tokens)[N], const Cal
             i += hit->letters.size();
             continue;
         }
-        auto byte = static_cast<unsigned char>(picture[i]);
-        std::size_t len = (byte >= 0x81 && byte <= 0xFE && i + 1 < picture.size()) ? 2 : 1;
+        std::size_t len = platform::char_length(picture, i);
         out.append(picture.substr(i, len));
         i += len;
     }
     return out;
-}
-
-// The picture without spaces (0x20, and the full-width 0xA1 0xA1) at its ends.
-std::string_view trim_picture(std::string_view p) {
-    while (!p.empty() && p.front() == ' ') {
-        p.remove_prefix(1);
-    }
-    while (p.size() >= 2 && p.substr(0, 2) == "\xA1\xA1") {
-        p.remove_prefix(2);
-    }
-    while (!p.empty() && p.back() == ' ') {
-        p.remove_suffix(1);
-    }
-    while (p.size() >= 2 && p.substr(p.size() - 2) == "\xA1\xA1") {
-        p.remove_suffix(2);
-    }
-    return p;
 }
 
 std::string hh_as_HH(std::string_view picture) {
@@ -212,7 +195,7 @@ std::string format_date_time(std::optional<double> when, int style, int fields) 
         time = {};
     }
     if (fields == 1) {
-        date = trim_picture(date);
+        date = platform::trim_spaces_view(date);
     }
     if (fields == 2) {
         date = p.month_day;

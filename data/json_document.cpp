@@ -9,6 +9,7 @@
 
 #include "data/number_text.h"
 #include "platform/code_page.h"
+#include "platform/code_page_text.h"
 
 namespace quorvel::data {
 
@@ -96,9 +97,6 @@ std::optional<Json> value_of(std::string_view text, bool as_json) {
 
 // ---- paths ----------------------------------------------------------------
 
-bool is_lead(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
 bool is_name_start(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' || c >= 0x80;
 }
@@ -158,7 +156,7 @@ class PathReader {
         }
         std::size_t begin = i_;
         while (i_ < s_.size() && is_name_part(static_cast<unsigned char>(s_[i_]))) {
-            i_ += (is_lead(static_cast<unsigned char>(s_[i_])) && i_ + 1 < s_.size()) ? 2 : 1;
+            i_ += platform::char_length(s_, i_);
         }
         step = {false, s_.substr(begin, i_ - begin), 0};
         return 1;
@@ -430,17 +428,6 @@ int leading_integer(std::string_view text) {
     return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 
-// Byte index of `c` at or after `from`, never on a second byte of a character.
-std::size_t find_char(std::string_view text, char c, std::size_t from) {
-    for (std::size_t i = 0; i < text.size();
-         i += (is_lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1) {
-        if (i >= from && text[i] == c) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
-
 Steps with_index(Steps steps, int index) {
     Step step;
     step.is_index = true;
@@ -657,11 +644,11 @@ void JsonDocument::remove_element(int index) {
 }
 
 void JsonDocument::remove_path_element(std::string_view path) {
-    std::size_t open = find_char(path, '[', 0);
+    std::size_t open = platform::find_single_byte_char(path, '[');
     std::string_view array_path = path.substr(0, open);
     std::string_view index_text;
     if (open != std::string_view::npos) {
-        std::size_t close = find_char(path, ']', open + 1);
+        std::size_t close = platform::find_single_byte_char(path, ']', open + 1);
         if (close != std::string_view::npos) {
             index_text = path.substr(open + 1, close - open - 1);
         }
