@@ -52,6 +52,16 @@ TEST(TextConversion, RoundTripsThroughUtf8) {
     EXPECT_EQ(gbk_from_utf8("a\xFF"), "a\x84\x31\xA4\x37");
 }
 
+// Characters U+0080-U+00FF (· × ° é U+0080 U+00FF) are not single bytes in
+// either direction.
+TEST(TextConversion, ConvertsLatin1RangeCharacters) {
+    const std::string gb = "\xA1\xA4\xA1\xC1\xA1\xE3\xA8\xA6\x81\x30\x81\x30\x81\x30\x8B\x37";
+    const std::string utf8 = "\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
+    EXPECT_EQ(utf8_from_gbk(gb), utf8);
+    EXPECT_EQ(gbk_from_utf8(utf8), gb);
+    EXPECT_EQ(gbk_from_utf8("Dior\u00B7X"), "Dior\xA1\xA4X");
+}
+
 // Little-endian UTF-16 with a terminating zero unit; a cleared flag reads UTF-8.
 TEST(WideText, FromMultibyte) {
     const Bytes dress_emoji = {0xDE, 0x8F, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0x00};
