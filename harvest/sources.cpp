@@ -48,7 +48,8 @@ std::string mobile_suggest_url(std::string_view keyword, const MarketplaceHosts&
 
 std::string related_url(std::string_view seed, const MarketplaceHosts& hosts) {
     return "https://" + hosts.search + "/search?&initiative_id=staobaoz_" +
-           data::format_date_time(std::nullopt, 3, 1) + "&q=" + encoded(seed) +
+           data::format_date_time(std::nullopt, data::DateStyle::compact, data::DateFields::date) +
+           "&q=" + encoded(seed) +
            "&suggest=history_1&_input_charset=utf-8&wq=&suggest_query=&source=suggest";
 }
 
