@@ -123,7 +123,7 @@ TEST(JsonDocument, NumbersReadAsThirteenSignificantDigits) {
     EXPECT_EQ(doc.get_text("h[0]"), "7");
     EXPECT_DOUBLE_EQ(doc.get_number("b"), 1.25);
     EXPECT_EQ(doc.get_number("missing"), 0);
-    EXPECT_EQ(doc.get_text("a", true), "5");
+    EXPECT_EQ(doc.get_text("a", TextForm::json), "5");
 }
 
 TEST(JsonDocument, NumbersDoNotFollowTheLocalesDecimalComma) {
@@ -199,12 +199,12 @@ TEST(JsonDocument, SettingMembers) {
     EXPECT_EQ(doc.get_text("word"), "it's \\n \"quoted\"");
 
     std::string value;
-    doc.set_member("obj", value, true);
+    doc.set_member_writing_back("obj", value, TextForm::json);
     EXPECT_EQ(value, "{}");
     EXPECT_EQ(doc.type_of("obj"), JsonValueType::object);
-    doc.set_member("obj.n", "[1,{\"x\":null}]", true);
+    doc.set_member("obj.n", "[1,{\"x\":null}]", TextForm::json);
     EXPECT_EQ(doc.get_member_json("obj"), R"({"n":[1,{"x":null}]})");
-    doc.set_member("obj.n", "not json", true);
+    doc.set_member("obj.n", "not json", TextForm::json);
     EXPECT_EQ(doc.get_member_json("obj.n"), R"([1,{"x":null}])");
     doc.set_member("missing.step", "x");
     EXPECT_EQ(doc.type_of("missing"), JsonValueType::null);
@@ -222,7 +222,7 @@ TEST(JsonDocument, SettingMembers) {
     EXPECT_EQ(doc.get_text("n"), "1.234567890123");
 
     EXPECT_TRUE(doc.has_member("word"));
-    doc.set_member("nothing", "null", true);
+    doc.set_member("nothing", "null", TextForm::json);
     EXPECT_FALSE(doc.has_member("nothing"));
     EXPECT_FALSE(doc.has_member("absent"));
     EXPECT_FALSE(doc.has_member("a b"));
@@ -231,11 +231,11 @@ TEST(JsonDocument, SettingMembers) {
 TEST(JsonDocument, ArraysAndTheRoot) {
     JsonDocument doc;
     std::string path = "list";
-    doc.push("x", path);
+    doc.push_returning_path("x", path);
     EXPECT_EQ(path, "da.list");
-    doc.push("{\"k\":1}", "list", true);
-    doc.push("3", "list", true);
-    doc.push("{broken", "list", true);
+    doc.push("{\"k\":1}", "list", TextForm::json);
+    doc.push("3", "list", TextForm::json);
+    doc.push("{broken", "list", TextForm::json);
     EXPECT_EQ(doc.get_member_json("list"), R"(["x",{"k":1},3])");
     doc.set_member("scalar", "s");
     doc.push("y", "scalar");
@@ -248,7 +248,7 @@ TEST(JsonDocument, ArraysAndTheRoot) {
     doc.reset_root(JsonValueType::array);
     EXPECT_EQ(doc.to_json(), "[]");
     doc.set_element(2, "z");
-    doc.set_element(0, "{\"a\":1}", true);
+    doc.set_element(0, "{\"a\":1}", TextForm::json);
     EXPECT_EQ(doc.to_json(), R"([{"a":1},null,"z"])");
     doc.remove_element(-1);
     doc.remove_element(7);
@@ -256,17 +256,17 @@ TEST(JsonDocument, ArraysAndTheRoot) {
     doc.remove_element(0);
     EXPECT_EQ(doc.to_json(), "[null]");
 
-    EXPECT_TRUE(doc.set_root("[1]", true));
-    EXPECT_FALSE(doc.set_root("0", true));
-    EXPECT_FALSE(doc.set_root("{oops", true));
+    EXPECT_TRUE(doc.set_root("[1]", TextForm::json));
+    EXPECT_FALSE(doc.set_root("0", TextForm::json));
+    EXPECT_FALSE(doc.set_root("{oops", TextForm::json));
     EXPECT_EQ(doc.to_json(), "0");
     EXPECT_TRUE(doc.set_root("text"));
     EXPECT_EQ(doc.to_json(), "\"text\"");
-    doc.reset_root(9);
+    doc.reset_root(JsonValueType::string);
     EXPECT_EQ(doc.to_json(), "\"text\"");
     doc.clear();
     EXPECT_EQ(doc.to_json(), "{}");
-    doc.reset_root(0);
+    doc.reset_root(JsonValueType::null);
     EXPECT_EQ(doc.type_of(), JsonValueType::object);
 }
 
