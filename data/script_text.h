@@ -14,9 +14,10 @@ namespace quorvel::data {
 double number_value(const nlohmann::ordered_json& number);
 
 // A number as Number.prototype.toString writes it: the shortest digits that
-// read back as the same double, in fixed notation for magnitudes from 1e-7 up
-// to below 1e21 and as "1.5e-7", "1e+21" otherwise; "0" for negative zero;
-// "NaN", "Infinity", "-Infinity".
+// read back as the same double, in fixed notation for magnitudes from 1e-6 up
+// to below 1e21 (0.000001, 100000000000000000000) and in exponent notation
+// otherwise (1e-7, 1.5e-7, 1e+21); "0" for negative zero; "NaN", "Infinity",
+// "-Infinity".
 std::string script_number_text(double value);
 
 // Appends the value as JSON.stringify writes it: no blanks, numbers as
