@@ -64,8 +64,9 @@ class JsonDocument {
 
     double get_number(std::string_view path) const;
     std::string get_member_json(std::string_view path) const;
-    // A string's characters, a number in "%.13g", other values as their
-    // display text; in TextForm::json the JSON text.
+    // A string's characters, a number in "%.13g" (but in its display form
+    // when the path starts with "["), other values as their display text; in
+    // TextForm::json the JSON text.
     std::string get_text(std::string_view path, TextForm form = TextForm::plain) const;
     // An independent document holding a copy of the value at `path`.
     JsonDocument get_document(std::string_view path) const;
