@@ -307,7 +307,7 @@ std::string JsonDocument::get_element_text(int index, std::string_view path, Tex
 void JsonDocument::set_element(int index, std::string_view value, TextForm form) {
     std::optional<Json> stored = value_of(value, form);
     if (engine_ && stored) {
-        json_path::assign(engine_->root, {}, Rule::optional, std::move(*stored), index);
+        json_path::assign(engine_->root, {}, Rule::optional, index, std::move(*stored));
     }
 }
 

@@ -7,7 +7,6 @@
 // value's UTF-8 names. Internal to the data layer.
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string_view>
 
 namespace quorvel::data::json_path {
@@ -43,12 +42,12 @@ struct Place {
     Step last;            // the final step, when there is a parent
 };
 
-// Walks `path` from `root` under `rule`, then one more index step when
-// `then_index` is given. Reads allocate nothing for ASCII member names.
-Place<const Json> find(const Json& root, std::string_view path, Rule rule,
-                       std::optional<long long> then_index = std::nullopt);
-Place<Json> find(Json& root, std::string_view path, Rule rule,
-                 std::optional<long long> then_index = std::nullopt);
+// Walks `path` from `root` under `rule`. Reads allocate nothing for ASCII
+// member names.
+Place<const Json> find(const Json& root, std::string_view path, Rule rule);
+Place<Json> find(Json& root, std::string_view path, Rule rule);
+// The same, then one more step to the element at `then_index`.
+Place<const Json> find(const Json& root, std::string_view path, Rule rule, long long then_index);
 
 // Stores `value` where the expression leads. The root itself is replaced; an
 // object's member is set or added; an array's element at an index is set,
@@ -56,7 +55,8 @@ Place<Json> find(Json& root, std::string_view path, Rule rule,
 // elements is refused). Through null or undefined nothing is stored, nor as
 // a scalar's member or an array member that is not an index. Returns whether
 // it was stored.
-bool assign(Json& root, std::string_view path, Rule rule, Json value,
-            std::optional<long long> then_index = std::nullopt);
+bool assign(Json& root, std::string_view path, Rule rule, Json value);
+// The same at the element `then_index` of what the expression leads to.
+bool assign(Json& root, std::string_view path, Rule rule, long long then_index, Json value);
 
 }  // namespace quorvel::data::json_path
