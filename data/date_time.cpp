@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/clock.h"
+#include "platform/code_page_text.h"
 
 namespace quorvel::data {
 namespace {
@@ -69,34 +70,34 @@ void append_number(std::string& out, int value, int width) {
 struct Token {
     std::string_view letters;
     int width;
-    int (*value)(const CalendarFields&, bool force_24_hour);
+    int (*value)(const CalendarFields&, HourClock hh_clock);
 };
 
 constexpr Token date_tokens[] = {
-    {"yyyy", 4, [](const CalendarFields& f, bool) { return f.year; }},
-    {"MM", 2, [](const CalendarFields& f, bool) { return f.month; }},
-    {"dd", 2, [](const CalendarFields& f, bool) { return f.day; }},
+    {"yyyy", 4, [](const CalendarFields& f, HourClock) { return f.year; }},
+    {"MM", 2, [](const CalendarFields& f, HourClock) { return f.month; }},
+    {"dd", 2, [](const CalendarFields& f, HourClock) { return f.day; }},
 };
 
 constexpr Token time_tokens[] = {
     {"hh", 2,
-     [](const CalendarFields& f, bool force_24_hour) {
-         if (force_24_hour) {
+     [](const CalendarFields& f, HourClock hh_clock) {
+         if (hh_clock == HourClock::twenty_four_hour) {
              return f.hour;
          }
          int h = f.hour % 12;
          return h == 0 ? 12 : h;
      }},
-    {"HH", 2, [](const CalendarFields& f, bool) { return f.hour; }},
-    {"mm", 2, [](const CalendarFields& f, bool) { return f.minute; }},
-    {"ss", 2, [](const CalendarFields& f, bool) { return f.second; }},
+    {"HH", 2, [](const CalendarFields& f, HourClock) { return f.hour; }},
+    {"mm", 2, [](const CalendarFields& f, HourClock) { return f.minute; }},
+    {"ss", 2, [](const CalendarFields& f, HourClock) { return f.second; }},
 };
 
 // Renders a picture: each token becomes its number, every other character
 // (double-byte ones whole) is copied.
 template <std::size_t N>
 std::string render(std::string_view picture, const Token (&tokens)[N], const CalendarFields& f,
-                   bool force_24_hour) {
+                   HourClock hh_clock) {
     std::string out;
     std::size_t i = 0;
     while (i < picture.size()) {
@@ -108,39 +109,13 @@ std::string render(std::string_view picture, const Token (&tokens)[N], const Cal
             }
         }
         if (hit != nullptr) {
-            append_number(out, hit->value(f, force_24_hour), hit->width);
+            append_number(out, hit->value(f, hh_clock), hit->width);
             i += hit->letters.size();
             continue;
         }
-        auto byte = static_cast<unsigned char>(picture[i]);
-        std::size_t len = (byte >= 0x81 && byte <= 0xFE && i + 1 < picture.size()) ? 2 : 1;
+        std::size_t len = platform::char_length(picture, i);
         out.append(picture.substr(i, len));
         i += len;
-    }
-    return out;
-}
-
-// The picture without spaces (0x20, and the full-width 0xA1 0xA1) at its ends.
-std::string_view trim_picture(std::string_view p) {
-    while (!p.empty() && p.front() == ' ') {
-        p.remove_prefix(1);
-    }
-    while (p.size() >= 2 && p.substr(0, 2) == "\xA1\xA1") {
-        p.remove_prefix(2);
-    }
-    while (!p.empty() && p.back() == ' ') {
-        p.remove_suffix(1);
-    }
-    while (p.size() >= 2 && p.substr(p.size() - 2) == "\xA1\xA1") {
-        p.remove_suffix(2);
-    }
-    return p;
-}
-
-std::string hh_as_HH(std::string_view picture) {
-    std::string out(picture);
-    for (std::size_t at = out.find("hh"); at != std::string::npos; at = out.find("hh", at + 2)) {
-        out.replace(at, 2, "HH");
     }
     return out;
 }
@@ -182,49 +157,61 @@ double date_time_now() {
 }
 
 int clock_is_24_hour() {
-    return platform::user_clock_is_24_hour() ? 1 : 0;
+    // Reading the locale opens its files; the answer is wanted once per seed
+    // of a harvest, so it is read once. A function-local static is
+    // initialised exactly once even when threads race to it.
+    static const int reading = platform::user_clock_is_24_hour() ? 1 : 0;
+    return reading;
 }
 
 std::string format_with_pictures(double when, std::string_view date_picture,
-                                 std::string_view time_picture, bool force_24_hour) {
+                                 std::string_view time_picture, HourClock hh_clock) {
     std::optional<CalendarFields> fields = calendar_from_date_time(when);
     if (!fields) {
         return {};
     }
     std::string out;
     if (date_picture.size() >= 3) {
-        out = render(date_picture, date_tokens, *fields, force_24_hour);
+        out = render(date_picture, date_tokens, *fields, hh_clock);
     }
     if (time_picture.size() >= 3) {
-        out += render(time_picture, time_tokens, *fields, force_24_hour);
+        out += render(time_picture, time_tokens, *fields, hh_clock);
     }
     return out;
 }
 
-std::string format_date_time(std::optional<double> when, int style, int fields) {
-    const Picture& p = pictures[(style < 0 || style > 3) ? 0 : static_cast<std::size_t>(style)];
+std::string format_date_time(std::optional<double> when, DateStyle style, DateFields fields) {
+    const auto style_index = static_cast<int>(style);
+    const Picture& p =
+        pictures[(style_index < 0 || style_index > 3) ? 0 : static_cast<std::size_t>(style_index)];
     std::string_view date = p.date;
     std::string_view time = p.time;
-    if (fields == 3 || fields == 4 || fields == 5) {
-        date = {};
+    switch (fields) {
+        case DateFields::date:
+            date = platform::trim_spaces_view(date);
+            time = {};
+            break;
+        case DateFields::month_and_day:
+            date = p.month_day;
+            time = {};
+            break;
+        case DateFields::time:
+            date = {};
+            break;
+        case DateFields::hour_and_minute:
+            date = {};
+            time = p.hour_minute;
+            break;
+        case DateFields::minute_and_second:
+            date = {};
+            time = p.minute_second;
+            break;
+        default:  // date_and_time, and any value outside the named ones
+            break;
     }
-    if (fields == 1 || fields == 2) {
-        time = {};
-    }
-    if (fields == 1) {
-        date = trim_picture(date);
-    }
-    if (fields == 2) {
-        date = p.month_day;
-    }
-    if (fields == 4) {
-        time = p.hour_minute;
-    }
-    if (fields == 5) {
-        time = p.minute_second;
-    }
-    std::string time_picture = clock_is_24_hour() == 1 ? hh_as_HH(time) : std::string(time);
-    return format_with_pictures(when.value_or(date_time_now()), date, time_picture, false);
+    const HourClock hh_clock =
+        clock_is_24_hour() == 1 ? HourClock::twenty_four_hour : HourClock::twelve_hour;
+    return format_with_pictures(when.value_or(date_time_now()), date, time, hh_clock);
 }
 
 }  // namespace quorvel::data

@@ -31,21 +31,39 @@ double date_time_from_calendar(const CalendarFields& fields);
 // The current local date and time in whole seconds.
 double date_time_now();
 
-// Text of a date-time. style 0-3: Chinese words, dashes, slashes, compact
-// digits (others mean 0). fields: 0 date and time, 1 date, 2 month and day,
-// 3 time, 4 hour and minute, 5 minute and second (others mean 0). The time
-// follows the user's 12- or 24-hour clock. Omitted `when` means now.
-std::string format_date_time(std::optional<double> when = std::nullopt, int style = 0,
-                             int fields = 0);
+// How format_date_time writes the parts: "2024年03月05日 14时07分09秒",
+// "2024-03-05 14:07:09", "2024/03/05 14/07/09" or "20240305140709". A value
+// outside these acts as chinese.
+enum class DateStyle : int { chinese = 0, dashes = 1, slashes = 2, compact = 3 };
 
-// 1 when the user's locale writes times on the 24-hour clock, else 0.
+// Which parts format_date_time writes. A value outside these acts as
+// date_and_time.
+enum class DateFields : int {
+    date_and_time = 0,
+    date = 1,
+    month_and_day = 2,
+    time = 3,
+    hour_and_minute = 4,
+    minute_and_second = 5,
+};
+
+// The clock a picture's "hh" is rendered on ("HH" is always the 24-hour clock).
+enum class HourClock { twelve_hour, twenty_four_hour };
+
+// Text of a date-time in a style with some of its fields. The hour follows
+// the user's 12- or 24-hour clock (clock_is_24_hour). Omitted `when` means now.
+std::string format_date_time(std::optional<double> when = std::nullopt,
+                             DateStyle style = DateStyle::chinese,
+                             DateFields fields = DateFields::date_and_time);
+
+// 1 when the user's locale writes times on the 24-hour clock, else 0. The
+// locale is read once per process, on first use; later changes to it are not seen.
 int clock_is_24_hour();
 
 // Renders a date picture (yyyy, MM, dd) and a time picture (hh, HH, mm, ss);
 // every other character is copied. A picture shorter than 3 bytes gives an
-// empty part. With force_24_hour, hh renders on the 24-hour clock. Empty when
-// `when` cannot be converted.
+// empty part. Empty when `when` cannot be converted.
 std::string format_with_pictures(double when, std::string_view date_picture,
-                                 std::string_view time_picture, bool force_24_hour);
+                                 std::string_view time_picture, HourClock hh_clock);
 
 }  // namespace quorvel::data

@@ -21,16 +21,18 @@ std::string gbk_from_utf8(std::string_view text) {
                                        platform::code_page_gbk);
 }
 
-std::string url_encode(std::string_view text, bool keep_unreserved, bool to_utf8) {
+std::string url_encode(std::string_view text, Unreserved unreserved, EncodeBytes encode) {
     static constexpr char hex[] = "0123456789ABCDEF";
-    const std::string bytes = to_utf8 ? utf8_from_gbk(text) : std::string(up_to_zero(text));
+    const bool keep_unreserved = unreserved == Unreserved::keep;
+    const std::string bytes =
+        encode == EncodeBytes::utf8 ? utf8_from_gbk(text) : std::string(up_to_zero(text));
     std::string out;
     out.reserve(bytes.size() * 3);
     for (char c : bytes) {
         auto b = static_cast<unsigned char>(c);
-        bool unreserved = b == '-' || b == '.' || (b >= '0' && b <= '9') ||
-                          (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
-        if (keep_unreserved && unreserved) {
+        bool is_unreserved = b == '-' || b == '.' || (b >= '0' && b <= '9') ||
+                             (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+        if (keep_unreserved && is_unreserved) {
             out.push_back(c);
         } else {
             out.push_back('%');
@@ -41,13 +43,13 @@ std::string url_encode(std::string_view text, bool keep_unreserved, bool to_utf8
     return out;
 }
 
-Bytes wide_from_multibyte(std::string_view text, int code_page, bool use_code_page) {
+Bytes wide_from_multibyte(std::string_view text, int code_page, SourceCodePage source) {
     text = up_to_zero(text);
     if (text.empty()) {
         return {};
     }
-    std::u16string wide =
-        platform::utf16_from_code_page(text, use_code_page ? code_page : platform::code_page_utf8);
+    std::u16string wide = platform::utf16_from_code_page(
+        text, source == SourceCodePage::given ? code_page : platform::code_page_utf8);
     Bytes out;
     out.reserve((wide.size() + 1) * 2);
     for (char16_t unit : wide) {
@@ -59,7 +61,7 @@ Bytes wide_from_multibyte(std::string_view text, int code_page, bool use_code_pa
     return out;
 }
 
-std::string multibyte_from_wide(const Bytes& wide, int code_page, bool use_code_page) {
+std::string multibyte_from_wide(const Bytes& wide, int code_page, TargetCodePage target) {
     std::u16string units;
     for (std::size_t i = 0; i + 1 < wide.size(); i += 2) {
         auto unit = static_cast<char16_t>(wide[i] | (wide[i + 1] << 8));
@@ -68,8 +70,8 @@ std::string multibyte_from_wide(const Bytes& wide, int code_page, bool use_code_
         }
         units.push_back(unit);
     }
-    std::string text =
-        platform::code_page_from_utf16(units, use_code_page ? code_page : platform::code_page_ansi);
+    std::string text = platform::code_page_from_utf16(
+        units, target == TargetCodePage::given ? code_page : platform::code_page_ansi);
     return std::string(up_to_zero(text));
 }
 

@@ -15,18 +15,28 @@ std::string utf8_from_gbk(std::string_view text);
 // UTF-8 text (up to its first zero byte) as code-page text.
 std::string gbk_from_utf8(std::string_view text);
 
-// Every byte as "%" and two upper-case hex digits, except that with
-// keep_unreserved the bytes "-", ".", digits and ASCII letters stay as they
-// are. With to_utf8 the text is first converted to UTF-8.
-std::string url_encode(std::string_view text, bool keep_unreserved, bool to_utf8);
+// Whether url_encode leaves the unreserved bytes "-", ".", digits and ASCII
+// letters as they are.
+enum class Unreserved { encode, keep };
+
+// Which bytes url_encode encodes: the code-page text's own, or its UTF-8.
+enum class EncodeBytes { as_given, utf8 };
+
+// Every byte as "%" and two upper-case hex digits, except the unreserved ones
+// with Unreserved::keep.
+std::string url_encode(std::string_view text, Unreserved unreserved, EncodeBytes bytes);
+
+// The code page a multibyte text is read in: the one given, or UTF-8.
+enum class SourceCodePage { given, utf8 };
+
+// The code page a multibyte text is written in: the one given, or ANSI.
+enum class TargetCodePage { given, ansi };
 
 // The text (up to its first zero byte) as little-endian UTF-16 bytes with a
-// terminating zero unit. The text is read in `code_page` when use_code_page
-// is set, as UTF-8 otherwise. An empty text gives an empty array.
-Bytes wide_from_multibyte(std::string_view text, int code_page, bool use_code_page);
+// terminating zero unit. An empty text gives an empty array.
+Bytes wide_from_multibyte(std::string_view text, int code_page, SourceCodePage source);
 
-// Little-endian UTF-16 bytes (up to the first zero unit) as text in
-// `code_page` when use_code_page is set, in the ANSI code page otherwise.
-std::string multibyte_from_wide(const Bytes& wide, int code_page, bool use_code_page);
+// Little-endian UTF-16 bytes (up to the first zero unit) as multibyte text.
+std::string multibyte_from_wide(const Bytes& wide, int code_page, TargetCodePage target);
 
 }  // namespace quorvel::data

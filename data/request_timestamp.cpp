@@ -14,7 +14,8 @@ constexpr double reference_instant = 25569.0 + 8.0 / 24.0;
 
 }  // namespace
 
-std::string timestamp_text(int milliseconds, double now, bool seconds_only) {
+std::string timestamp_text(int milliseconds, double now, TimestampForm form) {
+    const bool seconds_only = form == TimestampForm::seconds_only;
     std::string millis = std::to_string(milliseconds);
     if (millis.size() < 3) {
         millis.insert(0, 3 - millis.size(), '0');
@@ -31,12 +32,12 @@ std::string timestamp_text(int milliseconds, double now, bool seconds_only) {
     return text;
 }
 
-std::string request_timestamp(bool seconds_only) {
+std::string request_timestamp(TimestampForm form) {
     const int milliseconds = platform::local_now().milliseconds;
     const platform::LocalDateTime now = platform::local_time_of(platform::unix_seconds_now());
     const double date_time = date_time_from_calendar(
         {now.year, now.month, now.day_of_week, now.day, now.hour, now.minute, now.second, 0});
-    return timestamp_text(milliseconds, date_time, seconds_only);
+    return timestamp_text(milliseconds, date_time, form);
 }
 
 }  // namespace quorvel::data

@@ -51,10 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.type_of(path);
     doc.count(path);
     doc.get_text(path);
-    doc.get_text(path, true);
+    doc.get_text(path, quorvel::data::TextForm::json);
     doc.has_member(path);
     doc.push("x", path);
-    doc.set_member(path, "1", true);
+    doc.set_member(path, "1", quorvel::data::TextForm::json);
     doc.remove_path_element(path);
     return 0;
 }

@@ -13,7 +13,7 @@ namespace quorvel::harvest {
 namespace {
 
 std::string encoded(std::string_view keyword) {
-    return data::url_encode(keyword, false, true);
+    return data::url_encode(keyword, data::Unreserved::encode, data::EncodeBytes::utf8);
 }
 
 std::string index_path(std::string_view prefix, int index, std::string_view suffix) {
@@ -40,7 +40,8 @@ std::string fetch_reply_text(std::string_view url, std::stop_token stop) {
 
 std::string pc_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts) {
     return "https://" + hosts.suggest + "/sug?code=utf-8&q=" + encoded(keyword) +
-           "&_ksTS=" + data::request_timestamp(false) + "_3909&callback=&k=1&area=c2c&bucketid=11";
+           "&_ksTS=" + data::request_timestamp(data::TimestampForm::with_milliseconds) +
+           "_3909&callback=&k=1&area=c2c&bucketid=11";
 }
 
 std::string mobile_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts) {
@@ -50,7 +51,8 @@ std::string mobile_suggest_url(std::string_view keyword, const MarketplaceHosts&
 
 std::string related_url(std::string_view seed, const MarketplaceHosts& hosts) {
     return "https://" + hosts.search + "/search?&initiative_id=staobaoz_" +
-           data::format_date_time(std::nullopt, 3, 1) + "&q=" + encoded(seed) +
+           data::format_date_time(std::nullopt, data::DateStyle::compact, data::DateFields::date) +
+           "&q=" + encoded(seed) +
            "&suggest=history_1&_input_charset=utf-8&wq=&suggest_query=&source=suggest";
 }
 

@@ -38,9 +38,10 @@ class Converter {
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
     // Converts all of `in`; on an undecodable or incomplete sequence, writes
-    // `replacement` and skips one input byte. False when the descriptor is
-    // unusable.
-    bool run(std::string_view in, std::string_view replacement, std::string& out) {
+    // `replacement` and skips one input byte, except that a lone byte 0x80
+    // becomes `euro` when that is given. False when the descriptor is unusable.
+    bool run(std::string_view in, std::string_view replacement, std::string_view euro,
+             std::string& out) {
         if (!ok()) {
             return false;
         }
@@ -64,8 +65,10 @@ class Converter {
                 continue;
             }
             if (error == EILSEQ || error == EINVAL) {
-                out.replace(used, replacement.size(), replacement);
-                used += replacement.size();
+                const std::string_view written =
+                    !euro.empty() && static_cast<unsigned char>(*src) == 0x80 ? euro : replacement;
+                out.replace(used, written.size(), written);
+                used += written.size();
                 ++src;
                 --src_left;
                 iconv(cd_, nullptr, nullptr, nullptr, nullptr);
@@ -115,6 +118,18 @@ std::string_view replacement_in(Encoding e) {
     }
 }
 
+// U+20AC in each encoding.
+std::string_view euro_in(Encoding e) {
+    switch (e) {
+        case Encoding::gb18030:
+            return "\xA2\xE3";
+        case Encoding::utf8:
+            return "\xE2\x82\xAC";
+        default:
+            return "\xAC\x20";
+    }
+}
+
 Converter& converter(Encoding from, Encoding to) {
     constexpr auto n = static_cast<std::size_t>(Encoding::count);
     thread_local std::array<std::unique_ptr<Converter>, n * n> table;
@@ -126,7 +141,10 @@ Converter& converter(Encoding from, Encoding to) {
 }
 
 void convert_into(std::string_view in, Encoding from, Encoding to, std::string& out) {
-    if (!converter(from, to).run(in, replacement_in(to), out)) {
+    // Windows code page 936 reads a lone 0x80 as the euro sign; GB18030 has no
+    // such byte, so its decoder reports it and it is read here.
+    const std::string_view euro = from == Encoding::gb18030 ? euro_in(to) : std::string_view();
+    if (!converter(from, to).run(in, replacement_in(to), euro, out)) {
         out.clear();
     }
 }

@@ -1,9 +1,15 @@
 #pragma once
 // Conversion between multibyte code-page text and UTF-16, over iconv. Code
 // page 936 and 0 (the program's ANSI code page, Chinese whatever the machine's
-// locale) are served by GB18030, which matches code page 936 byte for byte and
-// also holds every other Unicode character; 65001 is UTF-8. Undecodable input
-// never fails a conversion: each bad byte becomes U+FFFD.
+// locale) are served by GB18030, which also holds every other Unicode
+// character; 65001 is UTF-8. GB18030 reads most of code page 936 the same way
+// but is not it byte for byte: Windows code page 936 has the euro sign as the
+// single byte 0x80, a byte GB18030 does not accept, and GB18030 gives
+// characters to some double-byte codes that code page 936 leaves unassigned
+// (A2 E3, its euro sign, among them). Reading, a lone 0x80 becomes U+20AC, so
+// text from a Windows source keeps its euro sign; writing, U+20AC becomes
+// A2 E3. Undecodable input never fails a conversion: each other bad byte
+// becomes U+FFFD.
 
 #include <string>
 #include <string_view>

@@ -11,11 +11,6 @@ constexpr char fold(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
-bool is_full_width_space(std::string_view text, std::size_t i) {
-    return i + 1 < text.size() && static_cast<unsigned char>(text[i]) == 0xA1 &&
-           static_cast<unsigned char>(text[i + 1]) == 0xA1;
-}
-
 // Whether `needle` matches `text` at byte index i, which is a boundary with
 // enough bytes left. Without case folding this is a plain byte comparison;
 // with it, single-byte characters of the needle compare folded and
@@ -46,17 +41,6 @@ int to_position(std::size_t index) {
 }
 
 }  // namespace
-
-std::size_t char_length(std::string_view text, std::size_t i) {
-    return (is_lead_byte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
-}
-
-std::size_t boundary_at_or_after(std::string_view text, std::size_t boundary, std::size_t target) {
-    while (boundary < target && boundary < text.size()) {
-        boundary += char_length(text, boundary);
-    }
-    return boundary;
-}
 
 std::size_t find_from_boundary(std::string_view text, std::string_view needle, std::size_t from,
                                bool ignore_case) {
@@ -99,42 +83,6 @@ std::string ascii_lower(std::string_view text) {
         std::size_t len = char_length(out, i);
         if (len == 1) {
             out[i] = fold(out[i]);
-        }
-        i += len;
-    }
-    return out;
-}
-
-std::string trim_spaces(std::string_view text) {
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        if (text[begin] == ' ') {
-            begin += 1;
-        } else if (is_full_width_space(text, begin)) {
-            begin += 2;
-        } else {
-            break;
-        }
-    }
-    // Walk the characters to find where the last one that is not a space ends.
-    std::size_t end = begin;
-    for (std::size_t i = begin; i < text.size();) {
-        std::size_t len = char_length(text, i);
-        if (text[i] != ' ' && !is_full_width_space(text, i)) {
-            end = i + len;
-        }
-        i += len;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
-
-std::string remove_spaces(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len = char_length(text, i);
-        if (text[i] != ' ' && !is_full_width_space(text, i)) {
-            out.append(text.substr(i, len));
         }
         i += len;
     }

@@ -1,29 +1,24 @@
 #pragma once
 // The search primitive under every text helper, and the small text operations
-// built on it. Texts are code-page byte strings: a byte 0x81-0xFE starts a
-// double-byte character and takes the next byte with it, so a search never
-// starts a match on the second byte of a character. Positions are 1-based
-// byte positions and -1 means "not found". Case folding touches the ASCII
-// letters of single-byte characters only.
+// built on it. Texts are code-page byte strings stepped as
+// platform/code_page_text.h steps them, so a search never starts a match on
+// the second byte of a character. Positions are 1-based byte positions and -1
+// means "not found". Case folding touches the ASCII letters of single-byte
+// characters only.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/code_page_text.h"
+
 namespace quorvel::web {
 
-// Whether `byte` starts a double-byte character.
-constexpr bool is_lead_byte(unsigned char byte) {
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-// Length in bytes of the character starting at byte index `i` (1 or 2).
-std::size_t char_length(std::string_view text, std::size_t i);
-
-// Byte index of the first character boundary at or after `target`, walking
-// from `boundary`, which must itself be a boundary.
-std::size_t boundary_at_or_after(std::string_view text, std::size_t boundary, std::size_t target);
+using platform::boundary_at_or_after;
+using platform::char_length;
+using platform::is_lead_byte;
+using platform::remove_spaces;
 
 // Byte index of the first match of `needle` starting on a character boundary
 // at or after the boundary `from`, or npos. An empty needle never matches.
@@ -47,10 +42,9 @@ inline bool contains_text(std::string_view text, std::string_view needle,
 std::string ascii_lower(std::string_view text);
 
 // Leading and trailing spaces removed: the byte 0x20 and the full-width space 0xA1 0xA1.
-std::string trim_spaces(std::string_view text);
-
-// Every space (0x20, 0xA1 0xA1) removed, wherever it stands.
-std::string remove_spaces(std::string_view text);
+inline std::string trim_spaces(std::string_view text) {
+    return std::string(platform::trim_spaces_view(text));
+}
 
 // The pieces between separators, in order. An empty text gives no pieces; an
 // empty piece between two separators is kept; an empty piece after a final

@@ -73,73 +73,103 @@ TEST(DateTime, RejectsValuesOutsideTheYears100To9999) {
 TEST(DateTime, FormatsPictures) {
     const double one_pm = at(2024, 3, 5, 13, 5, 0);
     const double one_am = at(2024, 3, 5, 1, 5, 0);
+    constexpr HourClock h12 = HourClock::twelve_hour;
+    constexpr HourClock h24 = HourClock::twenty_four_hour;
     // No morning/afternoon marker: 13:05 and 01:05 read alike on the 12-hour clock.
-    EXPECT_EQ(format_with_pictures(one_pm, "yyyy-MM-dd ", "hh:mm:ss", false),
-              "2024-03-05 01:05:00");
-    EXPECT_EQ(format_with_pictures(one_am, "", "hh:mm", false), "01:05");
-    EXPECT_EQ(format_with_pictures(one_pm, "", "hh:mm", true), "13:05");
-    EXPECT_EQ(format_with_pictures(at(2024, 3, 5), "", "hh:mm", false), "12:00");
-    EXPECT_EQ(format_with_pictures(at(2024, 3, 5, 12), "", "hh:mm", false), "12:00");
-    EXPECT_EQ(format_with_pictures(at(2024, 3, 5), "", "hh:mm", true), "00:00");
+    EXPECT_EQ(format_with_pictures(one_pm, "yyyy-MM-dd ", "hh:mm:ss", h12), "2024-03-05 01:05:00");
+    EXPECT_EQ(format_with_pictures(one_am, "", "hh:mm", h12), "01:05");
+    EXPECT_EQ(format_with_pictures(one_pm, "", "hh:mm", h24), "13:05");
+    EXPECT_EQ(format_with_pictures(one_pm, "", "HH:mm", h12), "13:05");
+    EXPECT_EQ(format_with_pictures(at(2024, 3, 5), "", "hh:mm", h12), "12:00");
+    EXPECT_EQ(format_with_pictures(at(2024, 3, 5, 12), "", "hh:mm", h12), "12:00");
+    EXPECT_EQ(format_with_pictures(at(2024, 3, 5), "", "hh:mm", h24), "00:00");
     // Pictures shorter than 3 bytes give nothing.
-    EXPECT_EQ(format_with_pictures(one_pm, "MM", "ss", false), "");
-    EXPECT_EQ(format_with_pictures(one_pm, "yyyy", "mm", false), "2024");
+    EXPECT_EQ(format_with_pictures(one_pm, "MM", "ss", h12), "");
+    EXPECT_EQ(format_with_pictures(one_pm, "yyyy", "mm", h12), "2024");
     // A double-byte character whose second byte is "m" or "M" is copied whole.
-    EXPECT_EQ(format_with_pictures(one_pm, "\x81\x4DM", "\x81\x6Dm", true), "\x81\x4DM\x81\x6Dm");
-    EXPECT_EQ(format_with_pictures(NAN, "yyyy", "HH:mm", false), "");
+    EXPECT_EQ(format_with_pictures(one_pm, "\x81\x4DM", "\x81\x6Dm", h24), "\x81\x4DM\x81\x6Dm");
+    EXPECT_EQ(format_with_pictures(NAN, "yyyy", "HH:mm", h12), "");
 }
 
-TEST(DateTime, FormatsStylesAndFieldsOnA24HourClock) {
+// A morning time reads the same on either clock, so these hold whatever the
+// process's locale says.
+TEST(DateTime, FormatsStylesAndFields) {
     pin_zone_and_locale();
-    ASSERT_EQ(clock_is_24_hour(), 1);
-    EXPECT_EQ(format_date_time(kSample, 3, 1), "20240305");
-    EXPECT_EQ(format_date_time(kSample, 1, 0), "2024-03-05 14:07:09");
-    EXPECT_EQ(format_date_time(kSample, 0, 0),
+    const double morning = at(2024, 3, 5, 9, 7, 9);
+    EXPECT_EQ(format_date_time(morning, DateStyle::compact, DateFields::date), "20240305");
+    EXPECT_EQ(format_date_time(morning, DateStyle::dashes, DateFields::date_and_time),
+              "2024-03-05 09:07:09");
+    EXPECT_EQ(format_date_time(morning, DateStyle::chinese, DateFields::date_and_time),
               "2024\xC4\xEA"
               "03\xD4\xC2"
-              "05\xC8\xD5 14\xCA\xB1"
+              "05\xC8\xD5 09\xCA\xB1"
               "07\xB7\xD6"
               "09\xC3\xEB");
-    EXPECT_EQ(format_date_time(kSample, 0, 1),
+    // The date alone loses the space that separates it from the time.
+    EXPECT_EQ(format_date_time(morning, DateStyle::chinese, DateFields::date),
               "2024\xC4\xEA"
               "03\xD4\xC2"
               "05\xC8\xD5");
-    EXPECT_EQ(format_date_time(kSample, 1, 1), "2024-03-05");
-    EXPECT_EQ(format_date_time(kSample, 2, 2), "03/05");
-    EXPECT_EQ(format_date_time(kSample, 1, 4), "14:07");
-    EXPECT_EQ(format_date_time(kSample, 3, 5), "0709");
-    EXPECT_EQ(format_date_time(kSample, 3, 0), "20240305140709");
-    EXPECT_EQ(format_date_time(at(2024, 3, 5), 1, 4), "00:00");
-    const std::string style0 = format_date_time(kSample, 0, 0);
-    EXPECT_EQ(format_date_time(kSample, 7, 0), style0);
-    EXPECT_EQ(format_date_time(kSample, -1, 0), style0);
-    EXPECT_EQ(format_date_time(kSample, 0, 9), style0);
-    EXPECT_EQ(format_date_time(at(99, 1, 1), 3, 1), "");
+    EXPECT_EQ(format_date_time(morning, DateStyle::dashes, DateFields::date), "2024-03-05");
+    EXPECT_EQ(format_date_time(morning, DateStyle::slashes, DateFields::month_and_day), "03/05");
+    EXPECT_EQ(format_date_time(morning, DateStyle::slashes, DateFields::time), "09/07/09");
+    EXPECT_EQ(format_date_time(morning, DateStyle::dashes, DateFields::hour_and_minute), "09:07");
+    EXPECT_EQ(format_date_time(morning, DateStyle::compact, DateFields::minute_and_second), "0709");
+    EXPECT_EQ(format_date_time(morning, DateStyle::compact, DateFields::date_and_time),
+              "20240305090709");
+    EXPECT_EQ(format_date_time(at(99, 1, 1), DateStyle::compact, DateFields::date), "");
+    // Values outside the named ones act as chinese and date_and_time.
+    const std::string style0 = format_date_time(morning);
+    EXPECT_EQ(style0, format_date_time(morning, DateStyle::chinese, DateFields::date_and_time));
+    for (int outside : {-1, 4, 7}) {
+        EXPECT_EQ(
+            format_date_time(morning, static_cast<DateStyle>(outside), DateFields::date_and_time),
+            style0)
+            << outside;
+    }
+    for (int outside : {-1, 6, 9}) {
+        EXPECT_EQ(format_date_time(morning, DateStyle::chinese, static_cast<DateFields>(outside)),
+                  style0)
+            << outside;
+    }
 }
 
-// A 12-hour locale keeps "hh": the afternoon and midnight read on the 12-hour clock.
-TEST(DateTime, FormatsOnA12HourClockInA12HourLocale) {
+// The hour follows the process's clock reading: 14:07 and midnight as
+// 14/00 on the 24-hour clock, 02/12 on the 12-hour one.
+TEST(DateTime, HoursFollowTheUsersClock) {
     pin_zone_and_locale();
+    const bool h24 = clock_is_24_hour() == 1;
+    EXPECT_EQ(format_date_time(kSample, DateStyle::dashes, DateFields::date_and_time),
+              h24 ? "2024-03-05 14:07:09" : "2024-03-05 02:07:09");
+    EXPECT_EQ(format_date_time(at(2024, 3, 5), DateStyle::dashes, DateFields::hour_and_minute),
+              h24 ? "00:00" : "12:00");
+}
+
+// The locale is read once: a later change of locale does not change the
+// answer (reading it on every call would answer 0 under en_US and 1 under C).
+TEST(DateTime, ReadsTheUsersClockOncePerProcess) {
     setenv("LC_ALL", testsupport::make_locale("en_US.UTF-8").c_str(), 1);
-    EXPECT_EQ(clock_is_24_hour(), 0);
-    EXPECT_EQ(format_date_time(kSample, 1, 0), "2024-03-05 02:07:09");
-    EXPECT_EQ(format_date_time(at(2024, 3, 5), 1, 4), "12:00");
-    EXPECT_EQ(format_date_time(kSample, 3, 1), "20240305");
+    const int under_en_us = clock_is_24_hour();
     setenv("LC_ALL", "C", 1);
+    const int under_c = clock_is_24_hour();
+    EXPECT_EQ(under_en_us, under_c);
+    EXPECT_TRUE(under_c == 0 || under_c == 1) << under_c;
 }
 
 // No date-time means the current local date and time.
 TEST(DateTime, FormatsNowWhenNoDateTimeIsGiven) {
     pin_zone_and_locale();
-    auto local_text = [](std::time_t t) {
+    const char* format = clock_is_24_hour() == 1 ? "%Y%m%d%H%M%S" : "%Y%m%d%I%M%S";
+    auto local_text = [format](std::time_t t) {
         std::tm local{};
         localtime_r(&t, &local);
         char buffer[32];
-        std::strftime(buffer, sizeof buffer, "%Y%m%d%H%M%S", &local);
+        std::strftime(buffer, sizeof buffer, format, &local);
         return std::string(buffer);
     };
     const std::time_t before = std::time(nullptr);
-    const std::string now = format_date_time(std::nullopt, 3, 0);
+    const std::string now =
+        format_date_time(std::nullopt, DateStyle::compact, DateFields::date_and_time);
     const std::time_t after = std::time(nullptr);
     EXPECT_TRUE(now == local_text(before) || now == local_text(after)) << now;
 }

@@ -16,21 +16,22 @@ constexpr std::string_view kEmojiGb = "\x94\x39\xFC\x36";          // 😀
 
 // The harvest's call: every UTF-8 byte becomes "%XX", letters and spaces included.
 TEST(UrlEncode, PercentEncodesEveryUtf8Byte) {
-    EXPECT_EQ(url_encode("", false, true), "");
-    EXPECT_EQ(url_encode("abc", false, true), "%61%62%63");
-    EXPECT_EQ(url_encode("a b", false, true), "%61%20%62");
-    EXPECT_EQ(url_encode(kDressGb, false, true), "%E8%BF%9E%E8%A1%A3%E8%A3%99");
-    EXPECT_EQ(url_encode(kEmojiGb, false, true), "%F0%9F%98%80");
-    EXPECT_EQ(url_encode("\n~", false, true), "%0A%7E");
+    EXPECT_EQ(url_encode("", Unreserved::encode, EncodeBytes::utf8), "");
+    EXPECT_EQ(url_encode("abc", Unreserved::encode, EncodeBytes::utf8), "%61%62%63");
+    EXPECT_EQ(url_encode("a b", Unreserved::encode, EncodeBytes::utf8), "%61%20%62");
+    EXPECT_EQ(url_encode(kDressGb, Unreserved::encode, EncodeBytes::utf8),
+              "%E8%BF%9E%E8%A1%A3%E8%A3%99");
+    EXPECT_EQ(url_encode(kEmojiGb, Unreserved::encode, EncodeBytes::utf8), "%F0%9F%98%80");
+    EXPECT_EQ(url_encode("\n~", Unreserved::encode, EncodeBytes::utf8), "%0A%7E");
 }
 
 // Without conversion the code-page bytes are encoded as they are; only
 // "-", ".", digits and letters may stay.
 TEST(UrlEncode, KeepsOnlyUnreservedBytesWhenAsked) {
-    EXPECT_EQ(url_encode("a-b.c/9_", true, false), "a-b.c%2F9%5F");
-    EXPECT_EQ(url_encode("AZaz09~ ", true, false), "AZaz09%7E%20");
-    EXPECT_EQ(url_encode(kDressGb, true, false), "%C1%AC%D2%C2%C8%B9");
-    EXPECT_EQ(url_encode("a\0b"sv, true, false), "a");
+    EXPECT_EQ(url_encode("a-b.c/9_", Unreserved::keep, EncodeBytes::as_given), "a-b.c%2F9%5F");
+    EXPECT_EQ(url_encode("AZaz09~ ", Unreserved::keep, EncodeBytes::as_given), "AZaz09%7E%20");
+    EXPECT_EQ(url_encode(kDressGb, Unreserved::keep, EncodeBytes::as_given), "%C1%AC%D2%C2%C8%B9");
+    EXPECT_EQ(url_encode("a\0b"sv, Unreserved::keep, EncodeBytes::as_given), "a");
 }
 
 // Whole texts go to UTF-8 and back unchanged, including characters outside GBK.
@@ -52,27 +53,42 @@ TEST(TextConversion, RoundTripsThroughUtf8) {
     EXPECT_EQ(gbk_from_utf8("a\xFF"), "a\x84\x31\xA4\x37");
 }
 
-// Little-endian UTF-16 with a terminating zero unit; a cleared flag reads UTF-8.
+// Characters U+0080-U+00FF (· × ° é U+0080 U+00FF) are not single bytes in
+// either direction.
+TEST(TextConversion, ConvertsLatin1RangeCharacters) {
+    const std::string gb = "\xA1\xA4\xA1\xC1\xA1\xE3\xA8\xA6\x81\x30\x81\x30\x81\x30\x8B\x37";
+    const std::string utf8 = "\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
+    EXPECT_EQ(utf8_from_gbk(gb), utf8);
+    EXPECT_EQ(gbk_from_utf8(utf8), gb);
+    EXPECT_EQ(gbk_from_utf8("Dior\u00B7X"), "Dior\xA1\xA4X");
+}
+
+// Little-endian UTF-16 with a terminating zero unit; SourceCodePage::utf8 reads UTF-8.
 TEST(WideText, FromMultibyte) {
     const Bytes dress_emoji = {0xDE, 0x8F, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0x00};
     const std::string gb = "\xC1\xAC" + std::string(kEmojiGb);
-    EXPECT_EQ(wide_from_multibyte(gb, platform::code_page_gbk, true), dress_emoji);
-    EXPECT_EQ(wide_from_multibyte(gb, platform::code_page_ansi, true), dress_emoji);
-    EXPECT_EQ(wide_from_multibyte("连😀", platform::code_page_utf8, true), dress_emoji);
-    EXPECT_EQ(wide_from_multibyte("连😀", platform::code_page_gbk, false), dress_emoji);
-    EXPECT_EQ(wide_from_multibyte("A\0B"sv, platform::code_page_gbk, true), (Bytes{'A', 0, 0, 0}));
-    EXPECT_EQ(wide_from_multibyte("", platform::code_page_gbk, true), Bytes{});
+    EXPECT_EQ(wide_from_multibyte(gb, platform::code_page_gbk, SourceCodePage::given), dress_emoji);
+    EXPECT_EQ(wide_from_multibyte(gb, platform::code_page_ansi, SourceCodePage::given),
+              dress_emoji);
+    EXPECT_EQ(wide_from_multibyte("连😀", platform::code_page_utf8, SourceCodePage::given),
+              dress_emoji);
+    EXPECT_EQ(wide_from_multibyte("连😀", platform::code_page_gbk, SourceCodePage::utf8),
+              dress_emoji);
+    EXPECT_EQ(wide_from_multibyte("A\0B"sv, platform::code_page_gbk, SourceCodePage::given),
+              (Bytes{'A', 0, 0, 0}));
+    EXPECT_EQ(wide_from_multibyte("", platform::code_page_gbk, SourceCodePage::given), Bytes{});
 }
 
-// Stops at the first zero unit; a cleared flag writes the ANSI code page (GB18030).
+// Stops at the first zero unit; TargetCodePage::ansi writes the ANSI code page (GB18030).
 TEST(WideText, ToMultibyte) {
     const Bytes wide = {0xDE, 0x8F, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0x00, 'x', 0x00};
     const std::string gb = "\xC1\xAC" + std::string(kEmojiGb);
-    EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_gbk, true), gb);
-    EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_utf8, true), "连😀");
-    EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_utf8, false), gb);
-    EXPECT_EQ(multibyte_from_wide({'a', 0, 'b'}, platform::code_page_gbk, true), "a");
-    EXPECT_EQ(multibyte_from_wide({}, platform::code_page_gbk, true), "");
+    EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_gbk, TargetCodePage::given), gb);
+    EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_utf8, TargetCodePage::given), "连😀");
+    EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_utf8, TargetCodePage::ansi), gb);
+    EXPECT_EQ(multibyte_from_wide({'a', 0, 'b'}, platform::code_page_gbk, TargetCodePage::given),
+              "a");
+    EXPECT_EQ(multibyte_from_wide({}, platform::code_page_gbk, TargetCodePage::given), "");
 }
 
 }  // namespace

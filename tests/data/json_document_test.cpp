@@ -79,6 +79,9 @@ TEST(JsonDocument, ParsesExactlyOneJsonValueAndNeverRunsScript) {
         EXPECT_TRUE(doc.parse(text)) << text;
     }
     EXPECT_EQ(doc.type_of(), JsonValueType::number);
+    // A repeated member name keeps its first place and takes the last value.
+    ASSERT_TRUE(doc.parse(R"({"a":1,"b":2,"a":{"c":[3]}})"));
+    EXPECT_EQ(doc.to_json(), R"({"a":{"c":[3]},"b":2})");
 }
 
 TEST(JsonDocument, NestingDeeperThan512LevelsFails) {
@@ -123,7 +126,7 @@ TEST(JsonDocument, NumbersReadAsThirteenSignificantDigits) {
     EXPECT_EQ(doc.get_text("h[0]"), "7");
     EXPECT_DOUBLE_EQ(doc.get_number("b"), 1.25);
     EXPECT_EQ(doc.get_number("missing"), 0);
-    EXPECT_EQ(doc.get_text("a", true), "5");
+    EXPECT_EQ(doc.get_text("a", TextForm::json), "5");
 }
 
 TEST(JsonDocument, NumbersDoNotFollowTheLocalesDecimalComma) {
@@ -138,6 +141,133 @@ TEST(JsonDocument, NumbersDoNotFollowTheLocalesDecimalComma) {
     EXPECT_EQ(text, "1.25");
     EXPECT_DOUBLE_EQ(from_text, 2.5);
     EXPECT_EQ(stored, "1.5");
+}
+
+// JSON text is written as JavaScript's JSON.stringify writes it, whatever
+// the number's type in the parsed text: the double's shortest digits, in
+// fixed notation from 1e-6 up to below 1e21.
+TEST(JsonDocument, WritesJsonTextAsJsonStringifyDoes) {
+    JsonDocument doc;
+    ASSERT_TRUE(
+        doc.parse(R"({"a":5.0,"b":1e20,"c":1e21,"d":1e-7,"e":1.5e-7,"f":0.000001,"g":-0.0,)"
+                  R"("h":12345678901234567890,"i":0.1,"j":-2.5e-10,"k":1.7976931348623157e308,)"
+                  R"("l":5e-324,"m":-1e21,"n":123456789012345680000,"o":0.0000012345,"p":-5,)"
+                  R"("q":[1.0,2.5e-8,true,null,"s"],"r":9007199254740993})"));
+    const std::string expected =
+        R"({"a":5,"b":100000000000000000000,"c":1e+21,"d":1e-7,"e":1.5e-7,"f":0.000001,"g":0,)"
+        R"("h":12345678901234567000,"i":0.1,"j":-2.5e-10,"k":1.7976931348623157e+308,)"
+        R"("l":5e-324,"m":-1e+21,"n":123456789012345680000,"o":0.0000012345,"p":-5,)"
+        R"("q":[1,2.5e-8,true,null,"s"],"r":9007199254740992})";
+    EXPECT_EQ(doc.to_json(), expected);
+    EXPECT_EQ(doc.get_member_json("b"), "100000000000000000000");
+    EXPECT_EQ(doc.get_text("h", TextForm::json), "12345678901234567000");
+    EXPECT_EQ(doc.get_text("q", TextForm::json), R"([1,2.5e-8,true,null,"s"])");
+    EXPECT_EQ(doc.get_element_text(1, "q", TextForm::json), "2.5e-8");
+    EXPECT_EQ(doc.get_element_document(0, "q").to_json(), "1");
+    EXPECT_EQ(doc.get_document("q").to_json(), R"([1,2.5e-8,true,null,"s"])");
+
+    doc.clear();
+    doc.set_member_number("x", 5);
+    doc.set_member_number("y", -0.0);
+    EXPECT_EQ(doc.to_json(), R"({"x":5,"y":0})");
+}
+
+// A number's plain text stays "%.13g"; inside an array read as plain text
+// each number is written as String(number) writes it.
+TEST(JsonDocument, PlainTextOfNumbersInsideAndOutsideArrays) {
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(R"({"n":1e21,"l":[5.0,1e21,1e-7,0.5,null,true,"w"],"o":{}})"));
+    EXPECT_EQ(doc.get_text("n"), "1e+21");
+    EXPECT_EQ(doc.get_text("l"), "5,1e+21,1e-7,0.5,,true,w");
+    EXPECT_EQ(doc.get_element_text(2, "l"), "1e-7");
+    EXPECT_EQ(doc.get_text("o"), "[object Object]");
+    ASSERT_TRUE(doc.parse("[100000000000000000000,[5.0]]"));
+    EXPECT_EQ(doc.get_text("[0]"), "100000000000000000000");
+    EXPECT_EQ(doc.get_text("[1]"), "5");
+}
+
+// Strings are escaped as JSON.stringify escapes them: the two-character
+// escapes, other control characters as lower-case \u00xx, everything else
+// (DEL, "/", double-byte characters) as it is. Member names too.
+TEST(JsonDocument, WritesStringsAsJsonStringifyEscapesThem) {
+    JsonDocument doc;
+    doc.set_member("s", "q\"b\\c\b\f\n\r\t\x01\x1f\x7f/" + gb(u8"连"));
+    EXPECT_EQ(doc.get_member_json("s"),
+              "\"q\\\"b\\\\c\\b\\f\\n\\r\\t\\u0001\\u001f\x7f/" + gb(u8"连") + "\"");
+    ASSERT_TRUE(doc.parse(R"({"k\"\u000b":"\u001B"})"));
+    EXPECT_EQ(doc.to_json(), R"({"k\"\u000b":"\u001b"})");
+}
+
+// The forms that write back into a caller's string have their own names:
+// push and set_member leave an lvalue std::string argument as it was.
+TEST(JsonDocument, OnlyTheWritingBackFormsChangeTheCallersStrings) {
+    JsonDocument doc;
+    std::string path = "list";
+    doc.push("x", path);
+    doc.push("y", path);
+    EXPECT_EQ(path, "list");
+    EXPECT_EQ(doc.get_member_json("list"), R"(["x","y"])");
+    std::string value;
+    doc.set_member("obj", value, TextForm::json);
+    EXPECT_EQ(value, "");
+    EXPECT_EQ(doc.get_member_json("obj"), "{}");
+
+    doc.push_returning_path("z", path);
+    EXPECT_EQ(path, "da.list");
+    EXPECT_EQ(doc.get_member_json("list"), R"(["x","y","z"])");
+    doc.set_member_writing_back("obj2", value, TextForm::json);
+    EXPECT_EQ(value, "{}");
+    EXPECT_EQ(doc.get_member_json("obj2"), "{}");
+    std::string plain;
+    doc.set_member_writing_back("obj3", plain);
+    EXPECT_EQ(plain, "");
+    EXPECT_EQ(doc.get_member_json("obj3"), "\"\"");
+    // An empty path pushes to the root, which becomes an array first.
+    std::string empty;
+    doc.push_returning_path("r", empty);
+    EXPECT_EQ(empty, "da");
+    EXPECT_EQ(doc.to_json(), R"(["r"])");
+}
+
+// Member names step by character: 丂 (81 40), 乕 (81 5B) and 乚 (81 5D) end
+// in the bytes of "@", "[" and "]", which must not be read as path syntax.
+TEST(JsonDocument, MemberNamesWhoseSecondBytesLookLikePathSyntax) {
+    const std::string at = gb(u8"丂");
+    const std::string open = gb(u8"乕");
+    const std::string close = gb(u8"乚");
+    ASSERT_EQ(at, "\x81\x40");
+    ASSERT_EQ(open, "\x81\x5B");
+    ASSERT_EQ(close, "\x81\x5D");
+    JsonDocument doc;
+    ASSERT_TRUE(
+        doc.parse(gb(u8R"({"丂":1,"乕":[10,20],"乚":{"x":"y"},"a":{"丂":[5,6]},"b乕c":"v"})")));
+    EXPECT_EQ(doc.get_text(at), "1");
+    EXPECT_EQ(doc.type_of(at), JsonValueType::number);
+    EXPECT_TRUE(doc.has_member(at));
+    EXPECT_EQ(doc.count(open), 2);
+    EXPECT_EQ(doc.get_text(open + "[1]"), "20");
+    EXPECT_EQ(doc.get_element_text(0, open), "10");
+    EXPECT_EQ(doc.type_of(close), JsonValueType::object);
+    EXPECT_EQ(doc.get_text(close + ".x"), "y");
+    EXPECT_EQ(doc.count(close), 1);
+    EXPECT_EQ(doc.get_text("a." + at + "[0]"), "5");
+    EXPECT_EQ(doc.count("a." + at), 2);
+    EXPECT_EQ(doc.type_of("a." + at + "[1]"), JsonValueType::number);
+    EXPECT_EQ(doc.get_text("b" + open + "c"), "v");
+    EXPECT_FALSE(doc.has_member(close + "x"));
+
+    doc.set_member(at, "new");
+    EXPECT_EQ(doc.get_text(at), "new");
+    doc.set_member("a." + at + "[1]", "7", TextForm::json);
+    EXPECT_EQ(doc.get_member_json("a"), gb(u8R"({"丂":[5,7]})"));
+    doc.set_member(close + at, "w");
+    EXPECT_EQ(doc.get_text(close + at), "w");
+    doc.push("z", open);
+    doc.remove_path_element(open + "[0]");
+    EXPECT_EQ(doc.get_member_json(open), R"([20,"z"])");
+    std::vector<std::string> names;
+    doc.keys(names);
+    EXPECT_EQ(names, (std::vector<std::string>{at, open, close, "a", gb(u8"b乕c"), close + at}));
 }
 
 TEST(JsonDocument, FreshDocumentsAndReparsing) {
@@ -199,12 +329,12 @@ TEST(JsonDocument, SettingMembers) {
     EXPECT_EQ(doc.get_text("word"), "it's \\n \"quoted\"");
 
     std::string value;
-    doc.set_member("obj", value, true);
+    doc.set_member_writing_back("obj", value, TextForm::json);
     EXPECT_EQ(value, "{}");
     EXPECT_EQ(doc.type_of("obj"), JsonValueType::object);
-    doc.set_member("obj.n", "[1,{\"x\":null}]", true);
+    doc.set_member("obj.n", "[1,{\"x\":null}]", TextForm::json);
     EXPECT_EQ(doc.get_member_json("obj"), R"({"n":[1,{"x":null}]})");
-    doc.set_member("obj.n", "not json", true);
+    doc.set_member("obj.n", "not json", TextForm::json);
     EXPECT_EQ(doc.get_member_json("obj.n"), R"([1,{"x":null}])");
     doc.set_member("missing.step", "x");
     EXPECT_EQ(doc.type_of("missing"), JsonValueType::null);
@@ -222,7 +352,7 @@ TEST(JsonDocument, SettingMembers) {
     EXPECT_EQ(doc.get_text("n"), "1.234567890123");
 
     EXPECT_TRUE(doc.has_member("word"));
-    doc.set_member("nothing", "null", true);
+    doc.set_member("nothing", "null", TextForm::json);
     EXPECT_FALSE(doc.has_member("nothing"));
     EXPECT_FALSE(doc.has_member("absent"));
     EXPECT_FALSE(doc.has_member("a b"));
@@ -231,11 +361,11 @@ TEST(JsonDocument, SettingMembers) {
 TEST(JsonDocument, ArraysAndTheRoot) {
     JsonDocument doc;
     std::string path = "list";
-    doc.push("x", path);
+    doc.push_returning_path("x", path);
     EXPECT_EQ(path, "da.list");
-    doc.push("{\"k\":1}", "list", true);
-    doc.push("3", "list", true);
-    doc.push("{broken", "list", true);
+    doc.push("{\"k\":1}", "list", TextForm::json);
+    doc.push("3", "list", TextForm::json);
+    doc.push("{broken", "list", TextForm::json);
     EXPECT_EQ(doc.get_member_json("list"), R"(["x",{"k":1},3])");
     doc.set_member("scalar", "s");
     doc.push("y", "scalar");
@@ -248,7 +378,7 @@ TEST(JsonDocument, ArraysAndTheRoot) {
     doc.reset_root(JsonValueType::array);
     EXPECT_EQ(doc.to_json(), "[]");
     doc.set_element(2, "z");
-    doc.set_element(0, "{\"a\":1}", true);
+    doc.set_element(0, "{\"a\":1}", TextForm::json);
     EXPECT_EQ(doc.to_json(), R"([{"a":1},null,"z"])");
     doc.remove_element(-1);
     doc.remove_element(7);
@@ -256,17 +386,17 @@ TEST(JsonDocument, ArraysAndTheRoot) {
     doc.remove_element(0);
     EXPECT_EQ(doc.to_json(), "[null]");
 
-    EXPECT_TRUE(doc.set_root("[1]", true));
-    EXPECT_FALSE(doc.set_root("0", true));
-    EXPECT_FALSE(doc.set_root("{oops", true));
+    EXPECT_TRUE(doc.set_root("[1]", TextForm::json));
+    EXPECT_FALSE(doc.set_root("0", TextForm::json));
+    EXPECT_FALSE(doc.set_root("{oops", TextForm::json));
     EXPECT_EQ(doc.to_json(), "0");
     EXPECT_TRUE(doc.set_root("text"));
     EXPECT_EQ(doc.to_json(), "\"text\"");
-    doc.reset_root(9);
+    doc.reset_root(JsonValueType::string);
     EXPECT_EQ(doc.to_json(), "\"text\"");
     doc.clear();
     EXPECT_EQ(doc.to_json(), "{}");
-    doc.reset_root(0);
+    doc.reset_root(JsonValueType::null);
     EXPECT_EQ(doc.type_of(), JsonValueType::object);
 }
 

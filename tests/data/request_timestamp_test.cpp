@@ -24,20 +24,21 @@ bool all_digits(const std::string& text) {
 // Whole seconds since 1970-01-01 08:00 local time, then three millisecond digits.
 TEST(RequestTimestamp, JoinsSecondsAndMilliseconds) {
     const double sample = at(2024, 3, 5, 14, 7, 9);
-    EXPECT_EQ(timestamp_text(0, sample, false), "1709618829000");
-    EXPECT_EQ(timestamp_text(5, sample, false), "1709618829005");
-    EXPECT_EQ(timestamp_text(45, sample, false), "1709618829045");
-    EXPECT_EQ(timestamp_text(999, sample, false), "1709618829999");
-    EXPECT_EQ(timestamp_text(999, sample, true), "1709618829");
+    EXPECT_EQ(timestamp_text(0, sample, TimestampForm::with_milliseconds), "1709618829000");
+    EXPECT_EQ(timestamp_text(5, sample, TimestampForm::with_milliseconds), "1709618829005");
+    EXPECT_EQ(timestamp_text(45, sample, TimestampForm::with_milliseconds), "1709618829045");
+    EXPECT_EQ(timestamp_text(999, sample, TimestampForm::with_milliseconds), "1709618829999");
+    EXPECT_EQ(timestamp_text(999, sample, TimestampForm::seconds_only), "1709618829");
 }
 
 // Texts shorter than the width are filled with zeros at the end.
 TEST(RequestTimestamp, PadsShortTextsWithTrailingZeros) {
     const double nine_digits = at(2001, 9, 9, 9, 46, 39);  // 999999999 seconds
-    EXPECT_EQ(timestamp_text(123, nine_digits, false), "9999999991230");
-    EXPECT_EQ(timestamp_text(123, nine_digits, true), "9999999991");
-    EXPECT_EQ(timestamp_text(7, at(1970, 1, 1, 8), false), "0007000000000");
-    EXPECT_EQ(timestamp_text(7, at(1970, 1, 1, 8), true), "0007000000");
+    EXPECT_EQ(timestamp_text(123, nine_digits, TimestampForm::with_milliseconds), "9999999991230");
+    EXPECT_EQ(timestamp_text(123, nine_digits, TimestampForm::seconds_only), "9999999991");
+    EXPECT_EQ(timestamp_text(7, at(1970, 1, 1, 8), TimestampForm::with_milliseconds),
+              "0007000000000");
+    EXPECT_EQ(timestamp_text(7, at(1970, 1, 1, 8), TimestampForm::seconds_only), "0007000000");
 }
 
 // Every whole second must survive the day arithmetic without losing one to
@@ -53,7 +54,7 @@ TEST(RequestTimestamp, CountsEverySecondExactly) {
         for (int s = 0; s < 86400; ++s) {
             const double when = at(d.year, d.month, d.day, s / 3600, s / 60 % 60, s % 60);
             const std::string expected = std::to_string(d.seconds + s) + "000";
-            const std::string actual = timestamp_text(0, when, false);
+            const std::string actual = timestamp_text(0, when, TimestampForm::with_milliseconds);
             if (actual != expected && ++wrong <= 3) {
                 ADD_FAILURE() << actual << " != " << expected;
             }
@@ -70,7 +71,7 @@ TEST(RequestTimestamp, FollowsTheClockAndTheLocalZone) {
         tzset();
         const std::int64_t before = std::time(nullptr) + shift;
         const std::string millis = request_timestamp();
-        const std::string seconds = request_timestamp(true);
+        const std::string seconds = request_timestamp(TimestampForm::seconds_only);
         const std::int64_t after = std::time(nullptr) + shift;
         ASSERT_TRUE(millis.size() == 13 && all_digits(millis)) << millis;
         ASSERT_TRUE(seconds.size() == 10 && all_digits(seconds)) << seconds;

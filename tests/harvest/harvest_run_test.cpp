@@ -43,7 +43,7 @@ std::string cleaned(std::string raw, bool drop_spaces) {
 }
 
 std::string encoded(const std::string& utf8) {
-    return data::url_encode(gb(utf8), false, true);
+    return data::url_encode(gb(utf8), data::Unreserved::encode, data::EncodeBytes::utf8);
 }
 
 // The summary rows as the "seed,c1,c2,c3,c4,c5" texts they stand for.
@@ -141,8 +141,10 @@ TEST_F(HarvestRun, AllKindsForTwoSeedsInTheFixedRequestOrder) {
                                     "&source=suggest");
         Expected e = expected_for(seed);
         for (const auto& m : e.mobile) {
-            expected_requests.push_back("/sug\\?q=" + data::url_encode(m, false, true) +
-                                        "&code=utf-8&area=c2c&nick=&sid=null&callback=");
+            expected_requests.push_back(
+                "/sug\\?q=" +
+                data::url_encode(m, data::Unreserved::encode, data::EncodeBytes::utf8) +
+                "&code=utf-8&area=c2c&nick=&sid=null&callback=");
         }
         all.pc.insert(all.pc.end(), e.pc.begin(), e.pc.end());
         all.arrows.insert(all.arrows.end(), e.arrows.begin(), e.arrows.end());

@@ -76,6 +76,53 @@ TEST(CodePage, UndecodableInputBecomesReplacementCharacters) {
     EXPECT_EQ(code_page_from_utf16(high_at_end, code_page_utf8), "连\uFFFD");
 }
 
+// U+0080-U+00FF are double-byte or four-byte characters in GB18030 and
+// two-byte ones in UTF-8: none of them may be copied as a single byte.
+TEST(CodePage, ConvertsLatin1RangeCharactersAsMultibyteText) {
+    // · × ° é U+0080 U+00FF, then the same in GB18030.
+    constexpr std::u16string_view wide = u"\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
+    constexpr std::string_view utf8 = "\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
+    constexpr std::string_view gb =
+        "\xA1\xA4\xA1\xC1\xA1\xE3\xA8\xA6\x81\x30\x81\x30\x81\x30\x8B\x37";
+    for (int cp : {code_page_gbk, code_page_ansi}) {
+        EXPECT_EQ(code_page_from_utf16(wide, cp), gb) << cp;
+        EXPECT_EQ(utf16_from_code_page(gb, cp), wide) << cp;
+        EXPECT_EQ(convert_code_page(utf8, code_page_utf8, cp), gb) << cp;
+        EXPECT_EQ(convert_code_page(gb, cp, code_page_utf8), utf8) << cp;
+    }
+    EXPECT_EQ(code_page_from_utf16(wide, code_page_utf8), utf8);
+    EXPECT_EQ(utf16_from_code_page(utf8, code_page_utf8), wide);
+    // Mixed with ASCII, as in a brand name.
+    EXPECT_EQ(code_page_from_utf16(u"A\u00B7B", code_page_gbk),
+              "A\xA1\xA4"
+              "B");
+}
+
+// A lone 0x80 is the euro sign, as Windows code page 936 has it; the euro
+// sign is written as GB18030 writes it; 0x80 as a second byte is part of its
+// character; other undecodable bytes still become U+FFFD.
+TEST(CodePage, ReadsTheWindowsEuroByteAndWritesGb18030s) {
+    for (int cp : {code_page_gbk, code_page_ansi}) {
+        EXPECT_EQ(utf16_from_code_page("a\x80"
+                                       "b",
+                                       cp),
+                  u"a\u20ACb")
+            << cp;
+        EXPECT_EQ(utf16_from_code_page("\xA2\xE3", cp), u"\u20AC") << cp;
+        EXPECT_EQ(convert_code_page("\x80", cp, code_page_utf8), "\u20AC") << cp;
+        EXPECT_EQ(convert_code_page("\x80", cp, cp), "\xA2\xE3") << cp;
+        EXPECT_EQ(code_page_from_utf16(u"\u20AC", cp), "\xA2\xE3") << cp;
+        EXPECT_EQ(convert_code_page("\u20AC", code_page_utf8, cp), "\xA2\xE3") << cp;
+        EXPECT_EQ(utf16_from_code_page("\x81\x80", cp), u"\u4E90") << cp;
+        EXPECT_EQ(utf16_from_code_page("\x80\xFF\x80", cp), u"\u20AC\uFFFD\u20AC") << cp;
+        EXPECT_EQ(utf16_from_code_page("\xC1\xAC\x81", cp), u"\u8FDE\uFFFD") << cp;
+    }
+    // In UTF-8 a lone 0x80 is an undecodable byte like any other.
+    EXPECT_EQ(utf16_from_code_page("a\x80", code_page_utf8), u"a\uFFFD");
+    EXPECT_EQ(convert_code_page("a\x80", code_page_utf8, code_page_gbk),
+              std::string("a").append(kGbReplacement));
+}
+
 TEST(CodePage, UnsupportedCodePagesGiveEmptyText) {
     EXPECT_TRUE(code_page_supported(code_page_ansi));
     EXPECT_TRUE(code_page_supported(code_page_gbk));
