@@ -182,7 +182,7 @@ void JsonDocument::set_member_json(std::string_view path, std::string_view value
 void JsonDocument::set_member_number(std::string_view path, double value) {
     if (engine_ && std::isfinite(value)) {
         json_path::assign(engine_->root, path, Rule::member,
-                          parse_number(format_13g(value), true).value_or(0));
+                          parse_number(format_13g(value), NumberExtent::whole).value_or(0));
     }
 }
 
@@ -202,7 +202,7 @@ double JsonDocument::get_number(std::string_view path) const {
         return value.get<bool>() ? 1 : 0;
     }
     if (value.is_string()) {
-        return parse_number(value.get_ref<const std::string&>(), true).value_or(0);
+        return parse_number(value.get_ref<const std::string&>(), NumberExtent::whole).value_or(0);
     }
     return 0;
 }

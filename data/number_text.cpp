@@ -18,7 +18,7 @@ std::string format_13g(double value) {
     return error == std::errc() ? std::string(buffer, end) : std::string();
 }
 
-std::optional<double> parse_number(std::string_view text, bool whole) {
+std::optional<double> parse_number(std::string_view text, NumberExtent extent) {
     std::size_t i = 0;
     while (i < text.size() && is_blank(text[i])) {
         ++i;
@@ -36,7 +36,7 @@ std::optional<double> parse_number(std::string_view text, bool whole) {
     if (error != std::errc() && error != std::errc::result_out_of_range) {
         return std::nullopt;
     }
-    if (whole) {
+    if (extent == NumberExtent::whole) {
         for (const char* p = stop; p < end; ++p) {
             if (!is_blank(*p)) {
                 return std::nullopt;

@@ -12,9 +12,14 @@ namespace quorvel::data {
 // the exponent is below -4 or at least 13, no trailing zeros (1e+20, 1.5, 5).
 std::string format_13g(double value);
 
+// How much of a text a number must take up.
+enum class NumberExtent {
+    leading,  // the number at the start; anything may follow it
+    whole,    // nothing but blanks may follow it
+};
+
 // The decimal number at the start of `text` (after blanks, with an optional
-// sign). With `whole`, nothing but blanks may follow it. Nothing when there
-// is no number.
-std::optional<double> parse_number(std::string_view text, bool whole);
+// sign), as `extent` asks. Nothing when there is no number.
+std::optional<double> parse_number(std::string_view text, NumberExtent extent);
 
 }  // namespace quorvel::data

@@ -24,9 +24,10 @@ std::string index_path(std::string_view prefix, int index, std::string_view suff
 }
 
 // A text read as a number the way the arrow block's "index" is: its leading
-// number, or 0 when it starts with none.
+// number, or 0 when it starts with none; "." is the decimal point whatever
+// the locale.
 double leading_number(const std::string& text) {
-    return std::strtod(text.c_str(), nullptr);
+    return data::parse_number(text, data::NumberExtent::leading).value_or(0);
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <ctime>
 
 #include "data/encoding.h"
+#include "tests/support/locales.h"
 
 namespace quorvel::harvest {
 namespace {
@@ -70,6 +72,15 @@ TEST(ArrowWords, FollowTheEntriesThatNameTheSuggestion) {
     EXPECT_TRUE(arrow_words(doc, 3, "c").empty());
     ASSERT_TRUE(doc.parse(R"({"result":[["a","1"]]})"));
     EXPECT_TRUE(arrow_words(doc, 1, "a").empty());
+
+    // The index is read with "." as the decimal point whatever the locale
+    // (the window's toolkit sets the user's): "1.5" names no suggestion.
+    ASSERT_NE(setlocale(LC_NUMERIC, testsupport::make_locale("de_DE.UTF-8").c_str()), nullptr);
+    ASSERT_TRUE(
+        doc.parse(R"({"result":[["a","1"]],"magic":[{"index":"1.5","data":[[{"title":"t"}]]}]})"));
+    const std::vector<std::string> in_german = arrow_words(doc, 1, "a");
+    setlocale(LC_NUMERIC, "C");
+    EXPECT_TRUE(in_german.empty());
 }
 
 TEST(RelatedWords, ComeFromTheBlockBetweenTheMarkers) {
