@@ -100,7 +100,10 @@ std::optional<Json> parse_json(std::string_view text) {
     try {
         Json value;
         DepthLimitedBuilder builder(value);
-        if (!Json::sax_parse(utf8, &builder, Json::input_format_t::json, true, false)) {
+        // The whole text must be the one value; comments are not JSON.
+        constexpr bool strict = true;
+        constexpr bool ignore_comments = false;
+        if (!Json::sax_parse(utf8, &builder, Json::input_format_t::json, strict, ignore_comments)) {
             return std::nullopt;
         }
         return value;

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int start = parts[4].empty() ? 1 : static_cast<unsigned char>(parts[4][0]) - 64;
 
     // A piece cut out by text_between always stands in the text.
-    std::string between = text_between(text, parts[1], parts[2], start, start % 2 == 0);
+    std::string between = text_between(text, parts[1], parts[2], start,
+                                       start % 2 == 0 ? LetterCase::ignore : LetterCase::exact);
     if (!between.empty() && text.find(between) == std::string_view::npos) {
         std::abort();
     }
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     drop_duplicate_pieces(text, parts[2]);
     text_after_first_colon(text);
     url_host(text);
-    url_host(text, true);
+    url_host(text, HostPort::keep);
     url_port(text);
     std::string path = url_path(text);
     if (path.empty() || path.front() != '/') {

@@ -166,10 +166,16 @@ std::string encode_path(std::string_view path) {
     return out;
 }
 
-// The pieces of `text` between delimiters: the whole `delimiter` text when
-// any_of is false, any one of its characters when it is true.
+// What separates the pieces of a text.
+enum class Delimiter {
+    whole_text,     // the delimiter text as a whole
+    any_character,  // any one of its characters
+};
+
+// The pieces of `text` between delimiters.
 std::vector<std::string_view> pieces(std::string_view text, std::string_view delimiter,
-                                     bool any_of) {
+                                     Delimiter kind) {
+    const bool any_of = kind == Delimiter::any_character;
     std::vector<std::string_view> out;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -185,7 +191,7 @@ std::vector<std::string_view> pieces(std::string_view text, std::string_view del
 }
 
 bool block_has_header(std::string_view block, std::string_view name) {
-    for (std::string_view line : pieces(block, "\r\n", false)) {
+    for (std::string_view line : pieces(block, "\r\n", Delimiter::whole_text)) {
         if (starts_with_ignoring_case(line, name) && line.size() > name.size() &&
             line[name.size()] == ':') {
             return true;
@@ -200,7 +206,7 @@ bool block_has_header(std::string_view block, std::string_view name) {
 // Empty lines are skipped: they would end the header section early.
 bool build_header_list(const TransportRequest& request, HeaderList& list) {
     std::string_view block = request.header_block;
-    for (std::string_view line : pieces(block, "\r\n", false)) {
+    for (std::string_view line : pieces(block, "\r\n", Delimiter::whole_text)) {
         if (line.empty() || line.find_first_of("\r\n") != std::string_view::npos) {
             continue;
         }
@@ -232,7 +238,7 @@ bool build_header_list(const TransportRequest& request, HeaderList& list) {
 std::string select_proxy(std::string_view list, bool secure) {
     std::string_view wanted = secure ? "https" : "http";
     std::string generic;
-    for (std::string_view entry : pieces(list, " \t;", true)) {
+    for (std::string_view entry : pieces(list, " \t;", Delimiter::any_character)) {
         if (entry.empty()) {
             continue;
         }

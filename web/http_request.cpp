@@ -16,7 +16,7 @@ constexpr std::array<std::string_view, 8> verbs = {"GET",     "POST",   "HEAD", 
 constexpr std::string_view crlf = "\r\n";
 
 std::string agent_for(const std::string& headers) {
-    if (!contains_text(headers, "User-Agent:", true)) {
+    if (!contains_text(headers, "User-Agent:", LetterCase::ignore)) {
         return std::string(default_agent);
     }
     std::string agent = trim_spaces(text_between(headers + "\r\n", "User-Agent:", "\r\n"));

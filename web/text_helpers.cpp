@@ -19,9 +19,9 @@ std::string replace_one(std::string_view text, std::size_t begin, const Replacem
     std::size_t pos = begin;
     long long done = 0;
     const bool limited = options.count.has_value();
-    const bool ignore_case = !options.case_sensitive;
+    const LetterCase letters = options.case_sensitive ? LetterCase::exact : LetterCase::ignore;
     while (!limited || done < *options.count) {
-        std::size_t at = find_from_boundary(text, pair.find, pos, ignore_case);
+        std::size_t at = find_from_boundary(text, pair.find, pos, letters);
         if (at == npos) {
             break;
         }
@@ -42,15 +42,15 @@ std::string replace_one(std::string_view text, std::size_t begin, const Replacem
 }  // namespace
 
 std::string text_between(std::string_view text, std::string_view left, std::string_view right,
-                         int start, bool ignore_case) {
+                         int start, LetterCase letters) {
     const std::string left_marker = with_quotes(left);
     const std::string right_marker = with_quotes(right);
-    int a = find_text(text, left_marker, start < 1 ? 1 : start, ignore_case);
+    int a = find_text(text, left_marker, start < 1 ? 1 : start, letters);
     if (a == -1) {
         return {};
     }
     a += static_cast<int>(left_marker.size());
-    int b = find_text(text, right_marker, a, ignore_case);
+    int b = find_text(text, right_marker, a, letters);
     if (b == -1) {
         return {};
     }

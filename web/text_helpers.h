@@ -20,7 +20,7 @@ inline constexpr std::string_view quote_token = "#\xD2\xFD\xBA\xC5";
 // The text between the first left marker at or after `start` and the first
 // right marker after it; empty when either is missing.
 std::string text_between(std::string_view text, std::string_view left, std::string_view right,
-                         int start = 1, bool ignore_case = false);
+                         int start = 1, LetterCase letters = LetterCase::exact);
 
 // Everything after the first ":", trimmed; empty when there is no ":".
 std::string text_after_first_colon(std::string_view text);

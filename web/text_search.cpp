@@ -15,8 +15,8 @@ constexpr char fold(char c) {
 // enough bytes left. Without case folding this is a plain byte comparison;
 // with it, single-byte characters of the needle compare folded and
 // double-byte ones exactly, so trail bytes are never folded.
-bool matches_at(std::string_view text, std::size_t i, std::string_view needle, bool ignore_case) {
-    if (!ignore_case) {
+bool matches_at(std::string_view text, std::size_t i, std::string_view needle, LetterCase letters) {
+    if (letters == LetterCase::exact) {
         return text.compare(i, needle.size(), needle) == 0;
     }
     std::size_t j = 0;
@@ -43,7 +43,8 @@ int to_position(std::size_t index) {
 }  // namespace
 
 std::size_t find_from_boundary(std::string_view text, std::string_view needle, std::size_t from,
-                               bool ignore_case) {
+                               LetterCase letters) {
+    const bool ignore_case = letters == LetterCase::ignore;
     if (needle.empty() || needle.size() > text.size()) {
         return npos;
     }
@@ -51,28 +52,28 @@ std::size_t find_from_boundary(std::string_view text, std::string_view needle, s
     const char first = ignore_case ? fold(needle.front()) : needle.front();
     for (std::size_t i = from; i <= last; i += char_length(text, i)) {
         char c = ignore_case ? fold(text[i]) : text[i];
-        if (c == first && matches_at(text, i, needle, ignore_case)) {
+        if (c == first && matches_at(text, i, needle, letters)) {
             return i;
         }
     }
     return npos;
 }
 
-int find_text(std::string_view text, std::string_view needle, int start, bool ignore_case) {
+int find_text(std::string_view text, std::string_view needle, int start, LetterCase letters) {
     std::size_t from = start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
     if (from >= text.size()) {
         return -1;
     }
     return to_position(
-        find_from_boundary(text, needle, boundary_at_or_after(text, 0, from), ignore_case));
+        find_from_boundary(text, needle, boundary_at_or_after(text, 0, from), letters));
 }
 
-int find_last_text(std::string_view text, std::string_view needle, bool ignore_case) {
+int find_last_text(std::string_view text, std::string_view needle, LetterCase letters) {
     std::size_t last = npos;
-    std::size_t at = find_from_boundary(text, needle, 0, ignore_case);
+    std::size_t at = find_from_boundary(text, needle, 0, letters);
     while (at != npos) {
         last = at;
-        at = find_from_boundary(text, needle, at + char_length(text, at), ignore_case);
+        at = find_from_boundary(text, needle, at + char_length(text, at), letters);
     }
     return to_position(last);
 }
@@ -100,7 +101,7 @@ std::vector<std::string> split_text(std::string_view text, std::string_view sepa
     }
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t at = find_from_boundary(text, separator, pos, false);
+        std::size_t at = find_from_boundary(text, separator, pos, LetterCase::exact);
         if (at == npos) {
             pieces.emplace_back(text.substr(pos));
             break;

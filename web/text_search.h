@@ -15,6 +15,10 @@
 
 namespace quorvel::web {
 
+// How a search compares letters: byte for byte, or with the ASCII letters
+// of single-byte characters folded.
+enum class LetterCase { exact, ignore };
+
 using platform::boundary_at_or_after;
 using platform::char_length;
 using platform::is_lead_byte;
@@ -23,19 +27,20 @@ using platform::remove_spaces;
 // Byte index of the first match of `needle` starting on a character boundary
 // at or after the boundary `from`, or npos. An empty needle never matches.
 std::size_t find_from_boundary(std::string_view text, std::string_view needle, std::size_t from,
-                               bool ignore_case);
+                               LetterCase letters);
 
 // 1-based position of the first match at or after position `start` (a start
 // below 1 counts as 1), or -1.
 int find_text(std::string_view text, std::string_view needle, int start = 1,
-              bool ignore_case = false);
+              LetterCase letters = LetterCase::exact);
 
 // 1-based position of the last match, or -1.
-int find_last_text(std::string_view text, std::string_view needle, bool ignore_case = false);
+int find_last_text(std::string_view text, std::string_view needle,
+                   LetterCase letters = LetterCase::exact);
 
 inline bool contains_text(std::string_view text, std::string_view needle,
-                          bool ignore_case = false) {
-    return find_text(text, needle, 1, ignore_case) != -1;
+                          LetterCase letters = LetterCase::exact) {
+    return find_text(text, needle, 1, letters) != -1;
 }
 
 // The text with the ASCII letters A-Z lowered; double-byte characters unchanged.

@@ -29,7 +29,7 @@ int leading_number(std::string_view text) {
 
 }  // namespace
 
-std::string url_host(std::string_view url, bool keep_port) {
+std::string url_host(std::string_view url, HostPort port) {
     std::string s = ascii_lower(url);
     if (s.empty() || s.back() != '/') {
         s.push_back('/');
@@ -42,7 +42,7 @@ std::string url_host(std::string_view url, bool keep_port) {
         }
         s = text_between(s, "http://", "/");
     }
-    if (keep_port) {
+    if (port == HostPort::keep) {
         return s;
     }
     int colon = find_text(s, ":");
@@ -50,7 +50,7 @@ std::string url_host(std::string_view url, bool keep_port) {
 }
 
 int url_port(std::string_view url) {
-    std::string host = url_host(url, true);
+    std::string host = url_host(url, HostPort::keep);
     int colon = find_last_text(host, ":");
     if (colon != -1) {
         return leading_number(std::string_view(host).substr(static_cast<std::size_t>(colon)));
@@ -60,7 +60,7 @@ int url_port(std::string_view url) {
 
 std::string url_path(std::string_view url) {
     std::string host = url_host(url);
-    int p = find_text(url, host, 1, true);
+    int p = find_text(url, host, 1, LetterCase::ignore);
     int q = find_text(url, "/", p);
     if (q > 0) {
         return std::string(url.substr(static_cast<std::size_t>(q) - 1));

@@ -8,9 +8,12 @@
 
 namespace quorvel::web {
 
-// The host in lower case; with keep_port, followed by ":" and the port text
-// when the URL has one.
-std::string url_host(std::string_view url, bool keep_port = false);
+// Whether url_host keeps the port written after the host.
+enum class HostPort { drop, keep };
+
+// The host in lower case; with HostPort::keep, followed by ":" and the port
+// text when the URL has one.
+std::string url_host(std::string_view url, HostPort port = HostPort::drop);
 
 // The port written in the URL, else 443 for "https" URLs and 80 for others.
 int url_port(std::string_view url);

@@ -12,7 +12,7 @@ TEST(TextBetween, CutsBetweenTheFirstMarkers) {
     EXPECT_EQ(text_between("abcd]ef", "[", "]"), "");
     EXPECT_EQ(text_between("x: 1\r\nx: 2\r\n", "x:", "\r\n"), " 1");
     EXPECT_EQ(text_between("[a][b]", "[", "]", 3), "b");
-    EXPECT_EQ(text_between("<B>x</b>", "<b>", "</B>", 1, true), "x");
+    EXPECT_EQ(text_between("<B>x</b>", "<b>", "</B>", 1, LetterCase::ignore), "x");
     EXPECT_EQ(text_between("<B>x</b>", "<b>", "</B>"), "");
     // The right marker is searched only after the left one.
     EXPECT_EQ(text_between("],tab[x]", "[", "]"), "x");

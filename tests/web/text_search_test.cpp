@@ -22,7 +22,7 @@ TEST(FindText, PositionsAreOneBasedAndMissingIsMinusOne) {
 
 TEST(FindText, NeverMatchesOnTheSecondByteOfACharacter) {
     EXPECT_EQ(find_text(kTrailA, "A"), -1);
-    EXPECT_EQ(find_text(kTrailA, "a", 1, true), -1);
+    EXPECT_EQ(find_text(kTrailA, "a", 1, LetterCase::ignore), -1);
     EXPECT_EQ(find_text(std::string(kTrailA) + "A", "A"), 3);
     // A start that lands on a second byte moves on to the next character.
     EXPECT_EQ(find_text(std::string(kTrailA) + "A", "A", 2), 3);
@@ -35,11 +35,11 @@ TEST(FindText, NeverMatchesOnTheSecondByteOfACharacter) {
 }
 
 TEST(FindText, CaseFoldingTouchesAsciiLettersOnly) {
-    EXPECT_EQ(find_text("xUSER-agent:", "User-Agent:", 1, true), 2);
+    EXPECT_EQ(find_text("xUSER-agent:", "User-Agent:", 1, LetterCase::ignore), 2);
     EXPECT_EQ(find_text("xUSER-agent:", "User-Agent:"), -1);
     // A needle holding a double-byte character compares that character exactly.
-    EXPECT_EQ(find_text("q\xB0\x41Z", "\xB0\x41z", 1, true), 2);
-    EXPECT_EQ(find_text("q\xB0\x61Z", "\xB0\x41z", 1, true), -1);
+    EXPECT_EQ(find_text("q\xB0\x41Z", "\xB0\x41z", 1, LetterCase::ignore), 2);
+    EXPECT_EQ(find_text("q\xB0\x61Z", "\xB0\x41z", 1, LetterCase::ignore), -1);
     EXPECT_EQ(ascii_lower(std::string("AB") + std::string(kTrailA) + "C"),
               std::string("ab") + std::string(kTrailA) + "c");
 }

@@ -21,7 +21,7 @@ class UrlSplitting : public ::testing::TestWithParam<UrlCase> {};
 TEST_P(UrlSplitting, GivesHostPortAndPath) {
     const UrlCase& c = GetParam();
     EXPECT_EQ(url_host(c.url), c.host);
-    EXPECT_EQ(url_host(c.url, true), c.host_with_port);
+    EXPECT_EQ(url_host(c.url, HostPort::keep), c.host_with_port);
     EXPECT_EQ(url_port(c.url), c.port);
     EXPECT_EQ(url_path(c.url), c.path);
 }
