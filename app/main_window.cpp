@@ -201,7 +201,7 @@ void MainWindow::show_index_window() {
 }
 
 void MainWindow::open_contact_link() {
-    operations_->open_with_shell(code_page_from_qt(QString::fromUtf8(contact_link)));
+    operations_->for_run({}).open_with_shell(code_page_from_qt(QString::fromUtf8(contact_link)));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

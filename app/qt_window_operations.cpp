@@ -356,45 +356,4 @@ void QtWindowOperations::RunView::navigate(std::string_view browser, std::string
         false);
 }
 
-// ---- callers that are not a run never stop waiting --------------------------------
-
-bool QtWindowOperations::read_checked(std::string_view control) {
-    return for_run({}).read_checked(control);
-}
-std::string QtWindowOperations::read_text(std::string_view control) {
-    return for_run({}).read_text(control);
-}
-void QtWindowOperations::set_text(std::string_view control, std::string_view text) {
-    for_run({}).set_text(control, text);
-}
-void QtWindowOperations::append_text(std::string_view control, std::string_view text) {
-    for_run({}).append_text(control, text);
-}
-platform::MessageResult QtWindowOperations::show_message(std::string_view text,
-                                                         platform::MessageStyle style,
-                                                         std::string_view caption) {
-    return for_run({}).show_message(text, style, caption);
-}
-bool QtWindowOperations::input_pending() {
-    return false;
-}
-void QtWindowOperations::pump_messages() {
-    for_run({}).pump_messages();
-}
-std::optional<std::string> QtWindowOperations::show_save_dialog(std::string_view dialog,
-                                                                std::string_view filter,
-                                                                std::string_view default_extension,
-                                                                std::string_view title) {
-    return for_run({}).show_save_dialog(dialog, filter, default_extension, title);
-}
-void QtWindowOperations::open_with_shell(std::string_view target) {
-    for_run({}).open_with_shell(target);
-}
-void QtWindowOperations::show_window(std::string_view window) {
-    for_run({}).show_window(window);
-}
-void QtWindowOperations::navigate(std::string_view browser, std::string_view address) {
-    for_run({}).navigate(browser, address);
-}
-
 }  // namespace quorvel::app

@@ -26,7 +26,7 @@ class QWidget;
 
 namespace quorvel::app {
 
-class QtWindowOperations : public QObject, public platform::WindowOperations {
+class QtWindowOperations : public QObject {
     Q_OBJECT
 
   public:
@@ -35,9 +35,10 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
     QtWindowOperations(QWidget* root, Dialogs& dialogs,
                        std::function<void(std::string_view)> show_window);
 
-    // The operations as one run sees them: every wait for the GUI thread ends
-    // at once when `stop` is requested (answering with an empty value), and a
-    // dialog that is open for the run is closed.
+    // The window operations as one run sees them: every wait for the GUI
+    // thread ends at once when `stop` is requested (answering with an empty
+    // value, or Cancel for a message box), and a dialog that is open for the
+    // run is closed. Callers that are not a run pass an empty token.
     class RunView : public platform::WindowOperations {
       public:
         RunView(QtWindowOperations& operations, std::stop_token stop)
@@ -70,23 +71,6 @@ class QtWindowOperations : public QObject, public platform::WindowOperations {
 
     // Time the GUI thread has spent applying queued text changes, in ns.
     std::int64_t gui_update_nanoseconds() const { return update_ns_.load(); }
-
-    // The operations for callers that are not a run: they never stop waiting.
-    bool read_checked(std::string_view control) override;
-    std::string read_text(std::string_view control) override;
-    void set_text(std::string_view control, std::string_view text) override;
-    void append_text(std::string_view control, std::string_view text) override;
-    using platform::WindowOperations::show_message;
-    platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
-                                         std::string_view caption) override;
-    bool input_pending() override;
-    void pump_messages() override;
-    std::optional<std::string> show_save_dialog(std::string_view dialog, std::string_view filter,
-                                                std::string_view default_extension,
-                                                std::string_view title) override;
-    void open_with_shell(std::string_view target) override;
-    void show_window(std::string_view window) override;
-    void navigate(std::string_view browser, std::string_view address) override;
 
   private slots:
     // Runs every queued task (GUI thread).
