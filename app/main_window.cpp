@@ -123,7 +123,7 @@ void MainWindow::start_harvest() {
     run_in_background(
         "harvest",
         [this](QtWindowOperations::RunView& window, std::stop_token stop) {
-            harvest::start_harvest(window, store_, hosts_, std::move(stop));
+            harvest::start_harvest(window, store_, {.hosts = hosts_, .stop = std::move(stop)});
         },
         &MainWindow::harvest_finished);
 }

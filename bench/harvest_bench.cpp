@@ -42,7 +42,7 @@ void run(benchmark::State& state, platform::ConnectionPolicy policy) {
         }
         harvest::HarvestStore store;
         fake.clear_requests();
-        harvest::start_harvest(window, store, hosts);
+        harvest::start_harvest(window, store, {.hosts = hosts});
         requests += fake.requests().size();
         for (harvest::KeywordSource source : harvest::all_sources) {
             words += store.word_rows(source).size();

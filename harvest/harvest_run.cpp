@@ -1,6 +1,8 @@
 #include "harvest/harvest_run.h"
 
-#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 
 #include "data/json_document.h"
 #include "platform/log.h"
@@ -13,43 +15,75 @@ bool ticked(platform::WindowOperations& window, KeywordSource source) {
     return window.read_checked(info(source).check_box);
 }
 
+// Tells nobody anything: stands in when a run has no observer.
+HarvestObserver nobody;
+
 // State that lives for one run and carries over from seed to seed. Every
 // step returns at once when the run is stopped: a reply that arrives, or a
 // window answer that comes back, after the stop request is never acted on.
 struct Run {
     platform::WindowOperations& window;
     HarvestStore& store;
-    const MarketplaceHosts& hosts;
-    std::stop_token stop;
+    const RunOptions& options;
+    HarvestObserver& observer;
     data::JsonDocument pc_doc;
     data::JsonDocument aux_doc;
     std::string pc_reply;
     std::string secondary_reply;
     std::vector<std::string> mobile_words;
+    std::size_t seed_index = 0;
+    std::optional<std::chrono::steady_clock::time_point> last_request;
 
-    bool stopped() const { return stop.stop_requested(); }
+    bool stopped() const { return options.stop.stop_requested(); }
 
-    std::string fetch(const std::string& url) { return fetch_reply_text(url, stop); }
-
-    void record(KeywordSource source, const std::string& seed, const std::string& word) {
-        record_word(window, store, source, seed, word);
+    // Waits out the least time between two requests; a stop ends the wait.
+    void pace() {
+        const auto now = std::chrono::steady_clock::now();
+        if (options.interval.count() > 0 && last_request &&
+            now < *last_request + options.interval) {
+            std::mutex mutex;
+            std::condition_variable_any wake;
+            std::unique_lock lock(mutex);
+            wake.wait_until(lock, options.stop, *last_request + options.interval,
+                            [] { return false; });
+        }
+        last_request = std::chrono::steady_clock::now();
     }
 
-    void failure(std::string_view message, const std::string& seed) {
+    std::string fetch(RequestKind kind, const std::string& seed, const std::string& url) {
+        pace();
+        if (stopped()) {
+            return {};
+        }
+        FetchedReply reply = fetch_reply(url, options.stop);
+        if (!stopped()) {
+            observer.request_done(kind, seed, reply.outcome);
+        }
+        return std::move(reply.text);
+    }
+
+    void record(KeywordSource source, const std::string& seed, const std::string& word,
+                const std::string& count = {}) {
+        record_word(window, store, source, seed, word, count);
+        observer.word_recorded(source, seed_index, seed, word, count);
+    }
+
+    void failure(std::string_view message, KeywordSource source, const std::string& seed) {
         platform::log_warning(std::string("message shown: ") + std::string(message) + " (seed \"" +
                               seed + "\")");
+        observer.failure_message(message, source, seed);
         window.show_message(message);
     }
 
     void pc_step(const std::string& seed) {
         if (!reply_usable(pc_doc, pc_reply)) {
-            failure(pc_failure_message, seed);
+            failure(pc_failure_message, KeywordSource::PcDropdown, seed);
             return;
         }
         const int n = suggestion_count(pc_doc);
         for (int j = 1; j <= n && !stopped(); ++j) {
             const std::string word = suggestion_word(pc_doc, j, SpaceMode::drop_spaces);
-            record(KeywordSource::PcDropdown, seed, word);
+            record(KeywordSource::PcDropdown, seed, word, suggestion_count_text(pc_doc, j));
             if (ticked(window, KeywordSource::ArrowWords)) {
                 for (const std::string& arrow : arrow_words(pc_doc, j, word)) {
                     if (stopped()) {
@@ -60,24 +94,31 @@ struct Run {
                 }
             }
         }
+        if (!stopped()) {
+            observer.reply_processed(RequestKind::pc_suggest);
+        }
     }
 
     void mobile_step(const std::string& seed) {
         if (!reply_usable(aux_doc, secondary_reply)) {
-            failure(mobile_failure_message, seed);
+            failure(mobile_failure_message, KeywordSource::MobileDropdown, seed);
             return;
         }
         const int n = suggestion_count(aux_doc);
         for (int k = 1; k <= n && !stopped(); ++k) {
             std::string word = suggestion_word(aux_doc, k, SpaceMode::drop_spaces);
             mobile_words.push_back(word);
-            record(KeywordSource::MobileDropdown, seed, word);
+            record(KeywordSource::MobileDropdown, seed, word, suggestion_count_text(aux_doc, k));
             pump_pending_input(window);
+        }
+        if (!stopped()) {
+            observer.reply_processed(RequestKind::mobile_suggest);
         }
     }
 
     void related_step(const std::string& seed) {
-        secondary_reply = related_block(fetch(related_url(seed, hosts)));
+        secondary_reply = related_block(
+            fetch(RequestKind::related_search, seed, related_url(seed, options.hosts)));
         if (stopped() || !reply_usable(aux_doc, secondary_reply)) {
             return;
         }
@@ -88,23 +129,29 @@ struct Run {
             record(KeywordSource::DidYouMean, seed, word);
             pump_pending_input(window);
         }
+        observer.reply_processed(RequestKind::related_search);
     }
 
     void long_tail_step(const std::string& seed) {
         for (const std::string& mobile_word : mobile_words) {
-            const std::string reply = fetch(mobile_suggest_url(mobile_word, hosts));
+            const std::string reply =
+                fetch(RequestKind::long_tail, seed, mobile_suggest_url(mobile_word, options.hosts));
             if (stopped()) {
                 return;
             }
             if (!reply_usable(aux_doc, reply)) {
-                failure(mobile_failure_message, seed);
+                failure(mobile_failure_message, KeywordSource::LongTail, seed);
                 continue;
             }
             const int n = suggestion_count(aux_doc);
             for (int k = 1; k <= n && !stopped(); ++k) {
                 record(KeywordSource::LongTail, seed,
-                       suggestion_word(aux_doc, k, SpaceMode::keep_spaces));
+                       suggestion_word(aux_doc, k, SpaceMode::keep_spaces),
+                       suggestion_count_text(aux_doc, k));
                 pump_pending_input(window);
+            }
+            if (!stopped()) {
+                observer.reply_processed(RequestKind::long_tail);
             }
         }
     }
@@ -112,12 +159,13 @@ struct Run {
     void summary(const std::string& seed) {
         SeedRow row{seed, {}};
         for (KeywordSource source : all_sources) {
-            row.counts[index_of(source)] = count_lines(window.read_text(info(source).result_box));
+            row.counts[index_of(source)] = window.line_count(info(source).result_box);
         }
         if (stopped()) {
             return;
         }
-        store.add_seed_row(std::move(row));
+        store.add_seed_row(row);
+        observer.seed_finished(seed_index, row);
         pump_pending_input(window);
     }
 
@@ -126,11 +174,13 @@ struct Run {
     bool step_wanted(KeywordSource source) { return !stopped() && ticked(window, source); }
 
     void seed(const std::string& seed) {
+        observer.seed_started(seed_index, seed);
         if (step_wanted(KeywordSource::PcDropdown)) {
-            pc_reply = fetch(pc_suggest_url(seed, hosts));
+            pc_reply = fetch(RequestKind::pc_suggest, seed, pc_suggest_url(seed, options.hosts));
         }
         if (step_wanted(KeywordSource::MobileDropdown)) {
-            secondary_reply = fetch(mobile_suggest_url(seed, hosts));
+            secondary_reply =
+                fetch(RequestKind::mobile_suggest, seed, mobile_suggest_url(seed, options.hosts));
         }
         mobile_words.clear();
         if (step_wanted(KeywordSource::PcDropdown)) {
@@ -158,46 +208,48 @@ std::vector<std::string> split_seeds(std::string_view text) {
 }
 
 int count_lines(std::string_view text) {
-    const auto feeds = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-    return feeds + ((!text.empty() && text.back() != '\n') ? 1 : 0);
+    return platform::count_text_lines(text);
 }
 
 RunEnd start_harvest(platform::WindowOperations& window, HarvestStore& store,
-                     const MarketplaceHosts& hosts, std::stop_token stop) {
-    if (stop.stop_requested()) {
+                     const RunOptions& options) {
+    if (options.stop.stop_requested()) {
         return RunEnd::stopped;
     }
     for (KeywordSource source : all_sources) {
         window.set_text(info(source).result_box, "");
     }
     store.clear();
-    return run_harvest(window, store, hosts, std::move(stop));
+    return run_harvest(window, store, options);
 }
 
 RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
-                   const MarketplaceHosts& hosts, std::stop_token stop) {
+                   const RunOptions& options) {
     const std::vector<std::string> seeds = split_seeds(window.read_text(seed_box));
-    platform::log_info("harvest started: " + std::to_string(seeds.size()) + " seeds");
-    Run run{window, store, hosts, std::move(stop), {}, {}, {}, {}, {}};
-    std::size_t done = 0;
-    for (const std::string& seed : seeds) {
-        if (run.stopped()) {
-            break;
-        }
-        run.seed(seed);
+    HarvestObserver& observer = options.observer != nullptr ? *options.observer : nobody;
+    platform::log_info("harvest started: " + std::to_string(seeds.size()) + " seeds" +
+                       (options.first_seed > 0
+                            ? ", continuing at seed " + std::to_string(options.first_seed + 1)
+                            : std::string()));
+    observer.run_started(seeds, options.first_seed);
+    Run run{window, store, options, observer, {}, {}, {}, {}, {}, 0, std::nullopt};
+    std::size_t done = std::min(options.first_seed, seeds.size());
+    for (run.seed_index = done; run.seed_index < seeds.size() && !run.stopped(); ++run.seed_index) {
+        run.seed(seeds[run.seed_index]);
         done += run.stopped() ? 0 : 1;
     }
     const RunEnd end = run.stopped() ? RunEnd::stopped : RunEnd::finished;
     platform::log_info(
         std::string(end == RunEnd::stopped ? "harvest stopped" : "harvest finished") + " after " +
         std::to_string(done) + " of " + std::to_string(seeds.size()) + " seeds");
+    observer.run_ended(end);
     return end;
 }
 
 void record_word(platform::WindowOperations& window, HarvestStore& store, KeywordSource source,
-                 std::string_view seed, std::string_view word) {
+                 std::string_view seed, std::string_view word, std::string_view count) {
     window.append_text(info(source).result_box, std::string(word) + "\r\n");
-    store.add_word(source, std::string(seed), std::string(word));
+    store.add_word(source, std::string(seed), std::string(word), std::string(count));
 }
 
 void pump_pending_input(platform::WindowOperations& window) {

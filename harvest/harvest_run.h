@@ -3,6 +3,7 @@
 // requested in a fixed order, each word found is appended to its result box
 // and stored with its seed, and a summary row closes the seed.
 
+#include <chrono>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "harvest/harvest_store.h"
 #include "harvest/keyword_source.h"
+#include "harvest/observer.h"
 #include "harvest/sources.h"
 #include "platform/window_operations.h"
 
@@ -28,26 +30,33 @@ std::vector<std::string> split_seeds(std::string_view text);
 // Lines of a result box: its line feeds, plus one for an unterminated last line.
 int count_lines(std::string_view text);
 
-// How a run ended.
-enum class RunEnd {
-    finished,  // every seed was harvested
-    stopped,   // a stop request ended it; nothing was written after the request
+// How one run goes, beyond the window it reads and writes.
+struct RunOptions {
+    MarketplaceHosts hosts{};
+    // Tested between steps and before every word, message and summary row;
+    // ends the request in flight.
+    std::stop_token stop{};
+    // Told what happens as it happens; none when null.
+    HarvestObserver* observer = nullptr;
+    // Continuing an earlier run: the seeds before this one are finished, and
+    // the boxes and the store already hold what they found.
+    std::size_t first_seed = 0;
+    // The least time between the starts of two requests.
+    std::chrono::milliseconds interval{0};
 };
 
 // Empties the five result boxes and the store, then runs the harvest.
 RunEnd start_harvest(platform::WindowOperations& window, HarvestStore& store,
-                     const MarketplaceHosts& hosts = {}, std::stop_token stop = {});
+                     const RunOptions& options = {});
 
-// Runs the harvest over the seed box's lines with the ticked kinds. The stop
-// token is tested between steps and before every word, message and summary
-// row, and ends the request in flight.
+// Runs the harvest over the seed box's lines with the ticked kinds.
 RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
-                   const MarketplaceHosts& hosts = {}, std::stop_token stop = {});
+                   const RunOptions& options = {});
 
 // Appends the word and a line break to the source's result box and stores it
-// with its seed.
+// with its seed (and the suggestion's count text, if any).
 void record_word(platform::WindowOperations& window, HarvestStore& store, KeywordSource source,
-                 std::string_view seed, std::string_view word);
+                 std::string_view seed, std::string_view word, std::string_view count = {});
 
 // Lets the window process waiting keyboard and mouse input, if there is any.
 void pump_pending_input(platform::WindowOperations& window);

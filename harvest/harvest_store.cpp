@@ -18,8 +18,9 @@ void HarvestStore::clear() {
     }
 }
 
-void HarvestStore::add_word(KeywordSource source, std::string seed, std::string word) {
-    word_rows_[index_of(source)].push_back({std::move(seed), std::move(word)});
+void HarvestStore::add_word(KeywordSource source, std::string seed, std::string word,
+                            std::string count) {
+    word_rows_[index_of(source)].push_back({std::move(seed), std::move(word), std::move(count)});
 }
 
 }  // namespace quorvel::harvest

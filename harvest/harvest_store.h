@@ -12,9 +12,12 @@ namespace quorvel::harvest {
 
 // One recorded word with the seed it was found for. Kept apart so that a "|"
 // inside either is never ambiguous; text() gives the row as seed "|" word.
+// `count` is the count text the marketplace sent beside a drop-down, mobile
+// or long-tail suggestion, when it sent one; no box shows it.
 struct WordRow {
     std::string seed;
     std::string word;
+    std::string count;
     std::string text() const { return seed + "|" + word; }
     bool operator==(const WordRow&) const = default;
 };
@@ -34,7 +37,7 @@ class HarvestStore {
     void clear();
 
     void add_seed_row(SeedRow row) { seed_rows_.push_back(std::move(row)); }
-    void add_word(KeywordSource source, std::string seed, std::string word);
+    void add_word(KeywordSource source, std::string seed, std::string word, std::string count = {});
 
     const std::vector<SeedRow>& seed_rows() const { return seed_rows_; }
     const std::vector<WordRow>& word_rows(KeywordSource source) const {

@@ -33,10 +33,15 @@ double leading_number(const std::string& text) {
 }  // namespace
 
 std::string fetch_reply_text(std::string_view url, std::stop_token stop) {
+    return fetch_reply(url, std::move(stop)).text;
+}
+
+FetchedReply fetch_reply(std::string_view url, std::stop_token stop) {
     web::HttpRequestArgs args;
     args.url = std::string(url);
     args.stop = std::move(stop);
-    return data::gbk_from_utf8(text_from_bytes(web::HttpRequest(args).body));
+    web::HttpReply reply = web::HttpRequest(args);
+    return {data::gbk_from_utf8(text_from_bytes(reply.body)), std::move(reply.outcome)};
 }
 
 std::string pc_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts) {
@@ -68,6 +73,10 @@ int suggestion_count(const data::JsonDocument& document) {
 
 std::string suggestion_word(const data::JsonDocument& document, int i, SpaceMode mode) {
     return strip_markup(document.get_text(index_path("result[", i - 1, "][0]")), mode);
+}
+
+std::string suggestion_count_text(const data::JsonDocument& document, int i) {
+    return document.get_text(index_path("result[", i - 1, "][1]"));
 }
 
 std::string strip_markup(std::string_view text, SpaceMode mode) {

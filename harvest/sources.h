@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/json_document.h"
+#include "platform/http_transport.h"
 
 namespace quorvel::harvest {
 
@@ -26,6 +27,13 @@ enum class SpaceMode { drop_spaces, keep_spaces };
 // `stop` is requested.
 std::string fetch_reply_text(std::string_view url, std::stop_token stop = {});
 
+// The same text, with how the exchange ended.
+struct FetchedReply {
+    std::string text;
+    platform::ExchangeOutcome outcome;
+};
+FetchedReply fetch_reply(std::string_view url, std::stop_token stop = {});
+
 // "https://HOST/sug?code=utf-8&q=..." with a fresh timestamp.
 std::string pc_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts = {});
 // "https://HOST/sug?q=...&code=utf-8&area=c2c&nick=&sid=null&callback=".
@@ -40,6 +48,9 @@ int suggestion_count(const data::JsonDocument& document);
 // ASCII spaces, removed.
 std::string suggestion_word(const data::JsonDocument& document, int i, SpaceMode mode);
 std::string strip_markup(std::string_view text, SpaceMode mode);
+// The count text the marketplace sends beside suggestion i (from 1): the
+// entry's second field as plain text; empty when there is none.
+std::string suggestion_count_text(const data::JsonDocument& document, int i);
 
 // The arrow words of PC suggestion j (from 1): `base` followed by each title
 // of every "magic" entry whose index names j, in order.

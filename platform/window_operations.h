@@ -4,6 +4,7 @@
 // (UTF-8 identifiers such as "选择框1"); every other text crossing this
 // interface is code-page text, converted by the implementation.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,13 @@ struct MessageStyle {
 // The caption a message box gets when none is given: "信息：" in code-page text.
 inline constexpr std::string_view default_message_caption = "\xD0\xC5\xCF\xA2\xA3\xBA";
 
+// Lines of an edit box's text: its line feeds, plus one for an unterminated
+// last line; empty text has none.
+inline int count_text_lines(std::string_view text) {
+    const auto feeds = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    return feeds + ((!text.empty() && text.back() != '\n') ? 1 : 0);
+}
+
 class WindowOperations {
   public:
     virtual ~WindowOperations() = default;
@@ -54,6 +62,11 @@ class WindowOperations {
     virtual bool read_checked(std::string_view control) = 0;
     // The whole content of an edit box, lines separated by CR LF.
     virtual std::string read_text(std::string_view control) = 0;
+    // The number of lines an edit box holds, as count_text_lines counts them
+    // in its text. Implementations may answer without copying the text.
+    virtual int line_count(std::string_view control) {
+        return count_text_lines(read_text(control));
+    }
     // Replaces the content of an edit box.
     virtual void set_text(std::string_view control, std::string_view text) = 0;
     // Moves the caret to the end of an edit box, scrolls it into view and

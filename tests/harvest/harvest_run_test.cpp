@@ -79,7 +79,7 @@ class HarvestRun : public ::testing::Test {
         tick({KeywordSource::PcDropdown, KeywordSource::ArrowWords, KeywordSource::MobileDropdown,
               KeywordSource::LongTail, KeywordSource::DidYouMean});
     }
-    void run() { start_harvest(window_, store_, hosts_); }
+    void run() { start_harvest(window_, store_, {.hosts = hosts_}); }
     std::vector<std::string> words(KeywordSource source) const {
         std::vector<std::string> out;
         for (const auto& row : store_.word_rows(source)) {
@@ -328,7 +328,8 @@ TEST_F(HarvestRun, AStoppedRunLeavesTheStoreAsItWasAtTheStop) {
         requests_at_stop = fake_->requests().size();
         stop.request_stop();
     };
-    EXPECT_EQ(start_harvest(window_, store_, hosts_, stop.get_token()), RunEnd::stopped);
+    EXPECT_EQ(start_harvest(window_, store_, {.hosts = hosts_, .stop = stop.get_token()}),
+              RunEnd::stopped);
     EXPECT_EQ(window_.messages.size(), 1u);
     EXPECT_EQ(store_, at_stop);
     EXPECT_EQ(fake_->requests().size(), requests_at_stop);
@@ -347,7 +348,8 @@ TEST_F(HarvestRun, AStoppedRunLeavesTheStoreAsItWasAtTheStop) {
             mid.request_stop();
         }
     };
-    EXPECT_EQ(start_harvest(window_, store_, hosts_, mid.get_token()), RunEnd::stopped);
+    EXPECT_EQ(start_harvest(window_, store_, {.hosts = hosts_, .stop = mid.get_token()}),
+              RunEnd::stopped);
     EXPECT_EQ(store_, at_stop);
     EXPECT_FALSE(store_.word_rows(KeywordSource::PcDropdown).empty());
     EXPECT_TRUE(store_.seed_rows().empty());
@@ -366,7 +368,7 @@ TEST_F(HarvestRun, AStopEndsTheRequestInFlight) {
         stop.request_stop();
     });
     const auto start = std::chrono::steady_clock::now();
-    const RunEnd end = start_harvest(window_, store_, hosts_, stop.get_token());
+    const RunEnd end = start_harvest(window_, store_, {.hosts = hosts_, .stop = stop.get_token()});
     const auto elapsed = std::chrono::steady_clock::now() - start;
     stopper.join();
     EXPECT_EQ(end, RunEnd::stopped);
@@ -387,6 +389,158 @@ TEST_F(HarvestRun, FailureMessagesAreLogged) {
     run();
     ASSERT_EQ(window_.messages.size(), 1u);
     EXPECT_THAT(log.text(), ::testing::HasSubstr(std::string(pc_failure_message)));
+}
+
+// Writes down what the harvest tells its observer, one line per call.
+class EventLog : public HarvestObserver {
+  public:
+    std::vector<std::string> events;
+
+    void run_started(const std::vector<std::string>& seeds, std::size_t first_seed) override {
+        events.push_back("run " + std::to_string(seeds.size()) + " from " +
+                         std::to_string(first_seed));
+    }
+    void seed_started(std::size_t index, const std::string& seed) override {
+        events.push_back("seed " + std::to_string(index) + " " + seed);
+    }
+    void request_done(RequestKind kind, const std::string& seed,
+                      const platform::ExchangeOutcome& outcome) override {
+        events.push_back("request " + std::to_string(static_cast<int>(kind)) + " " + seed + " " +
+                         std::to_string(static_cast<int>(outcome.error)));
+    }
+    void word_recorded(KeywordSource source, std::size_t seed_index, const std::string&,
+                       const std::string& word, const std::string& count) override {
+        events.push_back("word " + std::string(info(source).short_name) + " " +
+                         std::to_string(seed_index) + " " + word + " " + count);
+    }
+    void reply_processed(RequestKind kind) override {
+        events.push_back("processed " + std::to_string(static_cast<int>(kind)));
+    }
+    void failure_message(std::string_view message, KeywordSource source,
+                         const std::string& seed) override {
+        events.push_back("failure " + std::string(message) + " " +
+                         std::string(info(source).short_name) + " " + seed);
+    }
+    void seed_finished(std::size_t index, const SeedRow& row) override {
+        events.push_back("finished " + std::to_string(index) + " " + row.text());
+    }
+    void run_ended(RunEnd end) override {
+        events.push_back(end == RunEnd::finished ? "end finished" : "end stopped");
+    }
+};
+
+// The observer hears every request, word, reply and seed in the order they
+// happen, and every word comes with its count text where the reply has one.
+TEST_F(HarvestRun, TheObserverHearsEverythingInOrder) {
+    seeds("k");
+    tick_all();
+    fake_->fail(Endpoint::mobile, data::utf8_from_gbk(expected_for("k").mobile[2]),
+                Failure::invalid_json);
+    EventLog log;
+    start_harvest(window_, store_, {.hosts = hosts_, .observer = &log});
+
+    const Expected e = expected_for("k");
+    const auto pc = std::to_string(static_cast<int>(RequestKind::pc_suggest));
+    const auto mobile = std::to_string(static_cast<int>(RequestKind::mobile_suggest));
+    const auto related = std::to_string(static_cast<int>(RequestKind::related_search));
+    const auto tail = std::to_string(static_cast<int>(RequestKind::long_tail));
+    std::vector<std::string> expected = {"run 1 from 0", "seed 0 k", "request " + pc + " k 0",
+                                         "request " + mobile + " k 0"};
+    std::size_t arrow = 0;
+    for (std::size_t j = 0; j < e.pc.size(); ++j) {
+        expected.push_back("word pc 0 " + e.pc[j] + " " + std::to_string(1000 + j));
+        for (std::size_t t = 0; t < fake_words::arrow_titles(static_cast<int>(j) + 1).size(); ++t) {
+            expected.push_back("word arrow 0 " + e.arrows[arrow++] + " ");
+        }
+    }
+    expected.push_back("processed " + pc);
+    for (std::size_t k = 0; k < e.mobile.size(); ++k) {
+        expected.push_back("word mobile 0 " + e.mobile[k] + " " + std::to_string(2000 + k));
+    }
+    expected.push_back("processed " + mobile);
+    expected.push_back("request " + related + " k 0");
+    for (const std::string& word : e.related) {
+        expected.push_back("word related 0 " + word + " ");
+    }
+    expected.push_back("processed " + related);
+    std::size_t tail_word = 0;
+    for (std::size_t m = 0; m < e.mobile.size(); ++m) {
+        expected.push_back("request " + tail + " k 0");
+        if (m == 2) {
+            expected.push_back("failure " + std::string(mobile_failure_message) + " longtail k");
+            continue;
+        }
+        for (std::size_t k = 0; k < 3; ++k) {
+            expected.push_back("word longtail 0 " + e.long_tail[tail_word++] + " " +
+                               std::to_string(2000 + k));
+        }
+        expected.push_back("processed " + tail);
+    }
+    expected.push_back("finished 0 " + store_.seed_rows().at(0).text());
+    expected.push_back("end finished");
+    EXPECT_EQ(log.events, expected);
+    EXPECT_EQ(store_.word_rows(KeywordSource::PcDropdown)[1].count, "1001");
+    EXPECT_EQ(store_.word_rows(KeywordSource::ArrowWords)[0].count, "");
+}
+
+// A run that continues an earlier one starts at its first unfinished seed,
+// and its summary counts go on from the boxes as they were.
+TEST_F(HarvestRun, AContinuedRunStartsAtItsFirstUnfinishedSeed) {
+    seeds("a\r\nb\r\nc");
+    tick({KeywordSource::MobileDropdown});
+    run();
+    const HarvestStore whole = store_;
+    const std::vector<std::string> whole_requests = fake_->requests();
+
+    // The same run, stopped after its first seed and continued.
+    std::stop_source stop;
+    EventLog first_part;
+    window_.on_read_checked = [&](std::string_view) {
+        if (store_.seed_rows().size() == 1) {
+            stop.request_stop();
+        }
+    };
+    fake_->clear_requests();
+    start_harvest(window_, store_,
+                  {.hosts = hosts_, .stop = stop.get_token(), .observer = &first_part});
+    window_.on_read_checked = nullptr;
+    ASSERT_EQ(store_.seed_rows().size(), 1u);
+    EventLog rest;
+    EXPECT_EQ(run_harvest(window_, store_, {.hosts = hosts_, .observer = &rest, .first_seed = 1}),
+              RunEnd::finished);
+    EXPECT_EQ(store_, whole);
+    EXPECT_EQ(fake_->requests(), whole_requests);
+    EXPECT_EQ(rest.events.front(), "run 3 from 1");
+    EXPECT_EQ(rest.events[1], "seed 1 b");
+}
+
+// Requests start at least the interval apart; a stop ends the wait at once.
+TEST_F(HarvestRun, RequestsAreSpacedByTheInterval) {
+    seeds("a\r\nb");
+    tick({KeywordSource::PcDropdown, KeywordSource::MobileDropdown});
+    const auto start = std::chrono::steady_clock::now();
+    start_harvest(window_, store_, {.hosts = hosts_, .interval = std::chrono::milliseconds(150)});
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3 * 150));
+    EXPECT_EQ(fake_->requests().size(), 4u);
+
+    fake_->clear_requests();
+    std::stop_source stop;
+    std::thread stopper([&] {
+        while (fake_->requests().empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        stop.request_stop();
+    });
+    const auto paced = std::chrono::steady_clock::now();
+    EXPECT_EQ(
+        start_harvest(
+            window_, store_,
+            {.hosts = hosts_, .stop = stop.get_token(), .interval = std::chrono::seconds(30)}),
+        RunEnd::stopped);
+    stopper.join();
+    // Not a speed measurement: the stop must not wait out the interval.
+    EXPECT_LT(std::chrono::steady_clock::now() - paced, std::chrono::seconds(5));
+    EXPECT_EQ(fake_->requests().size(), 1u);
 }
 
 TEST_F(HarvestRun, SeedLinesAreTakenAsTyped) {
