@@ -17,8 +17,9 @@ ALLOWED = {
     "web": {"platform", "web"},
     "harvest": {"platform", "data", "web", "harvest"},
     "export": {"platform", "data", "web", "harvest", "export"},
+    "journal": {"platform", "data", "web", "harvest", "journal"},
 }
-PROJECT_FOLDERS = set(ALLOWED) | {"app", "tests", "bench", "fuzz", "tools"}
+PROJECT_FOLDERS = set(ALLOWED) | {"app", "cli", "tests", "bench", "fuzz", "tools"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 QT_HEADER = re.compile(r"^Q[A-Za-z]|^Qt[A-Za-z]*/")
 

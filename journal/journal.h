@@ -1,0 +1,148 @@
+#pragma once
+// The journal of runs: every harvest kept in SQLite as it happens, so that a
+// crash, a killed process or a closed window loses at most the reply being
+// processed. One database file is shared by the window and the command line
+// (each process, and each run, with connections of its own). Text in and out
+// of this API is code-page text; the database holds UTF-8.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tl/expected.hpp>
+#include <utility>
+#include <vector>
+
+#include "harvest/harvest_store.h"
+#include "harvest/keyword_source.h"
+#include "harvest/observer.h"
+
+namespace quorvel::journal {
+
+enum class RunState { running, finished, stopped, interrupted };
+
+// "running", "finished", "stopped" or "interrupted".
+std::string_view state_name(RunState state);
+
+struct RunInfo {
+    std::int64_t id = 0;
+    std::int64_t started_ms = 0;  // Unix time in milliseconds
+    std::optional<std::int64_t> ended_ms;
+    RunState state = RunState::running;
+    harvest::KindSet kinds;
+    std::string seed_text;  // the seed box's text as typed, lines joined by CR LF
+    std::size_t seeds_total = 0;
+    std::size_t seeds_done = 0;           // seeds with a summary row
+    std::array<std::int64_t, 5> words{};  // stored words per kind, in source order
+};
+
+// A run read back.
+struct LoadedRun {
+    RunInfo info;
+    std::vector<std::string> seeds;  // the seed list, as the harvest splits seed_text
+    // Every summary row and every stored word, in recording order: exactly
+    // what the harvest's store held for the run.
+    harvest::HarvestStore store;
+    // The first seed without a summary row: where a continued run starts.
+    std::size_t first_unfinished = 0;
+};
+
+struct JournalError {
+    enum class Kind {
+        cannot_open,     // the file or its folder cannot be opened or created
+        newer_version,   // written by a newer Quorvel: left as it is
+        storage_failed,  // a read or write failed (disk full, I/O error, ...)
+        no_such_run,
+        run_in_use,      // another live process is writing the run
+        not_resumable,   // the run finished
+    };
+    Kind kind = Kind::storage_failed;
+    std::string message;  // English, for the terminal and the log
+};
+
+// What opening did besides opening; worth saying once to the user.
+struct OpenNotes {
+    // A file that was not a database, moved aside to this path.
+    std::optional<std::filesystem::path> moved_aside;
+    // Runs whose process had died, now marked interrupted.
+    std::vector<std::int64_t> interrupted;
+};
+
+class RunRecorder;
+
+class Journal {
+  public:
+    // $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when unset).
+    static tl::expected<std::filesystem::path, JournalError> default_path();
+
+    // Opens the journal, creating the file (and its folder, private to the
+    // user) or bringing an older schema up to date. A file that is not a
+    // database is moved aside as "<name>.corrupt-<YYYYMMDD-HHMMSS>" and a
+    // fresh one started; nothing is deleted. Runs left "running" by a
+    // process that has died are marked interrupted.
+    static tl::expected<Journal, JournalError> open(const std::filesystem::path& file,
+                                                    OpenNotes* notes = nullptr);
+
+    Journal(Journal&&) noexcept;
+    Journal& operator=(Journal&&) noexcept;
+    ~Journal();
+
+    const std::filesystem::path& path() const;
+
+    // Every run, newest first.
+    tl::expected<std::vector<RunInfo>, JournalError> runs() const;
+    tl::expected<LoadedRun, JournalError> load(std::int64_t id) const;
+    // Deletes a run with everything it found; not one that a live process writes.
+    tl::expected<void, JournalError> remove(std::int64_t id);
+
+    // Starts recording a new run (state running) of these kinds over this
+    // seed text. The recorder is the harvest's observer.
+    tl::expected<std::unique_ptr<RunRecorder>, JournalError> begin_run(harvest::KindSet kinds,
+                                                                        std::string_view seed_text);
+
+    // Continues a stopped or interrupted run: drops the words of its
+    // unfinished seeds, marks it running again and returns it as stored,
+    // with the recorder that goes on from its first unfinished seed.
+    tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> resume_run(
+        std::int64_t id);
+
+  private:
+    struct Impl;
+    explicit Journal(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Records one run as the harvest tells it: the words of each reply in one
+// transaction when the reply has been processed, each summary row, and the
+// run's end. While it exists it holds the run's lock, so no other process
+// takes the run for dead. When a write fails it writes no more, keeps the
+// error, tells the failure handler once, and lets the harvest go on.
+class RunRecorder : public harvest::HarvestObserver {
+  public:
+    ~RunRecorder() override;
+
+    std::int64_t run_id() const;
+    // The first storage failure, if any.
+    const std::optional<JournalError>& failure() const;
+    // Called once, on the harvest's thread, when the first write fails.
+    void on_failure(std::function<void(const JournalError&)> handler);
+
+    void word_recorded(harvest::KeywordSource source, std::size_t seed_index,
+                       const std::string& seed, const std::string& word,
+                       const std::string& count) override;
+    void reply_processed(harvest::RequestKind kind) override;
+    void seed_finished(std::size_t index, const harvest::SeedRow& row) override;
+    void run_ended(harvest::RunEnd end) override;
+
+  private:
+    friend class Journal;
+    struct Impl;
+    explicit RunRecorder(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quorvel::journal
