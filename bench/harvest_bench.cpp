@@ -17,7 +17,7 @@ using namespace quorvel;
 
 testsupport::FakeMarketplace& marketplace() {
     static testsupport::FakeMarketplace* fake = [] {
-        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
         return new testsupport::FakeMarketplace();
     }();
     return *fake;

@@ -14,7 +14,7 @@ using namespace quorvel;
 
 testsupport::TlsServer& server() {
     static testsupport::TlsServer* instance = [] {
-        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
         auto* s = new testsupport::TlsServer();
         s->server().Get("/sug", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(R"({"result":[["word","1"],["word2","2"]]})", "application/json");

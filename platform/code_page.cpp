@@ -187,6 +187,43 @@ bool all_ascii(std::string_view text) {
     return true;
 }
 
+bool valid_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned char low = 0x80;  // bounds of the first continuation byte
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+            high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;   // no overlong forms
+            high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        if (text.size() - i < length) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
 bool code_page_supported(int code_page) {
     return iconv_name(code_page) != nullptr;
 }

@@ -23,6 +23,10 @@ inline constexpr int code_page_utf8 = 65001;
 // Whether every byte is below 0x80: such text reads the same in every code page here.
 bool all_ascii(std::string_view text);
 
+// Whether `text` is well-formed UTF-8: no stray or missing continuation bytes,
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+bool valid_utf8(std::string_view text);
+
 // Whether a code page number is one of the three above.
 bool code_page_supported(int code_page);
 

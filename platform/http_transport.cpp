@@ -1,11 +1,13 @@
 #include "platform/http_transport.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -59,12 +61,20 @@ class SharedCaches {
     CURLSH* share() const { return share_; }
 
     void set_extra_ca(const std::string& path) {
-        std::lock_guard guard(ca_mutex_);
+        std::lock_guard guard(settings_mutex_);
         extra_ca_ = path;
     }
     std::string extra_ca() const {
-        std::lock_guard guard(ca_mutex_);
+        std::lock_guard guard(settings_mutex_);
         return extra_ca_;
+    }
+    void set_resolve(std::vector<std::string> entries) {
+        std::lock_guard guard(settings_mutex_);
+        resolve_ = std::move(entries);
+    }
+    std::vector<std::string> resolve() const {
+        std::lock_guard guard(settings_mutex_);
+        return resolve_;
     }
 
   private:
@@ -81,8 +91,9 @@ class SharedCaches {
 
     CURLSH* share_ = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
-    mutable std::mutex ca_mutex_;
+    mutable std::mutex settings_mutex_;
     std::string extra_ca_;
+    std::vector<std::string> resolve_;
 };
 
 SharedCaches& shared_caches() {
@@ -305,7 +316,7 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 
 bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy policy,
                const std::string& url, const std::string& proxy, curl_slist* headers,
-               Collector& collector) {
+               curl_slist* resolve, Collector& collector) {
     const TransportOptions& options = request.options;
     // The agent becomes a header line of its own: it ends at any line break.
     const std::string agent = request.agent.substr(0, request.agent.find_first_of("\r\n"));
@@ -335,6 +346,9 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
     set(curl_easy_setopt(curl, CURLOPT_NOPROXY, ""));
     set(curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
 
+    if (resolve != nullptr) {
+        set(curl_easy_setopt(curl, CURLOPT_RESOLVE, resolve));
+    }
     std::string extra_ca = shared_caches().extra_ca();
     if (!extra_ca.empty()) {
         set(curl_easy_setopt(curl, CURLOPT_CAINFO, extra_ca.c_str()));
@@ -539,7 +553,12 @@ TransportReply perform_exchange(const TransportRequest& request, ConnectionPolic
     }
     EasyHandle curl(curl_easy_init());
     HeaderList headers;
-    if (!curl || !build_header_list(request, headers)) {
+    HeaderList resolve;
+    bool listed = curl && build_header_list(request, headers);
+    for (const std::string& entry : shared_caches().resolve()) {
+        listed = listed && append_header(resolve, entry);
+    }
+    if (!listed) {
         return failed_before_sending(request, "out of memory");
     }
     const bool secure = request.options.secure;
@@ -549,7 +568,8 @@ TransportReply perform_exchange(const TransportRequest& request, ConnectionPolic
 
     Collector collector;
     collector.stop = &request.stop;
-    if (!configure(curl.get(), request, policy, url, proxy, headers.get(), collector)) {
+    if (!configure(curl.get(), request, policy, url, proxy, headers.get(), resolve.get(),
+                   collector)) {
         return failed_before_sending(request, "the transfer could not be configured");
     }
     char error_buffer[CURL_ERROR_SIZE] = {};
@@ -608,8 +628,49 @@ void set_default_connection_policy(ConnectionPolicy policy) {
     default_policy.store(policy);
 }
 
-void set_extra_ca_file_for_tests(const std::string& path) {
+void set_extra_ca_file(const std::string& path) {
     shared_caches().set_extra_ca(path);
+}
+
+tl::expected<ResolveEntry, std::string> parse_resolve_entry(std::string_view text) {
+    const std::size_t first = text.find(':');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    if (second == std::string_view::npos) {
+        return tl::unexpected("\"" + std::string(text) + "\" is not HOST:PORT:ADDRESS");
+    }
+    ResolveEntry entry;
+    entry.host = std::string(text.substr(0, first));
+    const std::string_view port = text.substr(first + 1, second - first - 1);
+    entry.address = std::string(text.substr(second + 1));
+    if (!plain_host(entry.host)) {
+        return tl::unexpected("\"" + entry.host + "\" is not a host name");
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (port.empty() || error != std::errc() || end != port.data() + port.size() || value < 1 ||
+        value > 65535) {
+        return tl::unexpected("\"" + std::string(port) + "\" is not a port (1-65535)");
+    }
+    entry.port = value;
+    in_addr v4{};
+    in6_addr v6{};
+    const std::string& a = entry.address;
+    const bool bracketed = a.size() > 2 && a.front() == '[' && a.back() == ']';
+    const bool valid = bracketed ? inet_pton(AF_INET6, a.substr(1, a.size() - 2).c_str(), &v6) == 1
+                                 : inet_pton(AF_INET, a.c_str(), &v4) == 1;
+    if (!valid) {
+        return tl::unexpected("\"" + a +
+                              "\" is not an IPv4 address or an IPv6 address in brackets");
+    }
+    return entry;
+}
+
+void set_resolve_entries(const std::vector<ResolveEntry>& entries) {
+    std::vector<std::string> texts;
+    for (const ResolveEntry& entry : entries) {
+        texts.push_back(entry.text());
+    }
+    shared_caches().set_resolve(std::move(texts));
 }
 
 }  // namespace quorvel::platform

@@ -10,6 +10,8 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <tl/expected.hpp>
+#include <vector>
 
 #include "platform/bytes.h"
 
@@ -96,8 +98,25 @@ TransportReply perform_exchange(const TransportRequest& request);
 // so that whole harvests can be timed with fresh connections.
 void set_default_connection_policy(ConnectionPolicy policy);
 
-// Trust the certificates of this CA file in addition to the system's (local
-// test servers). An empty path restores the system certificates alone.
-void set_extra_ca_file_for_tests(const std::string& path);
+// Trust the certificates of this CA file in addition to the system's (a
+// network that intercepts TLS, local test servers). An empty path restores
+// the system certificates alone.
+void set_extra_ca_file(const std::string& path);
+
+// One "HOST:PORT:ADDRESS" entry, as curl's --resolve takes it: requests to
+// HOST on PORT connect to ADDRESS (an IPv4 address, or IPv6 in brackets)
+// instead of what the name resolves to.
+struct ResolveEntry {
+    std::string host;
+    int port = 0;
+    std::string address;  // as written, brackets included
+    std::string text() const { return host + ":" + std::to_string(port) + ":" + address; }
+};
+
+// Reads an entry; the error says what is wrong with it.
+tl::expected<ResolveEntry, std::string> parse_resolve_entry(std::string_view text);
+
+// The entries every later exchange of the process uses; empty for none.
+void set_resolve_entries(const std::vector<ResolveEntry>& entries);
 
 }  // namespace quorvel::platform

@@ -32,7 +32,7 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
-    platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+    platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
     testsupport::FakeMarketplace fake;
 
     harvest::HarvestStore store;

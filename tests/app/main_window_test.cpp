@@ -109,7 +109,7 @@ class MainWindowTest : public QObject {
 
   private slots:
     void initTestCase() {
-        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
         fake_ = new testsupport::FakeMarketplace();
     }
     void cleanupTestCase() { delete fake_; }

@@ -58,7 +58,7 @@ std::vector<std::string> seed_row_texts(const HarvestStore& store) {
 class HarvestRun : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
         fake_ = new FakeMarketplace();
     }
     static void TearDownTestSuite() { delete fake_; }

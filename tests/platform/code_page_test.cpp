@@ -136,3 +136,27 @@ TEST(CodePage, UnsupportedCodePagesGiveEmptyText) {
 
 }  // namespace
 }  // namespace quorvel::platform
+
+namespace quorvel::platform {
+namespace {
+
+TEST(Utf8, WellFormedTextOnly) {
+    EXPECT_TRUE(valid_utf8(""));
+    EXPECT_TRUE(valid_utf8("plain ascii"));
+    EXPECT_TRUE(valid_utf8("连衣裙 é · 😀"));
+    EXPECT_TRUE(valid_utf8("\xF4\x8F\xBF\xBF"));   // U+10FFFF
+    EXPECT_TRUE(valid_utf8("\xED\x9F\xBF"));       // U+D7FF, just below the surrogates
+    EXPECT_FALSE(valid_utf8("\xB0\xA1"));          // GBK bytes
+    EXPECT_FALSE(valid_utf8("\x80"));              // a stray continuation byte
+    EXPECT_FALSE(valid_utf8("\xE8\xBF"));          // cut short
+    EXPECT_FALSE(valid_utf8("\xC0\xAF"));          // overlong "/"
+    EXPECT_FALSE(valid_utf8("\xE0\x80\xAF"));      // overlong, three bytes
+    EXPECT_FALSE(valid_utf8("\xF0\x80\x80\xAF"));  // overlong, four bytes
+    EXPECT_FALSE(valid_utf8("\xED\xA0\x80"));      // a surrogate
+    EXPECT_FALSE(valid_utf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+    EXPECT_FALSE(valid_utf8("\xE8\x41\x9E"));      // a continuation byte that is not one
+    EXPECT_FALSE(valid_utf8("ok\xFF"));
+}
+
+}  // namespace
+}  // namespace quorvel::platform

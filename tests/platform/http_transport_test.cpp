@@ -264,9 +264,9 @@ TEST(HttpTransport, TrustedCertificateForAnotherHostIsRefused) {
     TransportRequest request = get(server.port(), "/");
     request.options.secure = true;
 
-    set_extra_ca_file_for_tests(testsupport::other_host_certificate().cert_path);
+    set_extra_ca_file(testsupport::other_host_certificate().cert_path);
     TransportReply reply = perform_exchange(request);
-    set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+    set_extra_ca_file(testsupport::test_certificate().cert_path);
     EXPECT_TRUE(reply.body.empty());
     EXPECT_FALSE(reply.got_reply);
     EXPECT_EQ(reply.outcome.error, TransportError::tls_failure);
@@ -280,6 +280,42 @@ TEST(HttpTransport, TrustedCertificateForAnotherHostIsRefused) {
     TransportRequest good = get(named.port(), "/");
     good.options.secure = true;
     EXPECT_EQ(text(perform_exchange(good).body), "fine");
+}
+
+}  // namespace
+}  // namespace quorvel::platform
+
+namespace quorvel::platform {
+namespace {
+
+TEST(ResolveEntries, ParsedAsCurlTakesThem) {
+    auto v4 = parse_resolve_entry("suggest.taobao.com:443:127.0.0.2");
+    ASSERT_TRUE(v4.has_value()) << v4.error();
+    EXPECT_EQ(v4->host, "suggest.taobao.com");
+    EXPECT_EQ(v4->port, 443);
+    EXPECT_EQ(v4->text(), "suggest.taobao.com:443:127.0.0.2");
+    EXPECT_TRUE(parse_resolve_entry("h:80:[::1]").has_value());
+    for (const char* bad :
+         {"", "host", "host:443", "host:x:127.0.0.1", "host:0:127.0.0.1", "host:70000:127.0.0.1",
+          "host:443:", "host:443:localhost", "host:443:::1", "ho st:443:127.0.0.1",
+          ":443:127.0.0.1", "host:443:127.0.0.1,evil"}) {
+        EXPECT_FALSE(parse_resolve_entry(bad).has_value()) << bad;
+    }
+}
+
+// Requests to a name go to the address an entry gives for its port.
+TEST(ResolveEntries, SendAHostsRequestsToTheGivenAddress) {
+    RawServer server([](const RawRequest&) { return ok("resolved"); });
+    TransportRequest request = get(server.port(), "/r");
+    request.host = "no-such-host.invalid";
+    set_resolve_entries({*parse_resolve_entry(
+        "no-such-host.invalid:" + std::to_string(server.port()) + ":127.0.0.1")});
+    TransportReply reply = perform_exchange(request);
+    set_resolve_entries({});
+    EXPECT_EQ(text(reply.body), "resolved");
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_THAT(server.requests()[0].head,
+                HasSubstr("\r\nHost: no-such-host.invalid:" + std::to_string(server.port())));
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ RawResponse ok(const std::string& body, const std::string& extra = "") {
 class HttpRequestTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
     }
 };
 
@@ -413,9 +413,9 @@ TEST_F(HttpsRequestTest, UpperCaseSchemeIsStillHttps) {
 }
 
 TEST_F(HttpsRequestTest, UntrustedCertificatesAreRefused) {
-    platform::set_extra_ca_file_for_tests("");
+    platform::set_extra_ca_file("");
     Bytes body = HttpRequest(server_->base_url() + "/Sug?Q=A");
-    platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+    platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
     EXPECT_TRUE(body.empty());
     EXPECT_FALSE(HttpRequest(server_->base_url() + "/Sug?Q=A").empty());
 }
