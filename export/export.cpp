@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "data/encoding.h"
+#include "export/export_order.h"
 #include "export/zip_check.h"
 #include "harvest/keyword_source.h"
 #include "platform/log.h"
@@ -142,47 +143,6 @@ tl::expected<TemporaryFile, ExportError> temporary_beside(const std::string& pat
     }
 }
 
-// Visits the data rows in export order without copying them (see export_to_file).
-// Ends early, returning false, when `visit` returns false.
-template <typename Visit>
-bool for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
-    // Seeds in order: those of the summary rows, then any that only words name.
-    std::vector<std::string_view> seeds;
-    std::unordered_map<std::string_view, std::size_t> seed_index;
-    auto index_of_seed = [&](std::string_view seed) {
-        auto [it, added] = seed_index.emplace(seed, seeds.size());
-        if (added) {
-            seeds.push_back(seed);
-        }
-        return it->second;
-    };
-    for (const harvest::SeedRow& row : store.seed_rows()) {
-        index_of_seed(row.seed);
-    }
-    // One pass over the words: each goes to its own seed and source, by index.
-    std::vector<std::array<std::vector<std::uint32_t>, 5>> groups;
-    for (KeywordSource source : harvest::all_sources) {
-        const auto& words = store.word_rows(source);
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            const std::size_t s = index_of_seed(words[i].seed);
-            groups.resize(seeds.size());
-            groups[s][harvest::index_of(source)].push_back(static_cast<std::uint32_t>(i));
-        }
-    }
-    groups.resize(seeds.size());
-    for (std::size_t s = 0; s < seeds.size(); ++s) {
-        for (KeywordSource source : harvest::all_sources) {
-            const auto& words = store.word_rows(source);
-            for (std::uint32_t i : groups[s][harvest::index_of(source)]) {
-                if (!visit(words[i].seed, words[i].word, harvest::info(source).export_label)) {
-                    return false;
-                }
-            }
-        }
-    }
-    return true;
-}
-
 // How far an export got: the data rows put so far and whether it stopped
 // because a stop was requested.
 struct Progress {
@@ -201,18 +161,18 @@ ExportError stopped_error(const Progress& progress) {
 template <typename Put>
 bool put_table(const harvest::HarvestStore& store, Progress& progress, Put& put) {
     return put(header_seed, header_word, header_kind) &&
-           for_each_export_row(
-               store, [&](std::string_view seed, std::string_view word, std::string_view kind) {
-                   if (progress.stop.stop_requested()) {
-                       progress.stopped = true;
-                       return false;
-                   }
-                   if (!put(seed, word, kind)) {
-                       return false;
-                   }
-                   ++progress.rows;
-                   return true;
-               });
+           for_each_export_row(store, [&](std::string_view seed, const harvest::WordRow& row,
+                                          harvest::KeywordSource source) {
+               if (progress.stop.stop_requested()) {
+                   progress.stopped = true;
+                   return false;
+               }
+               if (!put(seed, row.word, harvest::info(source).export_label)) {
+                   return false;
+               }
+               ++progress.rows;
+               return true;
+           });
 }
 
 // Writes to a file descriptor through a buffer, so that a row is not a system call.
@@ -392,8 +352,9 @@ std::size_t row_count(const harvest::HarvestStore& store) {
 
 // Writes the table to a temporary file beside `path` and renames it into place.
 Written write_file(const std::string& path, const harvest::HarvestStore& store, std::size_t rows,
-                   Progress& progress) {
-    const bool csv = path.find(".csv") != std::string::npos;
+                   ExportFormat format, Progress& progress) {
+    const bool csv = format == ExportFormat::csv ||
+                     (format == ExportFormat::by_name && path.find(".csv") != std::string::npos);
     // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
     if (!csv && rows > LXW_ROW_MAX - 1) {
         return tl::unexpected(ExportError{
@@ -481,11 +442,11 @@ std::string csv_field(std::string_view text) {
 
 tl::expected<void, ExportError> export_to_file(const std::string& path,
                                                const harvest::HarvestStore& store,
-                                               std::stop_token stop) {
+                                               std::stop_token stop, ExportFormat format) {
     const auto start = std::chrono::steady_clock::now();
     const std::size_t rows = row_count(store);
     Progress progress{std::move(stop)};
-    Written written = write_file(path, store, rows, progress);
+    Written written = write_file(path, store, rows, format, progress);
     if (written) {
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);

@@ -52,18 +52,22 @@ struct ExportError {
 // where it would otherwise start a formula.
 std::string csv_field(std::string_view text);
 
-// Writes the table to `path`: CSV when the path holds ".csv" (exact case),
-// an XLSX workbook otherwise. After the header row come the data rows,
-// grouped by seed in the order of the summary rows, within a seed by keyword
-// source, within a source in recording order. Every recorded word is written
-// exactly once, under its own seed; seeds that have words but no summary row
-// (a run ended early) follow at the end. The file appears complete or not at all.
+// Which file an export writes.
+enum class ExportFormat {
+    by_name,  // CSV when the path holds ".csv" (exact case), an XLSX workbook otherwise
+    xlsx,
+    csv,
+};
+
+// Writes the table to `path` in `format`. After the header row come the data
+// rows in the order of export_order.h. The file appears complete or not at all.
 // `stop` is checked between rows and before the file takes the target's name:
 // once it is requested, the export removes what it wrote, leaves the target as
 // it was and fails with Kind::stopped. Each export is logged.
 tl::expected<void, ExportError> export_to_file(const std::string& path,
                                                const harvest::HarvestStore& store,
-                                               std::stop_token stop = {});
+                                               std::stop_token stop = {},
+                                               ExportFormat format = ExportFormat::by_name);
 
 // The export button: asks for a file name with the save dialog and writes the
 // table there; a cancelled dialog exports nothing. A failure is shown in a

@@ -139,6 +139,14 @@ TEST(ExportToFile, CsvByteForByte) {
     ASSERT_TRUE(exported(upper, HarvestStore()));
     EXPECT_EQ(file_bytes(upper).substr(0, 2), "PK");
 
+    // A format given outright wins over the name.
+    const fs::path named_xlsx = folder / "told.xlsx";
+    ASSERT_TRUE(export_to_file(named_xlsx.string(), HarvestStore(), {}, ExportFormat::csv));
+    EXPECT_EQ(file_bytes(named_xlsx), gb("关键词,搜索结果,类别\r\n"));
+    const fs::path named_csv = folder / "told.csv";
+    ASSERT_TRUE(export_to_file(named_csv.string(), HarvestStore(), {}, ExportFormat::xlsx));
+    EXPECT_EQ(file_bytes(named_csv).substr(0, 2), "PK");
+
     // A seed holding "," is still its own seed, quoted as one field.
     HarvestStore commas;
     commas.add_seed_row({"a,b", {1, 0, 0, 0, 0}});
