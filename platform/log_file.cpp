@@ -40,14 +40,15 @@ class FileSink : public LogSink {
 
 }  // namespace
 
-tl::expected<void, std::string> open_log_file(const std::filesystem::path& folder) {
+tl::expected<void, std::string> open_log_file(const std::filesystem::path& folder,
+                                             const std::string& name) {
     if (auto made = make_private_folder(folder); !made) {
         return made;
     }
     try {
         // The current file and four rotated ones.
         auto file = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
-            (folder / "quorvel.log").string(), log_file_size, log_file_count - 1);
+            (folder / name).string(), log_file_size, log_file_count - 1);
         auto logger = std::make_shared<spdlog::logger>("quorvel", std::move(file));
         logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %-7l %v");
         logger->set_level(spdlog::level::info);

@@ -152,6 +152,7 @@ std::string percent_decode(const std::string& text) {
 
 struct FakeMarketplace::Impl {
     TlsServer server;
+    std::string address;
     mutable std::mutex mutex;
     std::vector<std::string> log;
     std::map<std::pair<Endpoint, std::string>, Failure> failures;
@@ -217,7 +218,11 @@ struct FakeMarketplace::Impl {
     }
 };
 
-FakeMarketplace::FakeMarketplace() : impl_(std::make_unique<Impl>()) {
+FakeMarketplace::FakeMarketplace() : FakeMarketplace("127.0.0.1", 0) {}
+
+FakeMarketplace::FakeMarketplace(const std::string& address, int port)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->address = address;
     Impl* impl = impl_.get();
     impl->server.server().Get("/sug", [impl](const httplib::Request& req, httplib::Response& res) {
         {
@@ -239,13 +244,21 @@ FakeMarketplace::FakeMarketplace() : impl_(std::make_unique<Impl>()) {
             impl->answer(Endpoint::search, keyword, search_page(keyword, true, false),
                          "text/html; charset=utf-8", res);
         });
-    impl->server.start();
+    impl->server.start(address, port);
 }
 
 FakeMarketplace::~FakeMarketplace() = default;
 
 std::string FakeMarketplace::host() const {
-    return "127.0.0.1:" + std::to_string(impl_->server.port());
+    return impl_->address + ":" + std::to_string(impl_->server.port());
+}
+
+std::string FakeMarketplace::address() const {
+    return impl_->address;
+}
+
+int FakeMarketplace::port() const {
+    return impl_->server.port();
 }
 
 void FakeMarketplace::fail(Endpoint endpoint, const std::string& keyword, Failure failure) {

@@ -42,13 +42,19 @@ enum class Failure {
 
 class FakeMarketplace {
   public:
+    // On 127.0.0.1 and a free port.
     FakeMarketplace();
+    // On this address and port (443 for the command line, which always asks
+    // the marketplace's default hosts on the HTTPS port).
+    FakeMarketplace(const std::string& address, int port);
     ~FakeMarketplace();
     FakeMarketplace(const FakeMarketplace&) = delete;
     FakeMarketplace& operator=(const FakeMarketplace&) = delete;
 
-    // "127.0.0.1:PORT", for the harvest's suggestion and search hosts.
+    // "ADDRESS:PORT", for the harvest's suggestion and search hosts.
     std::string host() const;
+    std::string address() const;
+    int port() const;
 
     // Requests for this endpoint and keyword (UTF-8) fail this way.
     void fail(Endpoint endpoint, const std::string& keyword, Failure failure);

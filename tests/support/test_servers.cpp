@@ -289,8 +289,11 @@ const char* reason_phrase(int status) {
 const TestCertificate& test_certificate() {
     static CertificateFiles files;
     static std::once_flag once;
-    std::call_once(once,
-                   [] { generate_certificate(files, "localhost", "DNS:localhost,IP:127.0.0.1"); });
+    std::call_once(once, [] {
+        generate_certificate(files, "localhost",
+                             "DNS:localhost,IP:127.0.0.1,"
+                             "DNS:suggest.taobao.com,DNS:s.taobao.com");
+    });
     return files.paths;
 }
 
@@ -589,12 +592,20 @@ httplib::SSLServer& TlsServer::server() {
 }
 
 void TlsServer::start() {
+    start("127.0.0.1", 0);
+}
+
+void TlsServer::start(const std::string& address, int port) {
     if (impl_->thread.joinable()) {
         throw std::logic_error("TlsServer: already started");
     }
-    int port = impl_->server->bind_to_any_port("127.0.0.1");
+    if (port == 0) {
+        port = impl_->server->bind_to_any_port(address);
+    } else if (!impl_->server->bind_to_port(address, port)) {
+        port = -1;
+    }
     if (port < 0) {
-        throw std::runtime_error("TlsServer: cannot bind to 127.0.0.1");
+        throw std::runtime_error("TlsServer: cannot bind to " + address);
     }
     impl_->port = port;
     impl_->thread = std::thread([impl = impl_.get()] {

@@ -16,8 +16,10 @@ class SSLServer;
 
 namespace quorvel::testsupport {
 
-// Key and self-signed certificate (subjectAltName DNS:localhost, IP:127.0.0.1),
-// generated once per process into a temporary folder. The certificate is its
+// Key and self-signed certificate (subjectAltName DNS:localhost, IP:127.0.0.1,
+// and the marketplace's default hosts suggest.taobao.com and s.taobao.com, for
+// the command line, which always asks those), generated once per process
+// into a temporary folder. The certificate is its
 // own CA, so a client that trusts cert_path trusts the servers below.
 struct TestCertificate {
     std::string cert_path;
@@ -85,7 +87,8 @@ class TlsServer {
     TlsServer& operator=(const TlsServer&) = delete;
 
     httplib::SSLServer& server();
-    void start();  // binds, starts listening on a thread, waits until ready
+    void start();  // binds 127.0.0.1 on a free port, listens on a thread, waits until ready
+    void start(const std::string& address, int port);  // port 0: a free one
     int port() const;
     std::string base_url() const;  // "https://127.0.0.1:PORT"
 

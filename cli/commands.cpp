@@ -1,0 +1,408 @@
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "cli/headless_window.h"
+#include "cli/output.h"
+#include "cli/progress.h"
+#include "cli/seeds.h"
+#include "harvest/harvest_run.h"
+#include "journal/journal.h"
+#include "platform/code_page.h"
+#include "platform/http_transport.h"
+#include "platform/log.h"
+
+namespace quorvel::cli {
+namespace {
+
+using journal::Journal;
+using journal::JournalError;
+
+std::string utf8(std::string_view code_page_text) {
+    return platform::convert_code_page(code_page_text, platform::code_page_gbk,
+                                       platform::code_page_utf8);
+}
+
+void say(std::FILE* to, const std::string& line) {
+    std::fprintf(to, "quorvel-cli: %s\n", line.c_str());
+}
+
+int usage(const Console& console, const std::string& message) {
+    say(console.err, message);
+    return exit_status::usage;
+}
+
+// The network settings of a run: an extra trusted CA file, and hosts sent
+// to given addresses.
+std::optional<std::string> apply_network(const Invocation& in) {
+    if (in.cacert) {
+        if (::access(in.cacert->c_str(), R_OK) != 0 ||
+            !std::filesystem::is_regular_file(*in.cacert)) {
+            return "cannot read the CA file " + *in.cacert;
+        }
+        platform::set_extra_ca_file(*in.cacert);
+    }
+    std::vector<platform::ResolveEntry> entries;
+    for (const std::string& text : in.resolve) {
+        auto entry = platform::parse_resolve_entry(text);
+        if (!entry) {
+            return "--resolve: " + entry.error();
+        }
+        entries.push_back(*entry);
+    }
+    platform::set_resolve_entries(entries);
+    return std::nullopt;
+}
+
+// The journal as a run uses it: opened unless --no-db, its trouble said
+// once, after which the run goes on in memory.
+class Storage {
+  public:
+    Storage(const Invocation& in, const Console& console) : in_(in), console_(console) {}
+
+    // Opens the journal; false when there is none to use (said already).
+    bool open() {
+        if (in_.no_db) {
+            return false;
+        }
+        std::filesystem::path path;
+        if (in_.db) {
+            path = *in_.db;
+        } else {
+            auto found = Journal::default_path();
+            if (!found) {
+                fail(found.error());
+                return false;
+            }
+            path = *found;
+        }
+        journal::OpenNotes notes;
+        auto opened = Journal::open(path, &notes);
+        if (!opened) {
+            fail(opened.error());
+            return false;
+        }
+        if (notes.moved_aside) {
+            say(console_.err, path.string() + " was not a database; it was moved aside to " +
+                                  notes.moved_aside->string() + " and a new journal started");
+        }
+        journal_.emplace(std::move(*opened));
+        return true;
+    }
+
+    Journal* journal() { return journal_ ? &*journal_ : nullptr; }
+
+    // Says once that the journal cannot be written; the run goes on.
+    void fail(const JournalError& error) {
+        if (failed_) {
+            return;
+        }
+        failed_ = true;
+        platform::log_warning("journal: " + error.message);
+        say(console_.err,
+            "the journal cannot be written (" + error.message + "); the run goes on in memory");
+    }
+    bool failed() const { return failed_; }
+
+    // "quorvel-cli resume N" with the journal option that finds N again.
+    std::string resume_hint(std::int64_t run) const {
+        std::string hint = "quorvel-cli resume " + std::to_string(run);
+        if (in_.db) {
+            hint += " --db " + *in_.db;
+        }
+        return hint;
+    }
+
+  private:
+    const Invocation& in_;
+    const Console& console_;
+    std::optional<Journal> journal_;
+    bool failed_ = false;
+};
+
+// Runs the harvest the window would run over these seeds and kinds, with
+// the progress on standard error, and writes the words where asked.
+int harvest_and_write(const Invocation& in, const Console& console, Storage& storage,
+                      const OutputTarget& target, HeadlessWindow& window,
+                      harvest::HarvestStore& store, std::size_t first_seed,
+                      journal::RunRecorder* recorder) {
+    const bool line = in.progress.value_or(::isatty(::fileno(console.err)) == 1) && !in.quiet;
+    Progress progress({.line = line, .failures = !in.quiet, .out = console.err});
+    harvest::ObserverList observers;
+    observers.add(progress);
+    if (recorder != nullptr) {
+        recorder->on_failure([&](const JournalError& error) {
+            progress.clear_line();
+            storage.fail(error);
+        });
+        observers.add(*recorder);
+    }
+    const harvest::RunEnd end =
+        harvest::run_harvest(window, store,
+                             {.stop = console.stop,
+                              .observer = &observers,
+                              .first_seed = first_seed,
+                              .interval = std::chrono::milliseconds(in.interval_ms)});
+    progress.clear_line();
+
+    std::optional<std::int64_t> run_id;
+    if (recorder != nullptr) {
+        run_id = recorder->run_id();
+    }
+    bool output_failed = false;
+    if (auto written = write_output(target, store, {.run_id = run_id, .dedup = in.dedup});
+        !written) {
+        say(console.err, written.error());
+        output_failed = true;
+    }
+
+    const std::size_t seeds = harvest::split_seeds(window.read_text(harvest::seed_box)).size();
+    const std::string tally =
+        std::to_string(progress.seeds_done()) + " of " + std::to_string(seeds) + " seeds, " +
+        std::to_string(progress.words()) + " words, " + std::to_string(progress.requests()) +
+        " requests, " + std::to_string(progress.failures()) + " failed" +
+        (run_id ? " (run " + std::to_string(*run_id) + ")" : "");
+    if (end == harvest::RunEnd::stopped) {
+        say(console.err, "stopped after " + tally);
+        if (run_id && !storage.failed()) {
+            say(console.err, "to continue: " + storage.resume_hint(*run_id));
+        } else {
+            say(console.err, "the run was not kept in a journal, so it cannot be continued");
+        }
+        return exit_status::stopped_by_signal;
+    }
+    if (!in.quiet) {
+        say(console.err, "finished: " + tally);
+    }
+    if (output_failed || storage.failed()) {
+        return exit_status::storage;
+    }
+    return progress.failures() > 0 ? exit_status::some_requests_failed : exit_status::ok;
+}
+
+// What the run will write to, checked before the first request.
+std::optional<OutputTarget> prepare_output(const Invocation& in, const Console& console,
+                                           int& status) {
+    auto target = choose_output(in.output, in.format);
+    if (!target) {
+        status = usage(console, target.error());
+        return std::nullopt;
+    }
+    if (auto writable = check_writable(*target); !writable) {
+        say(console.err, writable.error());
+        status = exit_status::storage;
+        return std::nullopt;
+    }
+    return *target;
+}
+
+int harvest_command(const Invocation& in, const Console& console) {
+    auto seed_text = in.input ? seed_text_from_file(*in.input) : seed_text_from_arguments(in.seeds);
+    if (!seed_text) {
+        return usage(console, seed_text.error());
+    }
+    if (harvest::split_seeds(*seed_text).empty()) {
+        return usage(console, "no seeds: give SEED arguments, or -i FILE with one per line");
+    }
+    harvest::KindSet kinds = harvest::KindSet::all();
+    if (in.kinds) {
+        auto parsed = parse_kinds(*in.kinds);
+        if (!parsed) {
+            return usage(console, parsed.error());
+        }
+        kinds = *parsed;
+    }
+    if (auto trouble = apply_network(in)) {
+        return usage(console, *trouble);
+    }
+    int status = exit_status::ok;
+    const auto target = prepare_output(in, console, status);
+    if (!target) {
+        return status;
+    }
+
+    Storage storage(in, console);
+    std::unique_ptr<journal::RunRecorder> recorder;
+    if (storage.open()) {
+        auto begun = storage.journal()->begin_run(kinds, *seed_text);
+        if (begun) {
+            recorder = std::move(*begun);
+        } else {
+            storage.fail(begun.error());
+        }
+    }
+    HeadlessWindow window(kinds, *seed_text);
+    harvest::HarvestStore store;
+    return harvest_and_write(in, console, storage, *target, window, store, 0, recorder.get());
+}
+
+int resume_command(const Invocation& in, const Console& console) {
+    if (auto trouble = apply_network(in)) {
+        return usage(console, *trouble);
+    }
+    int status = exit_status::ok;
+    const auto target = prepare_output(in, console, status);
+    if (!target) {
+        return status;
+    }
+    Storage storage(in, console);
+    if (!storage.open()) {
+        return exit_status::storage;
+    }
+    auto resumed = storage.journal()->resume_run(in.run);
+    if (!resumed) {
+        const JournalError& error = resumed.error();
+        if (error.kind == JournalError::Kind::storage_failed ||
+            error.kind == JournalError::Kind::cannot_open) {
+            say(console.err, error.message);
+            return exit_status::storage;
+        }
+        return usage(console, error.message);
+    }
+    journal::LoadedRun& run = resumed->first;
+    std::unique_ptr<journal::RunRecorder> recorder = std::move(resumed->second);
+    HeadlessWindow window(run.info.kinds, run.info.seed_text);
+    // The boxes hold what the finished seeds found, so the summary counts go on.
+    for (harvest::KeywordSource source : harvest::all_sources) {
+        for (const harvest::WordRow& row : run.store.word_rows(source)) {
+            window.append_text(harvest::info(source).result_box, row.word + "\r\n");
+        }
+    }
+    if (!in.quiet) {
+        say(console.err, "continuing run " + std::to_string(in.run) + " at seed " +
+                             std::to_string(run.first_unfinished + 1) + " of " +
+                             std::to_string(run.seeds.size()));
+    }
+    return harvest_and_write(in, console, storage, *target, window, run.store, run.first_unfinished,
+                             recorder.get());
+}
+
+std::string local_time_text(std::int64_t unix_ms, bool iso) {
+    const std::time_t seconds = static_cast<std::time_t>(unix_ms / 1000);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[64];
+    if (!iso) {
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+        return text;
+    }
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string out = text;
+    out.insert(out.size() - 2, ":");  // +0800 as +08:00
+    return out;
+}
+
+int runs_command(const Invocation& in, const Console& console) {
+    Storage storage(in, console);
+    if (!storage.open()) {
+        return exit_status::storage;
+    }
+    auto runs = storage.journal()->runs();
+    if (!runs) {
+        say(console.err, runs.error().message);
+        return exit_status::storage;
+    }
+    if (in.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const journal::RunInfo& run : *runs) {
+            nlohmann::ordered_json item;
+            item["id"] = run.id;
+            item["started"] = local_time_text(run.started_ms, true);
+            item["ended"] = run.ended_ms
+                                ? nlohmann::ordered_json(local_time_text(*run.ended_ms, true))
+                                : nlohmann::ordered_json(nullptr);
+            item["state"] = journal::state_name(run.state);
+            nlohmann::ordered_json kinds = nlohmann::ordered_json::array();
+            nlohmann::ordered_json words = nlohmann::ordered_json::object();
+            for (harvest::KeywordSource source : harvest::all_sources) {
+                if (run.kinds.has(source)) {
+                    kinds.push_back(harvest::info(source).short_name);
+                }
+                words[std::string(harvest::info(source).short_name)] =
+                    run.words[harvest::index_of(source)];
+            }
+            item["kinds"] = kinds;
+            item["seeds_done"] = run.seeds_done;
+            item["seeds_total"] = run.seeds_total;
+            item["words"] = words;
+            list.push_back(item);
+        }
+        std::fprintf(
+            console.out, "%s\n",
+            list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        return exit_status::ok;
+    }
+    std::fprintf(console.out, "%6s  %-16s  %-11s  %11s  %8s %8s %8s %8s %8s\n", "RUN", "STARTED",
+                 "STATE", "SEEDS", "PC", "ARROW", "MOBILE", "LONGTAIL", "RELATED");
+    for (const journal::RunInfo& run : *runs) {
+        const std::string seeds =
+            std::to_string(run.seeds_done) + "/" + std::to_string(run.seeds_total);
+        std::fprintf(console.out, "%6lld  %-16s  %-11s  %11s", static_cast<long long>(run.id),
+                     local_time_text(run.started_ms, false).c_str(),
+                     std::string(journal::state_name(run.state)).c_str(), seeds.c_str());
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            if (run.kinds.has(source)) {
+                std::fprintf(console.out, " %8lld",
+                             static_cast<long long>(run.words[harvest::index_of(source)]));
+            } else {
+                std::fprintf(console.out, " %8s", "-");
+            }
+        }
+        std::fprintf(console.out, "\n");
+    }
+    return exit_status::ok;
+}
+
+int export_command(const Invocation& in, const Console& console) {
+    auto target = choose_output(in.output, in.format);
+    if (!target) {
+        return usage(console, target.error());
+    }
+    Storage storage(in, console);
+    if (!storage.open()) {
+        return exit_status::storage;
+    }
+    auto run = storage.journal()->load(in.run);
+    if (!run) {
+        if (run.error().kind == JournalError::Kind::no_such_run) {
+            return usage(console, run.error().message);
+        }
+        say(console.err, run.error().message);
+        return exit_status::storage;
+    }
+    if (auto writable = check_writable(*target); !writable) {
+        say(console.err, writable.error());
+        return exit_status::storage;
+    }
+    if (auto written = write_output(*target, run->store, {.run_id = in.run, .dedup = in.dedup});
+        !written) {
+        say(console.err, written.error());
+        return exit_status::storage;
+    }
+    return exit_status::ok;
+}
+
+}  // namespace
+
+int run_command(const Invocation& invocation, const Console& console) {
+    switch (invocation.command) {
+        case Command::harvest:
+            return harvest_command(invocation, console);
+        case Command::resume:
+            return resume_command(invocation, console);
+        case Command::runs:
+            return runs_command(invocation, console);
+        case Command::export_run:
+            return export_command(invocation, console);
+    }
+    return exit_status::usage;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,134 @@
+#include "cli/seeds.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <optional>
+
+#include "platform/code_page.h"
+
+namespace quorvel::cli {
+namespace {
+
+// Why a seed cannot be used as it stands, or nothing.
+std::optional<std::string> unusable(std::string_view seed) {
+    if (!platform::valid_utf8(seed)) {
+        return "is not valid UTF-8";
+    }
+    if (seed.find('\0') != std::string_view::npos) {
+        return "holds a NUL byte";
+    }
+    return std::nullopt;
+}
+
+void append_seed(std::string& text, std::string_view seed) {
+    text += platform::convert_code_page(seed, platform::code_page_utf8, platform::code_page_gbk);
+    text += "\r\n";
+}
+
+}  // namespace
+
+tl::expected<std::string, std::string> seed_text_from_arguments(
+    const std::vector<std::string>& seeds) {
+    std::string text;
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        const std::string which = "seed argument " + std::to_string(i + 1);
+        if (auto why = unusable(seeds[i])) {
+            return tl::unexpected(which + " " + *why);
+        }
+        if (seeds[i].find_first_of("\r\n") != std::string::npos) {
+            return tl::unexpected(which + " holds a line break; give one seed per argument");
+        }
+        append_seed(text, seeds[i]);
+    }
+    return text;
+}
+
+tl::expected<std::string, std::string> seed_text_from_lines(std::string_view text,
+                                                            std::string_view name) {
+    // A byte-order mark, as Windows editors write, is not part of the first seed.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    std::string seeds;
+    std::size_t line = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        ++line;
+        std::size_t end = text.find('\n', pos);
+        std::string_view seed = text.substr(pos, end == std::string_view::npos ? end : end - pos);
+        if (!seed.empty() && seed.back() == '\r') {
+            seed.remove_suffix(1);
+        }
+        if (auto why = unusable(seed)) {
+            return tl::unexpected("line " + std::to_string(line) + " of " + std::string(name) +
+                                  " " + *why);
+        }
+        append_seed(seeds, seed);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        pos = end + 1;
+    }
+    return seeds;
+}
+
+tl::expected<std::string, std::string> seed_text_from_file(const std::string& path) {
+    std::string text;
+    if (path == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) {
+            return tl::unexpected(std::string("cannot read the seeds from standard input"));
+        }
+        return seed_text_from_lines(text, "standard input");
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return tl::unexpected("cannot read " + path + ": " + std::strerror(errno));
+    }
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return tl::unexpected("cannot read " + path + ": " + std::strerror(error));
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return seed_text_from_lines(text, path);
+}
+
+tl::expected<harvest::KindSet, std::string> parse_kinds(std::string_view text) {
+    harvest::KindSet kinds;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        const std::size_t comma = text.find(',', pos);
+        const std::string_view name =
+            text.substr(pos, comma == std::string_view::npos ? comma : comma - pos);
+        const auto source = harvest::source_named(name);
+        if (!source) {
+            return tl::unexpected("unknown kind \"" + std::string(name) +
+                                  "\" (kinds: pc, arrow, mobile, longtail, related)");
+        }
+        kinds.add(*source);
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        pos = comma + 1;
+    }
+    return kinds;
+}
+
+}  // namespace quorvel::cli

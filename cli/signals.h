@@ -1,0 +1,31 @@
+#pragma once
+// SIGINT (Ctrl-C) and SIGTERM as the command line takes them: the first asks
+// the run to stop (the request in flight is aborted, what was found is kept);
+// a second ends the program at once with status 130.
+
+#include <atomic>
+#include <stop_token>
+#include <thread>
+
+namespace quorvel::cli {
+
+class SignalStop {
+  public:
+    // Blocks both signals in the calling thread, and so in every thread it
+    // starts afterwards, and waits for them on a thread of its own. Construct
+    // it before any other thread starts.
+    explicit SignalStop(std::stop_source& run);
+    ~SignalStop();
+    SignalStop(const SignalStop&) = delete;
+    SignalStop& operator=(const SignalStop&) = delete;
+
+    // Whether a signal stopped the run.
+    bool signalled() const { return signalled_.load(); }
+
+  private:
+    std::stop_source& run_;
+    std::atomic<bool> signalled_{false};
+    std::jthread waiter_;
+};
+
+}  // namespace quorvel::cli

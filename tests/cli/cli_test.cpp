@@ -1,0 +1,552 @@
+// quorvel-cli run as a user runs it, against the local fake marketplace on
+// the HTTPS port, reached through --resolve and --cacert.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "data/encoding.h"
+#include "export/export.h"
+#include "export/export_order.h"
+#include "harvest/harvest_run.h"
+#include "journal/journal.h"
+#include "platform/http_transport.h"
+#include "tests/support/child_process.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/private_network.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/test_servers.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+using harvest::HarvestStore;
+using harvest::KeywordSource;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testsupport::ChildProcess;
+using testsupport::ChildResult;
+using testsupport::Endpoint;
+using testsupport::Failure;
+using testsupport::FakeMarketplace;
+
+std::string https_address;  // where this process may listen on port 443
+
+std::string gb(const std::string& utf8) {
+    return data::gbk_from_utf8(utf8);
+}
+std::string u8(const std::string& code_page) {
+    return data::utf8_from_gbk(code_page);
+}
+
+std::string file_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "quorvel-cli-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    fs::path path_;
+};
+
+// A request as the fake logged it, without the parts that change with the
+// clock: the PC timestamp and today's date.
+std::string steady(const std::string& request) {
+    static const std::regex timestamp("_ksTS=[0-9]+_");
+    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
+    return std::regex_replace(std::regex_replace(request, timestamp, "_ksTS=T_"), date,
+                              "initiative_id=staobaoz_D");
+}
+std::vector<std::string> steady(const std::vector<std::string>& requests) {
+    std::vector<std::string> out;
+    for (const std::string& r : requests) {
+        out.push_back(steady(r));
+    }
+    return out;
+}
+
+// The seed box's text for these seeds (UTF-8), as the window would hold it.
+std::string seed_box_text(const std::vector<std::string>& seeds) {
+    std::string text;
+    for (const std::string& seed : seeds) {
+        text += gb(seed) + "\r\n";
+    }
+    return text;
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        fake_ = new FakeMarketplace(https_address, 443);
+        // The in-process harvests this test compares with go where quorvel-cli goes.
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
+        platform::set_resolve_entries(
+            {*platform::parse_resolve_entry("suggest.taobao.com:443:" + https_address),
+             *platform::parse_resolve_entry("s.taobao.com:443:" + https_address)});
+    }
+    static void TearDownTestSuite() { delete fake_; }
+    void SetUp() override { fake_->clear_requests(); }
+
+    // quorvel-cli with these arguments, the network options and a data folder of its own.
+    std::vector<std::string> command(const std::vector<std::string>& args) const {
+        std::vector<std::string> argv = {QUORVEL_CLI};
+        argv.insert(argv.end(), args.begin(), args.end());
+        if (!args.empty() && (args[0] == "harvest" || args[0] == "resume")) {
+            for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
+                argv.push_back("--resolve");
+                argv.push_back(std::string(host) + ":443:" + https_address);
+            }
+            argv.push_back("--cacert");
+            argv.push_back(testsupport::test_certificate().cert_path);
+        }
+        return argv;
+    }
+    std::map<std::string, std::string> environment() const {
+        return {{"HOME", home_.path().string()},
+                {"XDG_DATA_HOME", (home_ / "data").string()},
+                {"LC_ALL", "C.UTF-8"}};
+    }
+    ChildResult cli(const std::vector<std::string>& args, std::string input = {}) const {
+        return testsupport::run_child(command(args), environment(), std::move(input));
+    }
+    fs::path journal_file() const { return home_ / "data" / "quorvel" / "quorvel.sqlite3"; }
+
+    // The harvest the window runs for these seeds and kinds, in this process.
+    HarvestStore window_harvest(const std::vector<std::string>& seeds, harvest::KindSet kinds) {
+        testsupport::RecordingWindow window;
+        window.texts[std::string(harvest::seed_box)] = seed_box_text(seeds);
+        for (KeywordSource source : harvest::all_sources) {
+            window.checked[std::string(harvest::info(source).check_box)] = kinds.has(source);
+        }
+        HarvestStore store;
+        harvest::start_harvest(window, store);
+        return store;
+    }
+
+    // The CSV the window's export writes for a store.
+    std::string window_csv(const HarvestStore& store) {
+        const fs::path file = home_ / "window.csv";
+        EXPECT_TRUE(exporting::export_to_file(file.string(), store).has_value());
+        return file_bytes(file);
+    }
+
+    // The newest run in the journal.
+    journal::RunInfo newest_run() {
+        auto opened = journal::Journal::open(journal_file());
+        EXPECT_TRUE(opened.has_value());
+        auto runs = opened->runs();
+        EXPECT_TRUE(runs.has_value() && !runs->empty());
+        return runs->front();
+    }
+
+    static FakeMarketplace* fake_;
+    ScratchFolder home_;
+};
+FakeMarketplace* Cli::fake_ = nullptr;
+
+const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", "手机壳😀"};
+
+// The same requests, in the same order, and the same words as the window's
+// harvest; the CSV is the window's export byte for byte, and text on standard
+// output carries the same rows.
+TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
+    const HarvestStore window = window_harvest(kSeeds, harvest::KindSet::all());
+    const std::vector<std::string> window_requests = steady(fake_->requests());
+    fake_->clear_requests();
+
+    std::vector<std::string> args = {"harvest"};
+    args.insert(args.end(), kSeeds.begin(), kSeeds.end());
+    const fs::path csv = home_ / "out.csv";
+    args.insert(args.end(), {"-o", csv.string()});
+    const ChildResult result = cli(args);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(steady(fake_->requests()), window_requests);
+    EXPECT_EQ(file_bytes(csv), window_csv(window));
+
+    // Text to standard output, one word per line, in the export's order.
+    fake_->clear_requests();
+    const ChildResult text = cli({"harvest", "-k", "pc,mobile", kSeeds[0], kSeeds[1]});
+    ASSERT_EQ(text.exit_code, 0) << text.err;
+    HarvestStore two = window_harvest(
+        {kSeeds[0], kSeeds[1]},
+        harvest::KindSet().add(KeywordSource::PcDropdown).add(KeywordSource::MobileDropdown));
+    std::string expected;
+    exporting::for_each_export_row(
+        two, [&](std::string_view seed, const harvest::WordRow& row, KeywordSource source) {
+            expected += std::string(harvest::info(source).short_name) + "\t" +
+                        u8(std::string(seed)) + "\t" + u8(row.word) + "\n";
+            return true;
+        });
+    EXPECT_EQ(text.out, expected);
+    EXPECT_THAT(text.err, HasSubstr("finished: 2 of 2 seeds"));
+}
+
+// Seeds one per line from a file or standard input: empty lines are seeds,
+// CR LF is a line end, a final line break adds none.
+TEST_F(Cli, SeedsFromAFileOrStandardInput) {
+    const ChildResult piped =
+        cli({"harvest", "-i", "-", "-k", "mobile", "-f", "jsonl"}, "a\r\n\nb\n");
+    ASSERT_EQ(piped.exit_code, 0) << piped.err;
+    std::set<std::string> seeds;
+    std::istringstream lines(piped.out);
+    for (std::string line; std::getline(lines, line);) {
+        seeds.insert(nlohmann::json::parse(line)["seed"].get<std::string>());
+    }
+    EXPECT_EQ(seeds, (std::set<std::string>{"a", "", "b"}));
+    EXPECT_EQ(fake_->requests().size(), 3u);
+
+    const fs::path file = home_ / "seeds.txt";
+    std::ofstream(file) << "x\ny";
+    fake_->clear_requests();
+    const ChildResult from_file = cli({"harvest", "-i", file.string(), "-k", "mobile"});
+    ASSERT_EQ(from_file.exit_code, 0) << from_file.err;
+    EXPECT_EQ(fake_->requests().size(), 2u);
+}
+
+// Every format read back: XLSX with an independent reader, JSON Lines
+// parsed, and --dedup keeping first occurrences.
+TEST_F(Cli, EveryOutputFormat) {
+    const fs::path xlsx = home_ / "out.xlsx";
+    ASSERT_EQ(
+        cli({"harvest", kSeeds[0], kSeeds[0], "-k", "pc,arrow", "-o", xlsx.string()}).exit_code, 0);
+    const std::string read = std::string("/usr/bin/python3 ") + QUORVEL_SOURCE_DIR +
+                             "/tests/export/read_xlsx.py '" + xlsx.string() + "'";
+    std::FILE* pipe = ::popen(read.c_str(), "r");
+    std::string json;
+    char buffer[4096];
+    for (std::size_t n = 0;
+         pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        json.append(buffer, n);
+    }
+    ASSERT_EQ(::pclose(pipe), 0);
+    const auto sheet = nlohmann::json::parse(json);
+    const HarvestStore window = window_harvest(
+        {kSeeds[0], kSeeds[0]},
+        harvest::KindSet().add(KeywordSource::PcDropdown).add(KeywordSource::ArrowWords));
+    std::vector<std::vector<std::string>> expected = {{"关键词", "搜索结果", "类别"}};
+    exporting::for_each_export_row(
+        window, [&](std::string_view seed, const harvest::WordRow& row, KeywordSource source) {
+            expected.push_back({u8(std::string(seed)), u8(row.word),
+                                u8(std::string(harvest::info(source).export_label))});
+            return true;
+        });
+    ASSERT_EQ(sheet["rows"].size(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(sheet["rows"][r][c][0], expected[r][c]) << r << "," << c;
+        }
+    }
+
+    // JSON Lines: one object per word, with the run, and the count where known.
+    const fs::path jsonl = home_ / "out.jsonl";
+    ASSERT_EQ(cli({"harvest", kSeeds[3], "-k", "pc,arrow,related", "-o", jsonl.string()}).exit_code,
+              0);
+    const journal::RunInfo run = newest_run();
+    std::istringstream lines(file_bytes(jsonl));
+    std::map<std::string, int> kinds;
+    std::size_t with_count = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const auto object = nlohmann::json::parse(line);
+        EXPECT_EQ(object["run"], run.id);
+        EXPECT_EQ(object["seed"], kSeeds[3]);
+        ++kinds[object["kind"].get<std::string>()];
+        with_count += object.contains("count") ? 1 : 0;
+        if (object["kind"] != "pc") {
+            EXPECT_FALSE(object.contains("count")) << line;
+        }
+    }
+    EXPECT_EQ(kinds["pc"], static_cast<int>(run.words[0]));
+    EXPECT_EQ(kinds["arrow"], static_cast<int>(run.words[1]));
+    EXPECT_EQ(kinds["related"], static_cast<int>(run.words[4]));
+    EXPECT_EQ(with_count, static_cast<std::size_t>(kinds["pc"]));
+
+    // --dedup: the second seed's words are all repeats of the first's.
+    const ChildResult all = cli({"harvest", "a", "a", "-k", "mobile"});
+    const ChildResult dedup = cli({"harvest", "a", "a", "-k", "mobile", "--dedup"});
+    ASSERT_EQ(dedup.exit_code, 0);
+    // The seed's rows come twice, once per occurrence: only the first stay.
+    EXPECT_EQ(all.out.substr(0, dedup.out.size()), dedup.out);
+    EXPECT_EQ(all.out.size(), 2 * dedup.out.size());
+}
+
+// Failures are printed with the message text, seed and kind, counted, and
+// give status 1; the run goes on.
+TEST_F(Cli, FailedRequestsGiveStatusOne) {
+    fake_->fail(Endpoint::pc, "bad", Failure::empty_body);
+    const ChildResult result = cli({"harvest", "bad", "good", "-k", "pc"});
+    EXPECT_EQ(result.exit_code, 1) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("抓取下拉词失败 (seed \"bad\", kind pc)"));
+    EXPECT_THAT(result.err, HasSubstr("1 failed"));
+    EXPECT_THAT(result.out, HasSubstr("pc\tgood\t"));
+}
+
+// Bad usage or input: status 2, a message that says what, and no request.
+TEST_F(Cli, BadUsageAsksForNothing) {
+    const fs::path bad_utf8 = home_ / "bad.txt";
+    std::ofstream(bad_utf8, std::ios::binary) << "good\n\xB0\xA1\xB0\xA1\nmore\n";
+    const fs::path empty = home_ / "empty.txt";
+    std::ofstream(empty) << "";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"harvest", "a", "-k", "pc,colour"}, "unknown kind \"colour\""},
+        {{"harvest", "-i", bad_utf8.string()},
+         "line 2 of " + bad_utf8.string() + " is not valid UTF-8"},
+        {{"harvest", "-i", empty.string()}, "no seeds"},
+        {{"harvest"}, "no seeds"},
+        {{"harvest", "a", "--resolve", "suggest.taobao.com:443"}, "--resolve"},
+        {{"harvest", "a", "-o", (home_ / "out.dat").string()}, "cannot tell the format"},
+        {{"harvest", "a", "-f", "xlsx"}, "xlsx output needs a file"},
+        {{"harvest", "a", "--no-db", "--db", "x"}, "exclude each other"},
+        {{"resume", "999"}, "999"},
+        {{"export", "999", "-o", (home_ / "x.csv").string()}, "999"},
+        {{"frobnicate"}, "quorvel-cli"},
+        {{}, "quorvel-cli"},
+    };
+    for (const auto& [args, said] : cases) {
+        const ChildResult result = cli(args);
+        EXPECT_EQ(result.exit_code, 2) << args.size() << " " << result.err;
+        EXPECT_THAT(result.err, HasSubstr(said));
+    }
+    EXPECT_TRUE(fake_->requests().empty());
+
+    const ChildResult help = cli({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_THAT(help.out, HasSubstr("harvest"));
+    const ChildResult version = cli({"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_THAT(version.out, ::testing::MatchesRegex("quorvel-cli [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+}
+
+// Storage trouble: an output that cannot be written fails before the first
+// request; a journal that cannot be written lets the run go on in memory,
+// says so once, and gives status 3.
+TEST_F(Cli, StorageTroubleGivesStatusThree) {
+    const auto start = std::chrono::steady_clock::now();
+    const ChildResult missing =
+        cli({"harvest", "a", "-o", (home_ / "no-such-folder" / "out.csv").string()});
+    EXPECT_EQ(missing.exit_code, 3);
+    EXPECT_THAT(missing.err, HasSubstr("no-such-folder"));
+    EXPECT_TRUE(fake_->requests().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // The data folder's place is taken by a file.
+    std::ofstream(home_ / "data") << "not a folder";
+    const fs::path csv = home_ / "out.csv";
+    const ChildResult unwritable = cli({"harvest", "a", "-k", "mobile", "-o", csv.string()});
+    EXPECT_EQ(unwritable.exit_code, 3) << unwritable.err;
+    EXPECT_THAT(unwritable.err, HasSubstr("the journal cannot be written"));
+    EXPECT_EQ(unwritable.err.find("the journal cannot be written"),
+              unwritable.err.rfind("the journal cannot be written"));
+    EXPECT_EQ(file_bytes(csv), window_csv(window_harvest(
+                                   {"a"}, harvest::KindSet().add(KeywordSource::MobileDropdown))));
+}
+
+// A journal file that is not a database is moved aside, never deleted, and
+// a fresh one is started.
+TEST_F(Cli, ACorruptJournalIsMovedAside) {
+    fs::create_directories(journal_file().parent_path());
+    std::ofstream(journal_file()) << "this is not a database";
+    const ChildResult result = cli({"harvest", "a", "-k", "mobile"});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("moved aside"));
+    std::size_t kept = 0;
+    for (const auto& entry : fs::directory_iterator(journal_file().parent_path())) {
+        if (entry.path().filename().string().rfind("quorvel.sqlite3.corrupt-", 0) == 0) {
+            EXPECT_EQ(file_bytes(entry.path()), "this is not a database");
+            ++kept;
+        }
+    }
+    EXPECT_EQ(kept, 1u);
+    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+}
+
+// Ctrl-C: the request in flight is dropped, the run is kept as stopped, what
+// was found is written to -o, the last line says how to continue, the
+// status is 130; continued, the run ends as one never stopped.
+TEST_F(Cli, ControlCStopsAndResumeFinishes) {
+    const std::vector<std::string> seeds = {"one", "hang", "three"};
+    const HarvestStore whole = window_harvest(seeds, harvest::KindSet::all());
+    fake_->fail(Endpoint::mobile, "hang", Failure::hang);
+    fake_->clear_requests();
+    const fs::path csv = home_ / "part.csv";
+    ChildProcess child(command({"harvest", "one", "hang", "three", "-o", csv.string()}),
+                       environment());
+    // The mobile request of "hang" is the 8th: wait until it hangs.
+    while (fake_->requests().size() < 8) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto signalled = std::chrono::steady_clock::now();
+    child.send_signal(SIGINT);
+    const ChildResult stopped = child.wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(3));
+    EXPECT_EQ(stopped.exit_code, 130) << stopped.err;
+    const journal::RunInfo run = newest_run();
+    EXPECT_EQ(run.state, journal::RunState::stopped);
+    EXPECT_EQ(run.seeds_done, 1u);
+    const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
+    ASSERT_THAT(stopped.err, HasSubstr(hint));
+    EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
+    EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
+    EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
+
+    fake_->fail(Endpoint::mobile, "hang", Failure::slow);
+    const fs::path full = home_ / "full.csv";
+    const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
+    ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+    EXPECT_EQ(file_bytes(full), window_csv(whole));
+    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+}
+
+// The words of each reply of a harvest, per kind, in request order.
+struct ReplyWords : harvest::HarvestObserver {
+    std::vector<std::array<std::vector<harvest::WordRow>, 5>> replies{1};
+    void word_recorded(KeywordSource source, std::size_t, const std::string& seed,
+                       const std::string& word, const std::string&) override {
+        replies.back()[harvest::index_of(source)].push_back({seed, word, {}});
+    }
+    void reply_processed(harvest::RequestKind) override { replies.emplace_back(); }
+};
+
+// The words of the first `replies` replies, per kind, seed and word alone.
+std::array<std::vector<std::pair<std::string, std::string>>, 5> first_replies(
+    const ReplyWords& words, std::size_t replies) {
+    std::array<std::vector<std::pair<std::string, std::string>>, 5> out;
+    for (std::size_t r = 0; r < replies && r < words.replies.size(); ++r) {
+        for (std::size_t k = 0; k < 5; ++k) {
+            for (const harvest::WordRow& row : words.replies[r][k]) {
+                out[k].emplace_back(row.seed, row.word);
+            }
+        }
+    }
+    return out;
+}
+
+// Killed at any moment, a run loses at most the replies in hand: the journal
+// holds exactly the words of its first replies, all but at most the last two
+// that the marketplace was asked for (the PC and mobile replies of a seed are
+// both fetched before either is processed). Continued, the run ends as one
+// that was never killed.
+TEST_F(Cli, AKilledRunLosesAtMostTheRepliesInHand) {
+    const std::vector<std::string> seeds = {"k1", "k2", "k3"};
+    ReplyWords words;
+    fake_->clear_requests();
+    {
+        testsupport::RecordingWindow window;
+        window.texts[std::string(harvest::seed_box)] = seed_box_text(seeds);
+        for (KeywordSource source : harvest::all_sources) {
+            window.checked[std::string(harvest::info(source).check_box)] = true;
+        }
+        HarvestStore store;
+        harvest::start_harvest(window, store, {.observer = &words});
+    }
+    const std::size_t requests = fake_->requests().size();
+    ASSERT_EQ(words.replies.size(), requests + 1);
+    const HarvestStore whole = window_harvest(seeds, harvest::KindSet::all());
+
+    for (std::size_t kill_at : {std::size_t{2}, std::size_t{7}, std::size_t{12}, requests - 1}) {
+        const fs::path db = home_ / ("killed-" + std::to_string(kill_at) + ".sqlite3");
+        fake_->clear_requests();
+        ChildProcess child(command({"harvest", seeds[0], seeds[1], seeds[2], "--interval", "40",
+                                    "--db", db.string()}),
+                           environment());
+        while (fake_->requests().size() < kill_at) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        child.send_signal(SIGKILL);
+        ASSERT_EQ(child.wait().signal, SIGKILL);
+        const std::size_t asked = fake_->requests().size();
+
+        journal::OpenNotes notes;
+        auto opened = journal::Journal::open(db, &notes);
+        ASSERT_TRUE(opened.has_value());
+        ASSERT_EQ(notes.interrupted.size(), 1u) << kill_at;
+        auto run = opened->load(notes.interrupted[0]);
+        ASSERT_TRUE(run.has_value());
+        EXPECT_EQ(run->info.state, journal::RunState::interrupted);
+        std::array<std::vector<std::pair<std::string, std::string>>, 5> stored;
+        for (KeywordSource source : harvest::all_sources) {
+            for (const harvest::WordRow& row : run->store.word_rows(source)) {
+                stored[harvest::index_of(source)].emplace_back(row.seed, row.word);
+            }
+        }
+        bool matches = false;
+        for (std::size_t replies = asked; replies + 2 >= asked && !matches; --replies) {
+            matches = stored == first_replies(words, replies);
+            if (replies == 0) {
+                break;
+            }
+        }
+        EXPECT_TRUE(matches) << "killed after " << asked << " requests";
+
+        const fs::path csv = home_ / "resumed.csv";
+        const ChildResult resumed =
+            cli({"resume", std::to_string(run->info.id), "--db", db.string(), "-o", csv.string()});
+        ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+        EXPECT_EQ(file_bytes(csv), window_csv(whole)) << kill_at;
+    }
+}
+
+// `runs` lists the runs newest first, as text or JSON; `export` writes a
+// run's words again, as the harvest wrote them.
+TEST_F(Cli, RunsAndExport) {
+    const fs::path first = home_ / "first.csv";
+    ASSERT_EQ(cli({"harvest", "x", "-k", "mobile", "-o", first.string()}).exit_code, 0);
+    ASSERT_EQ(cli({"harvest", "y", "z", "-k", "pc,arrow"}).exit_code, 0);
+    const ChildResult listed = cli({"runs", "--json"});
+    ASSERT_EQ(listed.exit_code, 0) << listed.err;
+    const auto runs = nlohmann::json::parse(listed.out);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_GT(runs[0]["id"], runs[1]["id"]);
+    EXPECT_EQ(runs[0]["state"], "finished");
+    EXPECT_EQ(runs[0]["seeds_done"], 2);
+    EXPECT_EQ(runs[0]["kinds"], nlohmann::json::array({"pc", "arrow"}));
+    EXPECT_EQ(runs[1]["words"]["mobile"], 3);
+    const ChildResult table = cli({"runs"});
+    EXPECT_THAT(table.out, HasSubstr("finished"));
+    EXPECT_THAT(table.out, HasSubstr("2/2"));
+
+    const fs::path again = home_ / "again.csv";
+    const ChildResult exported =
+        cli({"export", std::to_string(runs[1]["id"].get<int>()), "-o", again.string()});
+    ASSERT_EQ(exported.exit_code, 0) << exported.err;
+    EXPECT_EQ(file_bytes(again), file_bytes(first));
+}
+
+}  // namespace
+}  // namespace quorvel
+
+int main(int argc, char** argv) {
+    // Before any thread starts: a namespace of its own needs a single thread.
+    quorvel::https_address = quorvel::testsupport::address_for_https_port();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
