@@ -45,8 +45,7 @@ void add_run_options(CLI::App& command, Invocation& in) {
     command
         .add_option("--interval", in.interval_ms,
                     "Least time between the starts of two requests, in milliseconds (default 0)")
-        ->type_name("MS")
-        ->check(CLI::NonNegativeNumber);
+        ->type_name("MS");
     command
         .add_option("--cacert", in.cacert,
                     "Trust the certificates in FILE as well as the system's (for networks that "
@@ -56,12 +55,11 @@ void add_run_options(CLI::App& command, Invocation& in) {
         .add_option("--resolve", in.resolve,
                     "Send HOST's requests on PORT to ADDRESS, as curl's option does (repeatable)")
         ->type_name("HOST:PORT:ADDR");
-    auto* on = command.add_flag_callback(
+    command.add_flag_callback(
         "--progress", [&in] { in.progress = true; },
         "Show a progress line on standard error even when it is not a terminal");
-    auto* off = command.add_flag_callback(
+    command.add_flag_callback(
         "--no-progress", [&in] { in.progress = false; }, "Show no progress line");
-    on->excludes(off);
     command.add_flag("-q,--quiet", in.quiet,
                      "Print nothing but errors and the resume hint on standard error");
 }
@@ -143,6 +141,11 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         in.command = Command::runs;
     } else {
         in.command = Command::export_run;
+    }
+    if (in.interval_ms < 0) {
+        return EarlyExit{exit_status::usage,
+                         {},
+                         usage_error("--interval takes a number of milliseconds, 0 or more")};
     }
     if (in.db && in.no_db) {
         return EarlyExit{

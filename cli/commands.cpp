@@ -25,11 +25,6 @@ namespace {
 using journal::Journal;
 using journal::JournalError;
 
-std::string utf8(std::string_view code_page_text) {
-    return platform::convert_code_page(code_page_text, platform::code_page_gbk,
-                                       platform::code_page_utf8);
-}
-
 void say(std::FILE* to, const std::string& line) {
     std::fprintf(to, "quorvel-cli: %s\n", line.c_str());
 }

@@ -121,13 +121,13 @@ void Progress::run_started(const std::vector<std::string>& seeds, std::size_t fi
     seeds_done_ = first_seed;
     started_ = Clock::now();
     running_ = true;
-    draw(true);
 }
 
 void Progress::seed_started(std::size_t, const std::string& seed) {
     std::lock_guard guard(mutex_);
+    const bool first = current_seed_.empty() && requests_ == 0;
     current_seed_ = utf8(seed);
-    draw(false);
+    draw(first);
 }
 
 void Progress::request_done(harvest::RequestKind kind, const std::string&,

@@ -302,9 +302,14 @@ TEST_F(Cli, EveryOutputFormat) {
 // give status 1; the run goes on.
 TEST_F(Cli, FailedRequestsGiveStatusOne) {
     fake_->fail(Endpoint::pc, "bad", Failure::empty_body);
-    const ChildResult result = cli({"harvest", "bad", "good", "-k", "pc"});
+    const ChildResult result = cli({"harvest", "bad", "good", "-k", "pc", "--progress"});
     EXPECT_EQ(result.exit_code, 1) << result.err;
-    EXPECT_THAT(result.err, HasSubstr("抓取下拉词失败 (seed \"bad\", kind pc)"));
+    // Above the progress line (asked for, though standard error is no
+    // terminal), which is cleared for it and drawn again after it.
+    EXPECT_THAT(result.err,
+                ::testing::ContainsRegex("\r\x1b\\[Kquorvel-cli: 抓取下拉词失败 \\(seed \"bad\", "
+                                         "kind pc\\)\n\r\\[0/2\\] bad · 0 words · 1 requests · "
+                                         "1 failed · [0-9]+:[0-9]{2}\x1b\\[K"));
     EXPECT_THAT(result.err, HasSubstr("1 failed"));
     EXPECT_THAT(result.out, HasSubstr("pc\tgood\t"));
 }
@@ -325,6 +330,7 @@ TEST_F(Cli, BadUsageAsksForNothing) {
         {{"harvest", "a", "-o", (home_ / "out.dat").string()}, "cannot tell the format"},
         {{"harvest", "a", "-f", "xlsx"}, "xlsx output needs a file"},
         {{"harvest", "a", "--no-db", "--db", "x"}, "exclude each other"},
+        {{"harvest", "a", "--interval", "-5"}, "--interval"},
         {{"resume", "999"}, "999"},
         {{"export", "999", "-o", (home_ / "x.csv").string()}, "999"},
         {{"frobnicate"}, "quorvel-cli"},
@@ -358,7 +364,9 @@ TEST_F(Cli, StorageTroubleGivesStatusThree) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
     // The data folder's place is taken by a file.
+    fs::remove_all(home_ / "data");
     std::ofstream(home_ / "data") << "not a folder";
+    ASSERT_TRUE(fs::is_regular_file(home_ / "data"));
     const fs::path csv = home_ / "out.csv";
     const ChildResult unwritable = cli({"harvest", "a", "-k", "mobile", "-o", csv.string()});
     EXPECT_EQ(unwritable.exit_code, 3) << unwritable.err;
