@@ -57,8 +57,8 @@ struct JournalError {
         newer_version,   // written by a newer Quorvel: left as it is
         storage_failed,  // a read or write failed (disk full, I/O error, ...)
         no_such_run,
-        run_in_use,      // another live process is writing the run
-        not_resumable,   // the run finished
+        run_in_use,     // another live process is writing the run
+        not_resumable,  // the run finished
     };
     Kind kind = Kind::storage_failed;
     std::string message;  // English, for the terminal and the log
@@ -74,6 +74,8 @@ struct OpenNotes {
 
 class RunRecorder;
 
+// One open journal file. Use it from one thread at a time; each recorder it
+// makes has a connection of its own and belongs to the harvest's thread.
 class Journal {
   public:
     // $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when unset).
@@ -102,7 +104,7 @@ class Journal {
     // Starts recording a new run (state running) of these kinds over this
     // seed text. The recorder is the harvest's observer.
     tl::expected<std::unique_ptr<RunRecorder>, JournalError> begin_run(harvest::KindSet kinds,
-                                                                        std::string_view seed_text);
+                                                                       std::string_view seed_text);
 
     // Continues a stopped or interrupted run: drops the words of its
     // unfinished seeds, marks it running again and returns it as stored,
@@ -119,8 +121,11 @@ class Journal {
 // Records one run as the harvest tells it: the words of each reply in one
 // transaction when the reply has been processed, each summary row, and the
 // run's end. While it exists it holds the run's lock, so no other process
-// takes the run for dead. When a write fails it writes no more, keeps the
-// error, tells the failure handler once, and lets the harvest go on.
+// takes the run for dead; it lets the lock go once the run's end is stored.
+// One destroyed before the run's end marks the run interrupted. When a write
+// fails it writes no more, keeps the error, tells the failure handler once,
+// and lets the harvest go on; the run is then found interrupted the next time
+// the journal is opened.
 class RunRecorder : public harvest::HarvestObserver {
   public:
     ~RunRecorder() override;
@@ -131,6 +136,10 @@ class RunRecorder : public harvest::HarvestObserver {
     // Called once, on the harvest's thread, when the first write fails.
     void on_failure(std::function<void(const JournalError&)> handler);
 
+    // Keeps the harvest's seed list should it differ from the seed text the
+    // run was begun with, so that stored seed positions always name the
+    // right seeds.
+    void run_started(const std::vector<std::string>& seeds, std::size_t first_seed) override;
     void word_recorded(harvest::KeywordSource source, std::size_t seed_index,
                        const std::string& seed, const std::string& word,
                        const std::string& count) override;
