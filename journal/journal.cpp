@@ -572,6 +572,7 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
         return logged(storage_error("cannot begin a run", inserted.error()));
     }
     recorder.run_id = recorder.db.last_insert_id();
+    recorder.start();
     return std::unique_ptr<RunRecorder>(new RunRecorder(std::move(*impl)));
 }
 
@@ -692,6 +693,7 @@ WHERE id = ?1)sql",
     if (!impl) {
         return logged(impl.error());
     }
+    (*impl)->start();
     platform::log_info("journal: run " + std::to_string(id) + " continues at seed " +
                        std::to_string(first_unfinished + 1) + " of " +
                        std::to_string(loaded->seeds.size()));

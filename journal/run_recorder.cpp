@@ -1,3 +1,5 @@
+#include <pthread.h>
+
 #include <utility>
 
 #include "journal/journal.h"
@@ -39,92 +41,195 @@ tl::expected<std::unique_ptr<RunRecorder::Impl>, JournalError> RunRecorder::Impl
     return impl;
 }
 
-sql::Result<void> RunRecorder::Impl::write_pending() {
-    for (const PendingWord& word : pending) {
-        auto bound = insert_word.bind_all(run_id, next_ordinal, word.kind, word.seed,
-                                          std::string_view(word.word));
-        if (bound) {
-            bound = word.count.empty() ? insert_word.bind_null(6) : insert_word.bind(6, word.count);
-        }
-        if (!bound) {
-            return bound;
-        }
-        if (auto inserted = insert_word.run(); !inserted) {
-            return inserted;
-        }
-        ++next_ordinal;
-    }
-    const bool counted = pending_seeds_done != 0 || pending_counts != std::array<std::int64_t, 5>{};
-    if (!counted) {
-        return {};
-    }
-    auto bound =
-        add_counts.bind_all(pending_counts[0], pending_counts[1], pending_counts[2],
-                            pending_counts[3], pending_counts[4], pending_seeds_done, run_id);
-    if (!bound) {
-        return bound;
-    }
-    return add_counts.run();
+void RunRecorder::Impl::start() {
+    writer = std::thread([this] {
+        // Named for the system's thread lists and for debuggers.
+        pthread_setname_np(pthread_self(), "quorvel-journal");
+        write_batches();
+    });
 }
 
-void RunRecorder::Impl::commit(std::string_view what,
-                               const std::function<sql::Result<void>()>& body) {
-    if (failure) {
-        return;
+RunRecorder::Impl::~Impl() {
+    if (writer.joinable()) {
+        {
+            std::lock_guard guard(mutex);
+            quit = true;
+        }
+        wake.notify_one();
+        writer.join();
     }
-    if (pending.empty() && !body) {
-        return;
-    }
-    const std::int64_t first_ordinal = next_ordinal;
-    const sql::Result<void> written = [&]() -> sql::Result<void> {
-        auto transaction = sql::Transaction::begin(db);
-        if (!transaction) {
-            return tl::unexpected(transaction.error());
-        }
-        if (auto words = write_pending(); !words) {
-            return words;
-        }
-        if (body) {
-            if (auto done = body(); !done) {
-                return done;
-            }
-        }
-        return transaction->commit();
-    }();
+}
+
+RunRecorder::Impl::Batch RunRecorder::Impl::take_pending(std::string what) {
+    Batch batch;
+    batch.what = std::move(what);
+    batch.words = std::move(pending);
+    batch.counts = pending_counts;
     pending.clear();
     pending_counts = {};
-    pending_seeds_done = 0;
-    if (!written) {
-        next_ordinal = first_ordinal;
-        fail(storage_error(
-                 "cannot record " + std::string(what) + " of run " + std::to_string(run_id),
-                 written.error()),
-             !in_destructor);
+    return batch;
+}
+
+void RunRecorder::Impl::submit(Batch batch) {
+    bool wake_writer = false;
+    {
+        std::lock_guard guard(mutex);
+        if (failed) {
+            return;
+        }
+        queue.push_back(std::move(batch));
+        wake_writer = std::exchange(writer_idle, false);
+    }
+    if (wake_writer) {
+        wake.notify_one();
     }
 }
 
-void RunRecorder::Impl::fail(JournalError error, bool tell_handler) {
-    failure = std::move(error);
-    platform::log_error("journal: " + failure->message + "; nothing more of the run is stored");
+void RunRecorder::Impl::wait_until_stored() {
+    std::unique_lock guard(mutex);
+    ++waiting;
+    wake.notify_one();
+    idle.wait(guard, [this] { return (queue.empty() && !writing) || !writer.joinable(); });
+    --waiting;
+}
+
+void RunRecorder::Impl::take_failure(bool tell_handler) {
+    if (failure || !failed) {
+        return;
+    }
+    {
+        std::lock_guard guard(mutex);
+        failure = written_failure;
+    }
+    pending.clear();
     if (tell_handler && failure_handler) {
         failure_handler(*failure);
     }
 }
 
+void RunRecorder::Impl::write_batches() {
+    std::unique_lock guard(mutex);
+    std::chrono::steady_clock::time_point last_commit;
+    for (;;) {
+        writer_idle = true;
+        wake.wait(guard, [this] { return quit || !queue.empty(); });
+        writer_idle = false;
+        if (queue.empty()) {
+            return;
+        }
+        wake.wait_until(guard, last_commit + commit_interval,
+                        [this] { return quit || waiting > 0; });
+        std::vector<Batch> batches(std::make_move_iterator(queue.begin()),
+                                   std::make_move_iterator(queue.end()));
+        queue.clear();
+        writing = true;
+        guard.unlock();
+        last_commit = std::chrono::steady_clock::now();
+        const sql::Result<void> stored = store(batches);
+        guard.lock();
+        writing = false;
+        if (!stored) {
+            written_failure = JournalError{JournalError::Kind::storage_failed,
+                                           "cannot record " + stored.error().message};
+            platform::log_error("journal: " + written_failure->message +
+                                "; nothing more of the run is stored");
+            failed = true;
+            queue.clear();
+        }
+        if (queue.empty()) {
+            idle.notify_all();
+        }
+    }
+}
+
+// The batches in one transaction: all stored, or none.
+sql::Result<void> RunRecorder::Impl::store(const std::vector<Batch>& batches) {
+    const std::int64_t first_ordinal = next_ordinal;
+    auto transaction = sql::Transaction::begin(db);
+    auto failed_at = [&](const Batch& batch, const sql::Error& error) {
+        next_ordinal = first_ordinal;
+        return tl::unexpected(sql::Error{
+            error.code, batch.what + " of run " + std::to_string(run_id) + ": " + error.text()});
+    };
+    if (!transaction) {
+        return failed_at(batches.front(), transaction.error());
+    }
+    for (const Batch& batch : batches) {
+        if (auto stored = store(batch); !stored) {
+            return failed_at(batch, stored.error());
+        }
+    }
+    if (auto committed = transaction->commit(); !committed) {
+        return failed_at(batches.back(), committed.error());
+    }
+    return {};
+}
+
+// One batch, within the transaction of store(batches).
+sql::Result<void> RunRecorder::Impl::store(const Batch& batch) {
+    for (const PendingWord& word : batch.words) {
+        auto bound = insert_word.bind_all(run_id, next_ordinal, word.kind, word.seed,
+                                          std::string_view(word.word));
+        if (bound) {
+            bound = word.count.empty() ? insert_word.bind_null(6) : insert_word.bind(6, word.count);
+        }
+        if (auto inserted = bound.and_then([&] { return insert_word.run(); }); !inserted) {
+            return inserted;
+        }
+        ++next_ordinal;
+    }
+    const std::int64_t seeds_done = batch.seed_row ? 1 : 0;
+    if (seeds_done != 0 || batch.counts != std::array<std::int64_t, 5>{}) {
+        auto counted = add_counts
+                           .bind_all(batch.counts[0], batch.counts[1], batch.counts[2],
+                                     batch.counts[3], batch.counts[4], seeds_done, run_id)
+                           .and_then([&] { return add_counts.run(); });
+        if (!counted) {
+            return counted;
+        }
+    }
+    if (const auto& row = batch.seed_row) {
+        auto inserted = insert_seed
+                            .bind_all(run_id, row->position, row->counts[0], row->counts[1],
+                                      row->counts[2], row->counts[3], row->counts[4])
+                            .and_then([&] { return insert_seed.run(); });
+        if (!inserted) {
+            return inserted;
+        }
+    }
+    if (batch.seed_text) {
+        auto set = set_seeds.bind_all(*batch.seed_text, batch.seeds_total, run_id).and_then([&] {
+            return set_seeds.run();
+        });
+        if (!set) {
+            return set;
+        }
+    }
+    if (batch.end_state) {
+        auto ended = end_run.bind_all(*batch.end_state, unix_ms_now(), run_id).and_then([&] {
+            return end_run.run();
+        });
+        if (!ended) {
+            return ended;
+        }
+    }
+    return {};
+}
+
 RunRecorder::RunRecorder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 RunRecorder::~RunRecorder() {
-    if (!impl_->ended && !impl_->failure) {
-        impl_->in_destructor = true;
-        impl_->commit("the interruption", [this] {
-            auto bound = impl_->end_run.bind_all(std::string_view("interrupted"), unix_ms_now(),
-                                                 impl_->run_id);
-            return bound ? impl_->end_run.run() : bound;
-        });
-        if (!impl_->failure) {
-            platform::log_warning("journal: run " + std::to_string(impl_->run_id) +
-                                  " was left before it ended; marked interrupted");
-        }
+    const bool interrupted = !impl_->ended && !impl_->failed;
+    if (interrupted) {
+        Impl::Batch batch = impl_->take_pending("the interruption");
+        batch.end_state = "interrupted";
+        impl_->submit(std::move(batch));
+    }
+    impl_->wait_until_stored();
+    impl_->take_failure(false);
+    if (interrupted && !impl_->failure) {
+        platform::log_warning("journal: run " + std::to_string(impl_->run_id) +
+                              " was left before it ended; marked interrupted");
     }
     impl_->lock.remove_and_release();
 }
@@ -141,8 +246,14 @@ void RunRecorder::on_failure(std::function<void(const JournalError&)> handler) {
     impl_->failure_handler = std::move(handler);
 }
 
+void RunRecorder::flush() {
+    impl_->wait_until_stored();
+    impl_->take_failure(true);
+}
+
 void RunRecorder::run_started(const std::vector<std::string>& seeds, std::size_t first_seed) {
     (void)first_seed;
+    impl_->take_failure(true);
     if (seeds == impl_->seeds || impl_->failure) {
         return;
     }
@@ -153,18 +264,18 @@ void RunRecorder::run_started(const std::vector<std::string>& seeds, std::size_t
                           "harvest's " +
                           std::to_string(seeds.size()) + " seeds");
     impl_->seeds = seeds;
-    impl_->commit("the seed list", [this] {
-        auto bound = impl_->set_seeds.bind_all(utf8_from_code_page(joined_seeds(impl_->seeds)),
-                                               static_cast<std::int64_t>(impl_->seeds.size()),
-                                               impl_->run_id);
-        return bound ? impl_->set_seeds.run() : bound;
-    });
+    Impl::Batch batch;
+    batch.what = "the seed list";
+    batch.seed_text = utf8_from_code_page(joined_seeds(seeds));
+    batch.seeds_total = static_cast<std::int64_t>(seeds.size());
+    impl_->submit(std::move(batch));
 }
 
 void RunRecorder::word_recorded(harvest::KeywordSource source, std::size_t seed_index,
                                 const std::string& seed, const std::string& word,
                                 const std::string& count) {
     (void)seed;
+    impl_->take_failure(true);
     if (impl_->failure) {
         return;
     }
@@ -177,32 +288,38 @@ void RunRecorder::word_recorded(harvest::KeywordSource source, std::size_t seed_
 
 void RunRecorder::reply_processed(harvest::RequestKind kind) {
     (void)kind;
-    impl_->commit("the words of a reply");
+    impl_->take_failure(true);
+    if (impl_->failure || impl_->pending.empty()) {
+        return;
+    }
+    impl_->submit(impl_->take_pending("the words of a reply"));
 }
 
 void RunRecorder::seed_finished(std::size_t index, const harvest::SeedRow& row) {
+    impl_->take_failure(true);
     if (impl_->failure) {
         return;
     }
-    impl_->pending_seeds_done = 1;
-    impl_->commit("the summary row of seed " + std::to_string(index + 1), [this, index, &row] {
-        sql::Statement& insert = impl_->insert_seed;
-        auto bound = insert.bind_all(impl_->run_id, static_cast<std::int64_t>(index),
-                                     std::int64_t{row.counts[0]}, std::int64_t{row.counts[1]},
-                                     std::int64_t{row.counts[2]}, std::int64_t{row.counts[3]},
-                                     std::int64_t{row.counts[4]});
-        return bound ? insert.run() : bound;
-    });
+    Impl::Batch batch = impl_->take_pending("the summary row of seed " + std::to_string(index + 1));
+    batch.seed_row.emplace();
+    batch.seed_row->position = static_cast<std::int64_t>(index);
+    for (std::size_t kind = 0; kind < row.counts.size(); ++kind) {
+        batch.seed_row->counts[kind] = row.counts[kind];
+    }
+    impl_->submit(std::move(batch));
 }
 
 void RunRecorder::run_ended(harvest::RunEnd end) {
     // A stopped run keeps what it found: the words of the reply cut short
-    // are written with its end.
-    const std::string_view state = end == harvest::RunEnd::finished ? "finished" : "stopped";
-    impl_->commit("the end", [this, state] {
-        auto bound = impl_->end_run.bind_all(state, unix_ms_now(), impl_->run_id);
-        return bound ? impl_->end_run.run() : bound;
-    });
+    // are stored with its end.
+    impl_->take_failure(true);
+    if (!impl_->failure) {
+        Impl::Batch batch = impl_->take_pending("the end");
+        batch.end_state = end == harvest::RunEnd::finished ? "finished" : "stopped";
+        impl_->submit(std::move(batch));
+    }
+    impl_->wait_until_stored();
+    impl_->take_failure(true);
     impl_->ended = true;
     if (!impl_->failure) {
         // The end is stored: no one can take the run for dead any more.

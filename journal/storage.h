@@ -4,12 +4,18 @@
 // database boundary, and the recorder's inner state.
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "journal/journal.h"
@@ -41,6 +47,17 @@ JournalError storage_error(std::string_view what, const sql::Error& error);
 // The seed text that splits into exactly these seeds.
 std::string joined_seeds(const std::vector<std::string>& seeds);
 
+// The least time between two of a recorder's transactions: the batches
+// handed over meanwhile are stored together in the next one. A fast harvest
+// thus costs a few transactions a second, whatever its pace, and a killed
+// process loses no more than this much of its replies.
+inline constexpr std::chrono::milliseconds commit_interval{20};
+
+// The recorder's two halves. The harvest's thread buffers a reply's words
+// and hands them over as one batch; the recorder's writer thread stores the
+// batches in order on the recorder's own connection, each whole in one
+// transaction, so the harvest never waits for the disk or for another
+// process's transaction.
 struct RunRecorder::Impl {
     struct PendingWord {
         std::int64_t kind = 0;
@@ -48,39 +65,80 @@ struct RunRecorder::Impl {
         std::string word;   // UTF-8
         std::string count;  // UTF-8; empty is stored as NULL
     };
+    struct SeedRowData {
+        std::int64_t position = 0;
+        std::array<std::int64_t, 5> counts{};
+    };
+    // What one transaction stores.
+    struct Batch {
+        std::string what;  // for the failure's message: "the words of a reply", ...
+        std::vector<PendingWord> words;
+        std::array<std::int64_t, 5> counts{};
+        std::optional<SeedRowData> seed_row;
+        std::optional<std::string> seed_text;  // UTF-8, with the seed list's length
+        std::int64_t seeds_total = 0;
+        std::optional<std::string_view> end_state;
+    };
 
     // Prepares the recorder's statements on its own connection; the lock
-    // and the run's row are already taken.
+    // and the run's row are already taken. start() then starts the writer.
     static tl::expected<std::unique_ptr<Impl>, JournalError> create(sql::Connection db,
                                                                     platform::FileLock lock,
                                                                     std::int64_t run_id,
                                                                     std::int64_t next_ordinal,
                                                                     std::vector<std::string> seeds);
+    ~Impl();
+    void start();
 
-    // Runs `body` in one write transaction with the pending words and the
-    // run's counters, unless an earlier write failed. A failure is kept,
-    // logged and told to the handler once; later writes are skipped.
-    void commit(std::string_view what, const std::function<sql::Result<void>()>& body = {});
-    sql::Result<void> write_pending();
-    void fail(JournalError error, bool tell_handler);
+    // The harvest's thread.
+    Batch take_pending(std::string what);
+    void submit(Batch batch);
+    // Returns once every batch handed over is stored, or a write failed.
+    void wait_until_stored();
+    // Takes the writer's failure, if any, telling the handler the first time.
+    void take_failure(bool tell_handler);
 
-    sql::Connection db;
-    platform::FileLock lock;
+    // The writer's thread.
+    void write_batches();
+    sql::Result<void> store(const std::vector<Batch>& batches);
+    sql::Result<void> store(const Batch& batch);
+
+    // Set before the writer starts, then read only.
     std::int64_t run_id = 0;
-    std::int64_t next_ordinal = 0;
+
+    // Used by the harvest's thread alone.
+    platform::FileLock lock;
     std::vector<std::string> seeds;  // code-page text, as stored
+    std::vector<PendingWord> pending;
+    std::array<std::int64_t, 5> pending_counts{};
+    std::optional<JournalError> failure;
+    std::function<void(const JournalError&)> failure_handler;
+    bool ended = false;
+
+    // Used by the writer's thread alone, once it started.
+    sql::Connection db;
     sql::Statement insert_word;
     sql::Statement insert_seed;
     sql::Statement add_counts;
     sql::Statement end_run;
     sql::Statement set_seeds;
-    std::vector<PendingWord> pending;
-    std::array<std::int64_t, 5> pending_counts{};
-    std::int64_t pending_seeds_done = 0;
-    std::optional<JournalError> failure;
-    std::function<void(const JournalError&)> failure_handler;
-    bool ended = false;
-    bool in_destructor = false;
+    std::int64_t next_ordinal = 0;
+
+    // Shared, under the mutex.
+    std::mutex mutex;
+    std::condition_variable wake;  // a batch is waiting, or the writer is to quit
+    std::condition_variable idle;  // the writer stored all it was given
+    std::deque<Batch> queue;
+    bool writing = false;
+    bool quit = false;
+    // The writer waits with nothing in hand: the next batch wakes it. Batches
+    // handed over while it waits out the interval do not, as it will take
+    // them all when the interval ends.
+    bool writer_idle = false;
+    int waiting = 0;  // threads waiting for all to be stored: no interval then
+    std::optional<JournalError> written_failure;
+    std::atomic<bool> failed{false};
+    std::thread writer;
 };
 
 }  // namespace quorvel::journal

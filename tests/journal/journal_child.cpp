@@ -50,6 +50,7 @@ int hold(const char* file) {
     (*recorder)->word_recorded(harvest::KeywordSource::PcDropdown, 0, "a", "a1", "1000");
     (*recorder)->word_recorded(harvest::KeywordSource::PcDropdown, 0, "a", "a2", "1001");
     (*recorder)->reply_processed(harvest::RequestKind::pc_suggest);
+    (*recorder)->flush();
     std::printf("%lld\n", static_cast<long long>((*recorder)->run_id()));
     std::fflush(stdout);
     for (;;) {

@@ -238,6 +238,17 @@ class FileSizeLimit {
     void (*previous_handler_)(int) = nullptr;
 };
 
+// Waits at each finished seed until the recorder has stored it, as replies
+// far apart are stored one by one.
+class StoreEachSeed : public harvest::HarvestObserver {
+  public:
+    explicit StoreEachSeed(RunRecorder& recorder) : recorder_(recorder) {}
+    void seed_finished(std::size_t, const harvest::SeedRow&) override { recorder_.flush(); }
+
+  private:
+    RunRecorder& recorder_;
+};
+
 // A disk that fills during a run stops the recording, not the harvest; what
 // was stored is whole up to the failure, and the run continues later.
 TEST_F(JournalHarvest, AFullDiskStopsTheRecordingNotTheHarvest) {
@@ -257,10 +268,14 @@ TEST_F(JournalHarvest, AFullDiskStopsTheRecordingNotTheHarvest) {
         recorder->on_failure([&](const JournalError& failure) { told.push_back(failure.message); });
         RecordingWindow window = window_with(seeds, KindSet::all());
         const auto log_size = std::filesystem::file_size(file_.string() + "-wal");
+        harvest::ObserverList observers;
+        observers.add(*recorder);
+        StoreEachSeed store_each_seed(*recorder);
+        observers.add(store_each_seed);
         RunEnd end{};
         {
-            FileSizeLimit limit(log_size + 160 * 1024);
-            end = harvest::start_harvest(window, store, options(recorder.get()));
+            FileSizeLimit limit(log_size + 64 * 1024);
+            end = harvest::start_harvest(window, store, options(&observers));
         }
         EXPECT_EQ(end, RunEnd::finished);
         EXPECT_EQ(store.seed_rows().size(), 10u);

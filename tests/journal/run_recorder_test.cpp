@@ -64,6 +64,7 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
     recorder->word_recorded(KeywordSource::PcDropdown, 0, "s1", word, "1000");
     recorder->word_recorded(KeywordSource::DidYouMean, 0, "s1", "w2", "");
     recorder->reply_processed(RequestKind::pc_suggest);
+    recorder->flush();
     LoadedRun stored = load(id);
     EXPECT_EQ(stored.store.word_rows(KeywordSource::PcDropdown).size(), 1u);
     EXPECT_EQ(stored.info.words, (std::array<std::int64_t, 5>{1, 0, 0, 0, 1}));
@@ -73,6 +74,7 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
 
     recorder->word_recorded(KeywordSource::PcDropdown, 0, "s1", "w3", "1001");
     recorder->seed_finished(0, SeedRow{"s1", {2, 0, 0, 0, 1}});
+    recorder->flush();
     stored = load(id);
     EXPECT_EQ(stored.info.seeds_done, 1u);
     EXPECT_EQ(stored.first_unfinished, 1u);
@@ -118,6 +120,7 @@ TEST_F(Recording, TheHarvestsSeedListIsKept) {
     recorder->run_started({"x", "", "y"}, 0);
     recorder->word_recorded(KeywordSource::PcDropdown, 2, "y", "w", "");
     recorder->reply_processed(RequestKind::pc_suggest);
+    recorder->flush();
     const LoadedRun stored = load(recorder->run_id());
     EXPECT_EQ(stored.seeds, (std::vector<std::string>{"x", "", "y"}));
     EXPECT_EQ(stored.info.seeds_total, 3u);
