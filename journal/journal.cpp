@@ -133,18 +133,6 @@ sql::Result<std::string> use_write_ahead_log(sql::Connection& db) {
     return *row ? std::string(mode->column_text(0)) : std::string();
 }
 
-// A recorder's own connection to a journal already opened.
-sql::Result<sql::Connection> open_for_run(const fs::path& file) {
-    auto db = sql::Connection::open(file, sql::Connection::Mode::read_write);
-    if (!db) {
-        return db;
-    }
-    if (auto configured = configure(*db); !configured) {
-        return tl::unexpected(configured.error());
-    }
-    return db;
-}
-
 // "<name>.corrupt-YYYYMMDD-HHMMSS", with "-2", "-3", ... when taken.
 fs::path aside_name(const fs::path& file) {
     const platform::LocalDateTime now = platform::local_now();
@@ -183,6 +171,77 @@ tl::expected<fs::path, std::string> move_aside(const fs::path& file) {
         return tl::unexpected("cannot move " + file.string() + " aside: " + failed.message());
     }
     return aside;
+}
+
+// Makes a stopped or interrupted run ready to go on, in one transaction:
+// drops the words of its first unfinished seed and those after it (they
+// will be found again), and marks it running. `was` is the state it was in
+// (none when there is no such run; a finished run is left as it is).
+sql::Result<void> reopen_run(sql::Connection& db, std::int64_t id, std::optional<RunState>& was,
+                             std::int64_t& first_unfinished, std::int64_t& next_ordinal) {
+    auto transaction = sql::Transaction::begin(db);
+    if (!transaction) {
+        return tl::unexpected(transaction.error());
+    }
+    auto state = db.query("SELECT state FROM runs WHERE id = ?", id);
+    if (!state) {
+        return tl::unexpected(state.error());
+    }
+    auto row = state->step();
+    if (!row) {
+        return tl::unexpected(row.error());
+    }
+    if (!*row) {
+        return {};
+    }
+    was = state_named(state->column_text(0));
+    state->reset();
+    if (*was == RunState::finished) {
+        return {};
+    }
+    auto positions = db.query("SELECT position FROM seeds WHERE run = ? ORDER BY position", id);
+    if (!positions) {
+        return tl::unexpected(positions.error());
+    }
+    for (;;) {
+        auto next = positions->step();
+        if (!next) {
+            return tl::unexpected(next.error());
+        }
+        if (!*next || positions->column_number(0) != first_unfinished) {
+            break;
+        }
+        ++first_unfinished;
+    }
+    positions->reset();
+    // The unfinished seeds' words will be found again when the run goes on.
+    auto reset = db.run("DELETE FROM words WHERE run = ? AND seed >= ?", id, first_unfinished)
+                     .and_then([&] {
+                         return db.run("DELETE FROM seeds WHERE run = ? AND position >= ?", id,
+                                       first_unfinished);
+                     })
+                     .and_then([&] {
+                         return db.run(R"sql(
+UPDATE runs SET state = 'running', ended_ms = NULL,
+seeds_done = (SELECT count(*) FROM seeds WHERE run = ?1),
+pc_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 0),
+arrow_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 1),
+mobile_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 2),
+longtail_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 3),
+related_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 4)
+WHERE id = ?1)sql",
+                                       id);
+                     });
+    if (!reset) {
+        return reset;
+    }
+    auto last =
+        db.query_number("SELECT coalesce(max(ordinal) + 1, 0) FROM words WHERE run = ?", id);
+    if (!last) {
+        return tl::unexpected(last.error());
+    }
+    next_ordinal = *last;
+    return transaction->commit();
 }
 
 }  // namespace
@@ -550,30 +609,28 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
     if (!lock) {
         return logged(error(Kind::storage_failed, "cannot begin a run: " + lock.error().message));
     }
-    auto db = open_for_run(impl_->file);
-    if (!db) {
-        lock->remove_and_release();
-        return logged(storage_error("cannot begin a run", db.error()));
+    auto recorder = std::make_unique<RunRecorder::Impl>();
+    recorder->lock = std::move(*lock);
+    recorder->seeds = harvest::split_seeds(seed_text);
+    const auto seeds_total = static_cast<std::int64_t>(recorder->seeds.size());
+    const std::string seed_utf8 = utf8_from_code_page(seed_text);
+    auto started = recorder->start(
+        impl_->file, [&](RunRecorder::Impl& run) -> tl::expected<void, JournalError> {
+            auto inserted = run.db.run(
+                "INSERT INTO runs (started_ms, state, kinds, seed_text, seeds_total, lock_token) "
+                "VALUES (?, 'running', ?, ?, ?, ?)",
+                unix_ms_now(), std::int64_t{kinds.bits()}, seed_utf8, seeds_total, token);
+            if (!inserted) {
+                return tl::unexpected(storage_error("cannot begin a run", inserted.error()));
+            }
+            run.run_id = run.db.last_insert_id();
+            return {};
+        });
+    if (!started) {
+        recorder->lock.remove_and_release();
+        return logged(started.error());
     }
-    std::vector<std::string> seeds = harvest::split_seeds(seed_text);
-    const auto seeds_total = static_cast<std::int64_t>(seeds.size());
-    auto impl = RunRecorder::Impl::create(std::move(*db), std::move(*lock), 0, 0, std::move(seeds));
-    if (!impl) {
-        return logged(impl.error());
-    }
-    RunRecorder::Impl& recorder = **impl;
-    auto inserted = recorder.db.run(
-        "INSERT INTO runs (started_ms, state, kinds, seed_text, seeds_total, lock_token) "
-        "VALUES (?, 'running', ?, ?, ?, ?)",
-        unix_ms_now(), std::int64_t{kinds.bits()}, utf8_from_code_page(seed_text), seeds_total,
-        token);
-    if (!inserted) {
-        recorder.lock.remove_and_release();
-        return logged(storage_error("cannot begin a run", inserted.error()));
-    }
-    recorder.run_id = recorder.db.last_insert_id();
-    recorder.start();
-    return std::unique_ptr<RunRecorder>(new RunRecorder(std::move(*impl)));
+    return std::unique_ptr<RunRecorder>(new RunRecorder(std::move(recorder)));
 }
 
 tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> Journal::resume_run(
@@ -590,115 +647,51 @@ tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> J
     if (!lock) {
         return tl::unexpected(lock.error());
     }
-    auto db = open_for_run(impl_->file);
-    if (!db) {
-        return logged(storage_error(what, db.error()));
-    }
-
+    auto recorder = std::make_unique<RunRecorder::Impl>();
+    recorder->lock = std::move(*lock);
+    recorder->run_id = id;
     // With the lock held no one else writes the run; its state is read
     // again, as it may have finished since it was looked up.
     std::optional<RunState> was;
     std::int64_t first_unfinished = 0;
-    std::int64_t next_ordinal = 0;
-    const auto reopened = [&]() -> sql::Result<void> {
-        auto transaction = sql::Transaction::begin(*db);
-        if (!transaction) {
-            return tl::unexpected(transaction.error());
-        }
-        auto state = db->query("SELECT state FROM runs WHERE id = ?", id);
-        if (!state) {
-            return tl::unexpected(state.error());
-        }
-        auto row = state->step();
-        if (!row) {
-            return tl::unexpected(row.error());
-        }
-        if (!*row) {
-            return {};
-        }
-        was = state_named(state->column_text(0));
-        state->reset();
-        if (*was == RunState::finished) {
-            return {};
-        }
-        auto positions =
-            db->query("SELECT position FROM seeds WHERE run = ? ORDER BY position", id);
-        if (!positions) {
-            return tl::unexpected(positions.error());
-        }
-        for (;;) {
-            auto next = positions->step();
-            if (!next) {
-                return tl::unexpected(next.error());
+    auto started = recorder->start(
+        impl_->file, [&](RunRecorder::Impl& run) -> tl::expected<void, JournalError> {
+            if (auto reopened = reopen_run(run.db, id, was, first_unfinished, run.next_ordinal);
+                !reopened) {
+                return tl::unexpected(storage_error(what, reopened.error()));
             }
-            if (!*next || positions->column_number(0) != first_unfinished) {
-                break;
+            if (!was) {
+                return tl::unexpected(
+                    error(Kind::no_such_run, "there is no run " + std::to_string(id)));
             }
-            ++first_unfinished;
+            if (*was == RunState::finished) {
+                return tl::unexpected(error(
+                    Kind::not_resumable,
+                    "run " + std::to_string(id) + " finished; there is nothing left to harvest"));
+            }
+            return {};
+        });
+    if (!started) {
+        recorder->lock.remove_and_release();
+        if (started.error().kind == Kind::storage_failed) {
+            return logged(started.error());
         }
-        positions->reset();
-        // The unfinished seeds' words will be found again when the run goes on.
-        auto reset = db->run("DELETE FROM words WHERE run = ? AND seed >= ?", id, first_unfinished)
-                         .and_then([&] {
-                             return db->run("DELETE FROM seeds WHERE run = ? AND position >= ?", id,
-                                            first_unfinished);
-                         })
-                         .and_then([&] {
-                             return db->run(R"sql(
-UPDATE runs SET state = 'running', ended_ms = NULL,
-    seeds_done = (SELECT count(*) FROM seeds WHERE run = ?1),
-    pc_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 0),
-    arrow_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 1),
-    mobile_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 2),
-    longtail_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 3),
-    related_words = (SELECT count(*) FROM words WHERE run = ?1 AND kind = 4)
-WHERE id = ?1)sql",
-                                            id);
-                         });
-        if (!reset) {
-            return reset;
-        }
-        auto last =
-            db->query_number("SELECT coalesce(max(ordinal) + 1, 0) FROM words WHERE run = ?", id);
-        if (!last) {
-            return tl::unexpected(last.error());
-        }
-        next_ordinal = *last;
-        return transaction->commit();
-    }();
-    if (!reopened) {
-        return logged(storage_error(what, reopened.error()));
-    }
-    if (!was) {
-        lock->remove_and_release();
-        return tl::unexpected(error(Kind::no_such_run, "there is no run " + std::to_string(id)));
-    }
-    if (*was == RunState::finished) {
-        lock->remove_and_release();
-        return tl::unexpected(error(Kind::not_resumable, "run " + std::to_string(id) +
-                                                             " finished; there is nothing "
-                                                             "left to harvest"));
+        return tl::unexpected(started.error());
     }
     if (*was == RunState::running) {
         platform::log_warning("journal: run " + std::to_string(id) +
                               " is no longer held by a live process; continuing it");
     }
-
     auto loaded = load(id);
     if (!loaded) {
         return logged(loaded.error());
     }
-    auto impl = RunRecorder::Impl::create(std::move(*db), std::move(*lock), id, next_ordinal,
-                                          loaded->seeds);
-    if (!impl) {
-        return logged(impl.error());
-    }
-    (*impl)->start();
+    recorder->seeds = loaded->seeds;
     platform::log_info("journal: run " + std::to_string(id) + " continues at seed " +
                        std::to_string(first_unfinished + 1) + " of " +
                        std::to_string(loaded->seeds.size()));
     return std::pair{std::move(*loaded),
-                     std::unique_ptr<RunRecorder>(new RunRecorder(std::move(*impl)))};
+                     std::unique_ptr<RunRecorder>(new RunRecorder(std::move(recorder)))};
 }
 
 }  // namespace quorvel::journal

@@ -1,52 +1,73 @@
 #include <pthread.h>
 
+#include <future>
 #include <utility>
 
 #include "journal/journal.h"
 #include "journal/storage.h"
+#include "platform/code_page.h"
 #include "platform/log.h"
 
 namespace quorvel::journal {
 
-tl::expected<std::unique_ptr<RunRecorder::Impl>, JournalError> RunRecorder::Impl::create(
-    sql::Connection db, platform::FileLock lock, std::int64_t run_id, std::int64_t next_ordinal,
-    std::vector<std::string> seeds) {
-    auto impl = std::make_unique<Impl>();
-    impl->db = std::move(db);
-    impl->lock = std::move(lock);
-    impl->run_id = run_id;
-    impl->next_ordinal = next_ordinal;
-    impl->seeds = std::move(seeds);
+tl::expected<void, JournalError> RunRecorder::Impl::start(const std::filesystem::path& file,
+                                                          Setup setup) {
+    std::promise<tl::expected<void, JournalError>> opened;
+    std::future<tl::expected<void, JournalError>> outcome = opened.get_future();
+    writer =
+        std::thread([this, file, setup = std::move(setup), opened = std::move(opened)]() mutable {
+            // Named for the system's thread lists and for debuggers.
+            pthread_setname_np(pthread_self(), "quorvel-journal");
+            auto ready = open(file, setup);
+            const bool go_on = ready.has_value();
+            opened.set_value(std::move(ready));
+            if (go_on) {
+                write_batches();
+            }
+            // Closed here, where it was opened.
+            for (sql::Statement* statement :
+                 {&insert_word, &insert_seed, &add_counts, &end_run, &set_seeds}) {
+                *statement = sql::Statement();
+            }
+            db = sql::Connection();
+        });
+    return outcome.get();
+}
+
+tl::expected<void, JournalError> RunRecorder::Impl::open(const std::filesystem::path& file,
+                                                         const Setup& setup) {
+    auto connection = sql::Connection::open(file, sql::Connection::Mode::read_write);
+    if (!connection) {
+        return tl::unexpected(
+            storage_error("cannot open the run's connection", connection.error()));
+    }
+    db = std::move(*connection);
+    if (auto configured = configure(db); !configured) {
+        return tl::unexpected(
+            storage_error("cannot set up the run's connection", configured.error()));
+    }
     const std::pair<sql::Statement*, std::string_view> statements[] = {
-        {&impl->insert_word,
+        {&insert_word,
          "INSERT INTO words (run, ordinal, kind, seed, word, count) VALUES (?, ?, ?, ?, ?, ?)"},
-        {&impl->insert_seed,
+        {&insert_seed,
          "INSERT INTO seeds (run, position, pc, arrow, mobile, longtail, related) "
          "VALUES (?, ?, ?, ?, ?, ?, ?)"},
-        {&impl->add_counts,
+        {&add_counts,
          "UPDATE runs SET pc_words = pc_words + ?, arrow_words = arrow_words + ?, "
          "mobile_words = mobile_words + ?, longtail_words = longtail_words + ?, "
          "related_words = related_words + ?, seeds_done = seeds_done + ? WHERE id = ?"},
-        {&impl->end_run, "UPDATE runs SET state = ?, ended_ms = ? WHERE id = ?"},
-        {&impl->set_seeds, "UPDATE runs SET seed_text = ?, seeds_total = ? WHERE id = ?"},
+        {&end_run, "UPDATE runs SET state = ?, ended_ms = ? WHERE id = ?"},
+        {&set_seeds, "UPDATE runs SET seed_text = ?, seeds_total = ? WHERE id = ?"},
     };
     for (const auto& [statement, text] : statements) {
-        auto prepared = impl->db.prepare(text);
+        auto prepared = db.prepare(text);
         if (!prepared) {
             return tl::unexpected(
                 storage_error("cannot prepare the run's statements", prepared.error()));
         }
         *statement = std::move(*prepared);
     }
-    return impl;
-}
-
-void RunRecorder::Impl::start() {
-    writer = std::thread([this] {
-        // Named for the system's thread lists and for debuggers.
-        pthread_setname_np(pthread_self(), "quorvel-journal");
-        write_batches();
-    });
+    return setup(*this);
 }
 
 RunRecorder::Impl::~Impl() {
@@ -64,8 +85,10 @@ RunRecorder::Impl::Batch RunRecorder::Impl::take_pending(std::string what) {
     Batch batch;
     batch.what = std::move(what);
     batch.words = std::move(pending);
+    batch.text = std::move(pending_text);
     batch.counts = pending_counts;
     pending.clear();
+    pending_text.clear();
     pending_counts = {};
     return batch;
 }
@@ -102,6 +125,7 @@ void RunRecorder::Impl::take_failure(bool tell_handler) {
         failure = written_failure;
     }
     pending.clear();
+    pending_text.clear();
     if (tell_handler && failure_handler) {
         failure_handler(*failure);
     }
@@ -167,11 +191,14 @@ sql::Result<void> RunRecorder::Impl::store(const std::vector<Batch>& batches) {
 
 // One batch, within the transaction of store(batches).
 sql::Result<void> RunRecorder::Impl::store(const Batch& batch) {
+    std::string_view text = batch.text;
     for (const PendingWord& word : batch.words) {
-        auto bound = insert_word.bind_all(run_id, next_ordinal, word.kind, word.seed,
-                                          std::string_view(word.word));
+        const std::string_view word_text = text.substr(0, word.word_size);
+        const std::string_view count = text.substr(word.word_size, word.count_size);
+        text.remove_prefix(word.word_size + word.count_size);
+        auto bound = insert_word.bind_all(run_id, next_ordinal, word.kind, word.seed, word_text);
         if (bound) {
-            bound = word.count.empty() ? insert_word.bind_null(6) : insert_word.bind(6, word.count);
+            bound = count.empty() ? insert_word.bind_null(6) : insert_word.bind(6, count);
         }
         if (auto inserted = bound.and_then([&] { return insert_word.run(); }); !inserted) {
             return inserted;
@@ -280,10 +307,21 @@ void RunRecorder::word_recorded(harvest::KeywordSource source, std::size_t seed_
         return;
     }
     const auto kind = harvest::index_of(source);
-    impl_->pending.push_back({static_cast<std::int64_t>(kind),
-                              static_cast<std::int64_t>(seed_index), utf8_from_code_page(word),
-                              count.empty() ? std::string() : utf8_from_code_page(count)});
-    ++impl_->pending_counts[kind];
+    Impl& run = *impl_;
+    Impl::PendingWord pending{static_cast<std::int64_t>(kind),
+                              static_cast<std::int64_t>(seed_index), 0, 0};
+    platform::convert_code_page(word, platform::code_page_gbk, platform::code_page_utf8,
+                                run.converted);
+    pending.word_size = run.converted.size();
+    run.pending_text += run.converted;
+    if (!count.empty()) {
+        platform::convert_code_page(count, platform::code_page_gbk, platform::code_page_utf8,
+                                    run.converted);
+        pending.count_size = run.converted.size();
+        run.pending_text += run.converted;
+    }
+    run.pending.push_back(pending);
+    ++run.pending_counts[kind];
 }
 
 void RunRecorder::reply_processed(harvest::RequestKind kind) {

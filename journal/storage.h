@@ -59,11 +59,12 @@ inline constexpr std::chrono::milliseconds commit_interval{20};
 // transaction, so the harvest never waits for the disk or for another
 // process's transaction.
 struct RunRecorder::Impl {
+    // A word of a batch; its text and count text (UTF-8) lie in the batch's text.
     struct PendingWord {
         std::int64_t kind = 0;
         std::int64_t seed = 0;
-        std::string word;   // UTF-8
-        std::string count;  // UTF-8; empty is stored as NULL
+        std::size_t word_size = 0;
+        std::size_t count_size = 0;  // none is stored as NULL
     };
     struct SeedRowData {
         std::int64_t position = 0;
@@ -73,6 +74,7 @@ struct RunRecorder::Impl {
     struct Batch {
         std::string what;  // for the failure's message: "the words of a reply", ...
         std::vector<PendingWord> words;
+        std::string text;  // each word's text and count text, in order
         std::array<std::int64_t, 5> counts{};
         std::optional<SeedRowData> seed_row;
         std::optional<std::string> seed_text;  // UTF-8, with the seed list's length
@@ -80,15 +82,17 @@ struct RunRecorder::Impl {
         std::optional<std::string_view> end_state;
     };
 
-    // Prepares the recorder's statements on its own connection; the lock
-    // and the run's row are already taken. start() then starts the writer.
-    static tl::expected<std::unique_ptr<Impl>, JournalError> create(sql::Connection db,
-                                                                    platform::FileLock lock,
-                                                                    std::int64_t run_id,
-                                                                    std::int64_t next_ordinal,
-                                                                    std::vector<std::string> seeds);
+    // What a run needs done on the recorder's connection before the harvest
+    // starts telling: its row inserted, or a stored run made ready to go on.
+    using Setup = std::function<tl::expected<void, JournalError>(Impl&)>;
+
     ~Impl();
-    void start();
+    // Starts the writer thread, which opens the recorder's own connection to
+    // `file`, prepares its statements and runs `setup`; returns once that is
+    // done, with what came of it. Everything SQLite allocates for the
+    // recorder thus belongs to the writer's thread, away from the harvest's
+    // memory. After a failure the writer has ended.
+    tl::expected<void, JournalError> start(const std::filesystem::path& file, Setup setup);
 
     // The harvest's thread.
     Batch take_pending(std::string what);
@@ -99,23 +103,26 @@ struct RunRecorder::Impl {
     void take_failure(bool tell_handler);
 
     // The writer's thread.
+    tl::expected<void, JournalError> open(const std::filesystem::path& file, const Setup& setup);
     void write_batches();
     sql::Result<void> store(const std::vector<Batch>& batches);
     sql::Result<void> store(const Batch& batch);
 
-    // Set before the writer starts, then read only.
+    // Set before the writer starts or by its setup, then read only.
     std::int64_t run_id = 0;
 
     // Used by the harvest's thread alone.
     platform::FileLock lock;
     std::vector<std::string> seeds;  // code-page text, as stored
     std::vector<PendingWord> pending;
+    std::string pending_text;
+    std::string converted;  // reused for each conversion
     std::array<std::int64_t, 5> pending_counts{};
     std::optional<JournalError> failure;
     std::function<void(const JournalError&)> failure_handler;
     bool ended = false;
 
-    // Used by the writer's thread alone, once it started.
+    // Used by the writer's thread alone.
     sql::Connection db;
     sql::Statement insert_word;
     sql::Statement insert_seed;
