@@ -1,9 +1,10 @@
 #pragma once
 // The journal of runs: every harvest kept in SQLite as it happens, so that a
-// crash, a killed process or a closed window loses at most the reply being
-// processed. One database file is shared by the window and the command line
-// (each process, and each run, with connections of its own). Text in and out
-// of this API is code-page text; the database holds UTF-8.
+// crash, a killed process or a closed window loses only its newest replies:
+// each reply is stored whole, in order, moments after it has been processed.
+// One database file is shared by the window and the command line (each
+// process, and each run, with connections of its own). Text in and out of
+// this API is code-page text; the database holds UTF-8.
 
 #include <array>
 #include <cstdint>
@@ -57,8 +58,8 @@ struct JournalError {
         newer_version,   // written by a newer Quorvel: left as it is
         storage_failed,  // a read or write failed (disk full, I/O error, ...)
         no_such_run,
-        run_in_use,      // another live process is writing the run
-        not_resumable,   // the run finished
+        run_in_use,     // another live process is writing the run
+        not_resumable,  // the run finished
     };
     Kind kind = Kind::storage_failed;
     std::string message;  // English, for the terminal and the log
@@ -74,6 +75,8 @@ struct OpenNotes {
 
 class RunRecorder;
 
+// One open journal file. Use it from one thread at a time; each recorder it
+// makes has a connection of its own and belongs to the harvest's thread.
 class Journal {
   public:
     // $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when unset).
@@ -102,7 +105,7 @@ class Journal {
     // Starts recording a new run (state running) of these kinds over this
     // seed text. The recorder is the harvest's observer.
     tl::expected<std::unique_ptr<RunRecorder>, JournalError> begin_run(harvest::KindSet kinds,
-                                                                        std::string_view seed_text);
+                                                                       std::string_view seed_text);
 
     // Continues a stopped or interrupted run: drops the words of its
     // unfinished seeds, marks it running again and returns it as stored,
@@ -117,10 +120,15 @@ class Journal {
 };
 
 // Records one run as the harvest tells it: the words of each reply in one
-// transaction when the reply has been processed, each summary row, and the
-// run's end. While it exists it holds the run's lock, so no other process
-// takes the run for dead. When a write fails it writes no more, keeps the
-// error, tells the failure handler once, and lets the harvest go on.
+// transaction once the reply has been processed, each summary row, and the
+// run's end. The transactions are written in order by a thread of the
+// recorder's own, so the harvest never waits for the disk; run_ended returns
+// once all is stored. While it exists it holds the run's lock, so no other
+// process takes the run for dead; it lets the lock go once the run's end is
+// stored. One destroyed before the run's end marks the run interrupted. When
+// a write fails it writes no more, keeps the error, tells the failure handler
+// once, and lets the harvest go on; the run is then found interrupted the
+// next time the journal is opened.
 class RunRecorder : public harvest::HarvestObserver {
   public:
     ~RunRecorder() override;
@@ -128,9 +136,17 @@ class RunRecorder : public harvest::HarvestObserver {
     std::int64_t run_id() const;
     // The first storage failure, if any.
     const std::optional<JournalError>& failure() const;
-    // Called once, on the harvest's thread, when the first write fails.
+    // Called once, on the harvest's thread, at the recorder's first call
+    // after a write failed (at the latest when the run ends).
     void on_failure(std::function<void(const JournalError&)> handler);
+    // Returns once everything told so far is stored, or a write has failed.
+    // From the harvest's thread, or once the harvest is over.
+    void flush();
 
+    // Keeps the harvest's seed list should it differ from the seed text the
+    // run was begun with, so that stored seed positions always name the
+    // right seeds.
+    void run_started(const std::vector<std::string>& seeds, std::size_t first_seed) override;
     void word_recorded(harvest::KeywordSource source, std::size_t seed_index,
                        const std::string& seed, const std::string& word,
                        const std::string& count) override;

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <thread>
 
@@ -45,9 +46,17 @@ std::vector<std::string> related(const std::string& k) {
 
 namespace {
 
+// A JSON string: quotes and backslashes escaped, and control characters (a
+// keyword may hold a tab or a line break) as \u escapes.
 std::string json_string(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
         }

@@ -1,0 +1,48 @@
+// Bringing a file's tables up to date, step by step.
+
+#include "journal/schema.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/journal/journal_test_support.h"
+
+namespace quorvel::journal {
+namespace {
+
+TEST(JournalSchema, TheStepsAfterTheFilesVersionApplyAllOrNone) {
+    testing::ScratchFolder folder;
+    auto db =
+        sql::Connection::open(folder / "steps.sqlite3", sql::Connection::Mode::read_write_create);
+    ASSERT_TRUE(db);
+    auto version = [&] { return db->query_number("PRAGMA user_version").value_or(-1); };
+    auto tables = [&] {
+        return db->query_number("SELECT count(*) FROM sqlite_schema").value_or(-1);
+    };
+
+    constexpr std::array<std::string_view, 2> broken = {
+        "CREATE TABLE a (x)", "CREATE TABLE b (x); INSERT INTO missing VALUES (1)"};
+    const auto failed = migrate(*db, broken);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().kind, MigrationError::Kind::failed);
+    EXPECT_THAT(failed.error().error.message, ::testing::HasSubstr("missing"));
+    EXPECT_EQ(version(), 0);
+    EXPECT_EQ(tables(), 0);
+
+    constexpr std::array<std::string_view, 3> steps = {"CREATE TABLE a (x)", "CREATE TABLE b (x)",
+                                                       "CREATE TABLE c (x)"};
+    EXPECT_EQ(migrate(*db, std::span(steps).first(2)), 0);
+    EXPECT_EQ(version(), 2);
+    // Only the new step runs: the first two again would fail, their tables being there.
+    EXPECT_EQ(migrate(*db, steps), 2);
+    EXPECT_EQ(version(), 3);
+    EXPECT_EQ(tables(), 3);
+    const auto older = migrate(*db, std::span(steps).first(1));
+    ASSERT_FALSE(older);
+    EXPECT_EQ(older.error().kind, MigrationError::Kind::newer_version);
+    EXPECT_EQ(older.error().found_version, 3);
+    EXPECT_EQ(tables(), 3);
+}
+
+}  // namespace
+}  // namespace quorvel::journal
