@@ -1,7 +1,8 @@
 #pragma once
 // The journal of runs: every harvest kept in SQLite as it happens, so that a
-// crash, a killed process or a closed window loses only its newest replies:
-// each reply is stored whole, in order, moments after it has been processed.
+// crash, a killed process or a closed window loses at most the replies in
+// hand: each reply is stored whole, in order, once it has been processed and
+// before the next one is.
 // One database file is shared by the window and the command line (each
 // process, and each run, with connections of its own). Text in and out of
 // this API is code-page text; the database holds UTF-8.
@@ -122,8 +123,10 @@ class Journal {
 // Records one run as the harvest tells it: the words of each reply in one
 // transaction once the reply has been processed, each summary row, and the
 // run's end. The transactions are written in order by a thread of the
-// recorder's own, so the harvest never waits for the disk; run_ended returns
-// once all is stored. While it exists it holds the run's lock, so no other
+// recorder's own, while the harvest waits for its next request; before the
+// next reply is processed, the ones before it are stored, so a killed
+// process loses no more than the replies in hand. run_ended returns once
+// all is stored. While it exists it holds the run's lock, so no other
 // process takes the run for dead; it lets the lock go once the run's end is
 // stored. One destroyed before the run's end marks the run interrupted. When
 // a write fails it writes no more, keeps the error, tells the failure handler
@@ -150,6 +153,8 @@ class RunRecorder : public harvest::HarvestObserver {
     void word_recorded(harvest::KeywordSource source, std::size_t seed_index,
                        const std::string& seed, const std::string& word,
                        const std::string& count) override;
+    void request_done(harvest::RequestKind kind, const std::string& seed,
+                      const platform::ExchangeOutcome& outcome) override;
     void reply_processed(harvest::RequestKind kind) override;
     void seed_finished(std::size_t index, const harvest::SeedRow& row) override;
     void run_ended(harvest::RunEnd end) override;

@@ -110,10 +110,7 @@ void RunRecorder::Impl::submit(Batch batch) {
 
 void RunRecorder::Impl::wait_until_stored() {
     std::unique_lock guard(mutex);
-    ++waiting;
-    wake.notify_one();
     idle.wait(guard, [this] { return (queue.empty() && !writing) || !writer.joinable(); });
-    --waiting;
 }
 
 void RunRecorder::Impl::take_failure(bool tell_handler) {
@@ -133,7 +130,6 @@ void RunRecorder::Impl::take_failure(bool tell_handler) {
 
 void RunRecorder::Impl::write_batches() {
     std::unique_lock guard(mutex);
-    std::chrono::steady_clock::time_point last_commit;
     for (;;) {
         writer_idle = true;
         wake.wait(guard, [this] { return quit || !queue.empty(); });
@@ -141,14 +137,13 @@ void RunRecorder::Impl::write_batches() {
         if (queue.empty()) {
             return;
         }
-        wake.wait_until(guard, last_commit + commit_interval,
-                        [this] { return quit || waiting > 0; });
+        // Whatever was handed over while the last transaction ran goes
+        // into this one.
         std::vector<Batch> batches(std::make_move_iterator(queue.begin()),
                                    std::make_move_iterator(queue.end()));
         queue.clear();
         writing = true;
         guard.unlock();
-        last_commit = std::chrono::steady_clock::now();
         const sql::Result<void> stored = store(batches);
         guard.lock();
         writing = false;
@@ -322,6 +317,17 @@ void RunRecorder::word_recorded(harvest::KeywordSource source, std::size_t seed_
     }
     run.pending.push_back(pending);
     ++run.pending_counts[kind];
+}
+
+void RunRecorder::request_done(harvest::RequestKind kind, const std::string& seed,
+                               const platform::ExchangeOutcome& outcome) {
+    (void)kind;
+    (void)seed;
+    (void)outcome;
+    // A reply is stored before the next one is processed, so a killed
+    // process loses no more than the replies in hand. The writer stored the
+    // last one while this request was on the network: this rarely waits.
+    impl_->wait_until_stored();
 }
 
 void RunRecorder::reply_processed(harvest::RequestKind kind) {

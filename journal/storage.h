@@ -47,12 +47,6 @@ JournalError storage_error(std::string_view what, const sql::Error& error);
 // The seed text that splits into exactly these seeds.
 std::string joined_seeds(const std::vector<std::string>& seeds);
 
-// The least time between two of a recorder's transactions: the batches
-// handed over meanwhile are stored together in the next one. A fast harvest
-// thus costs a few transactions a second, whatever its pace, and a killed
-// process loses no more than this much of its replies.
-inline constexpr std::chrono::milliseconds commit_interval{20};
-
 // The recorder's two halves. The harvest's thread buffers a reply's words
 // and hands them over as one batch; the recorder's writer thread stores the
 // batches in order on the recorder's own connection, each whole in one
@@ -142,7 +136,6 @@ struct RunRecorder::Impl {
     // handed over while it waits out the interval do not, as it will take
     // them all when the interval ends.
     bool writer_idle = false;
-    int waiting = 0;  // threads waiting for all to be stored: no interval then
     std::optional<JournalError> written_failure;
     std::atomic<bool> failed{false};
     std::thread writer;

@@ -64,7 +64,7 @@ std::array<std::int64_t, 5> word_counts(const HarvestStore& store) {
 class JournalHarvest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        platform::set_extra_ca_file_for_tests(testsupport::test_certificate().cert_path);
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
         fake_ = new testsupport::FakeMarketplace();
     }
     static void TearDownTestSuite() {

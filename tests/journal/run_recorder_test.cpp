@@ -99,6 +99,27 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
 
 // A stopped run keeps the words of the reply it stopped in, and its
 // recorder no longer guards it once its end is stored.
+// A reply is stored before the next one is processed: the next request's
+// return waits for it, even while another process holds the database.
+TEST_F(Recording, AReplyIsStoredBeforeTheNextIsProcessed) {
+    auto recorder = begin("s1\r\n", KindSet().add(KeywordSource::MobileDropdown));
+    ASSERT_TRUE(recorder);
+    const std::int64_t id = recorder->run_id();
+    auto other = sql::Connection::open(file_, sql::Connection::Mode::read_write);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(other->execute("BEGIN IMMEDIATE"));
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(other->execute("COMMIT"));
+    });
+    recorder->word_recorded(KeywordSource::MobileDropdown, 0, "s1", "w1", "");
+    recorder->reply_processed(RequestKind::mobile_suggest);
+    recorder->request_done(RequestKind::long_tail, "s1", {});
+    const std::int64_t stored = stored_number("SELECT count(*) FROM words WHERE run = ?", id);
+    release.join();
+    EXPECT_EQ(stored, 1);
+}
+
 TEST_F(Recording, AStoppedRunKeepsItsLastWords) {
     auto recorder = begin("s\r\n");
     ASSERT_TRUE(recorder);
