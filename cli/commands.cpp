@@ -182,9 +182,14 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
     return progress.failures() > 0 ? exit_status::some_requests_failed : exit_status::ok;
 }
 
-// What the run will write to, checked before the first request.
-std::optional<OutputTarget> prepare_output(const Invocation& in, const Console& console,
-                                           int& status) {
+// The network settings applied, and what the run will write to, checked
+// before the first request; nothing, with the exit status set, when either
+// is unusable.
+std::optional<OutputTarget> prepare_run(const Invocation& in, const Console& console, int& status) {
+    if (auto trouble = apply_network(in)) {
+        status = usage(console, *trouble);
+        return std::nullopt;
+    }
     auto target = choose_output(in.output, in.format);
     if (!target) {
         status = usage(console, target.error());
@@ -214,11 +219,8 @@ int harvest_command(const Invocation& in, const Console& console) {
         }
         kinds = *parsed;
     }
-    if (auto trouble = apply_network(in)) {
-        return usage(console, *trouble);
-    }
     int status = exit_status::ok;
-    const auto target = prepare_output(in, console, status);
+    const auto target = prepare_run(in, console, status);
     if (!target) {
         return status;
     }
@@ -239,11 +241,8 @@ int harvest_command(const Invocation& in, const Console& console) {
 }
 
 int resume_command(const Invocation& in, const Console& console) {
-    if (auto trouble = apply_network(in)) {
-        return usage(console, *trouble);
-    }
     int status = exit_status::ok;
-    const auto target = prepare_output(in, console, status);
+    const auto target = prepare_run(in, console, status);
     if (!target) {
         return status;
     }

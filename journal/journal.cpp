@@ -260,6 +260,9 @@ struct Journal::Impl {
     void sweep_lock_files();
     tl::expected<platform::FileLock, JournalError> lock_run(std::int64_t id,
                                                             const std::string& token);
+    // The lock of a stored run; `what` begins the message of a storage failure.
+    tl::expected<platform::FileLock, JournalError> lock_stored_run(std::int64_t id,
+                                                                   const std::string& what);
 };
 
 sql::Result<std::optional<RunInfo>> Journal::Impl::info(std::int64_t id) {
@@ -378,6 +381,18 @@ tl::expected<platform::FileLock, JournalError> Journal::Impl::lock_run(std::int6
             Kind::run_in_use, "run " + std::to_string(id) + " is being written by a live process"));
     }
     return lock;
+}
+
+tl::expected<platform::FileLock, JournalError> Journal::Impl::lock_stored_run(
+    std::int64_t id, const std::string& what) {
+    auto found = token(id);
+    if (!found) {
+        return tl::unexpected(storage_error(what, found.error()));
+    }
+    if (!*found) {
+        return tl::unexpected(error(Kind::no_such_run, "there is no run " + std::to_string(id)));
+    }
+    return lock_run(id, **found);
 }
 
 Journal::Journal(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -581,14 +596,7 @@ tl::expected<LoadedRun, JournalError> Journal::load(std::int64_t id) const {
 
 tl::expected<void, JournalError> Journal::remove(std::int64_t id) {
     const std::string what = "cannot remove run " + std::to_string(id);
-    auto token = impl_->token(id);
-    if (!token) {
-        return tl::unexpected(storage_error(what, token.error()));
-    }
-    if (!*token) {
-        return tl::unexpected(error(Kind::no_such_run, "there is no run " + std::to_string(id)));
-    }
-    auto lock = impl_->lock_run(id, **token);
+    auto lock = impl_->lock_stored_run(id, what);
     if (!lock) {
         return tl::unexpected(lock.error());
     }
@@ -636,14 +644,7 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
 tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> Journal::resume_run(
     std::int64_t id) {
     const std::string what = "cannot continue run " + std::to_string(id);
-    auto token = impl_->token(id);
-    if (!token) {
-        return tl::unexpected(storage_error(what, token.error()));
-    }
-    if (!*token) {
-        return tl::unexpected(error(Kind::no_such_run, "there is no run " + std::to_string(id)));
-    }
-    auto lock = impl_->lock_run(id, **token);
+    auto lock = impl_->lock_stored_run(id, what);
     if (!lock) {
         return tl::unexpected(lock.error());
     }

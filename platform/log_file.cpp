@@ -41,7 +41,7 @@ class FileSink : public LogSink {
 }  // namespace
 
 tl::expected<void, std::string> open_log_file(const std::filesystem::path& folder,
-                                             const std::string& name) {
+                                              const std::string& name) {
     if (auto made = make_private_folder(folder); !made) {
         return made;
     }

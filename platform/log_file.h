@@ -15,6 +15,6 @@ inline constexpr std::size_t log_file_count = 5;
 
 // Creates the folder if needed and makes the file the process's log sink.
 tl::expected<void, std::string> open_log_file(const std::filesystem::path& folder,
-                                             const std::string& name = "quorvel.log");
+                                              const std::string& name = "quorvel.log");
 
 }  // namespace quorvel::platform

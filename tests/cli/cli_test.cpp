@@ -28,6 +28,7 @@
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/private_network.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
 
 namespace quorvel {
@@ -43,6 +44,8 @@ using testsupport::ChildResult;
 using testsupport::Endpoint;
 using testsupport::Failure;
 using testsupport::FakeMarketplace;
+using testsupport::file_bytes;
+using testsupport::ScratchFolder;
 
 std::string https_address;  // where this process may listen on port 443
 
@@ -52,31 +55,6 @@ std::string gb(const std::string& utf8) {
 std::string u8(const std::string& code_page) {
     return data::utf8_from_gbk(code_page);
 }
-
-std::string file_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-cli-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
 
 // A request as the fake logged it, without the parts that change with the
 // clock: the PC timestamp and today's date.

@@ -22,6 +22,7 @@
 #include "data/encoding.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/scratch.h"
 
 namespace quorvel::exporting {
 namespace {
@@ -29,16 +30,12 @@ namespace {
 namespace fs = std::filesystem;
 using harvest::HarvestStore;
 using harvest::KeywordSource;
+using testsupport::file_bytes;
+using testsupport::FileSizeLimit;
+using testsupport::ScratchFolder;
 
 std::string gb(const std::string& utf8) {
     return data::gbk_from_utf8(utf8);
-}
-
-std::string file_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 // Exports `store` to `path`; a failure fails the assertion with what the export said.
@@ -51,28 +48,6 @@ std::string file_bytes(const fs::path& path) {
            << "export failed: " << data::utf8_from_gbk(written.error().reason) << " ("
            << written.error().detail << ")";
 }
-
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-export-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { fs::remove_all(path_); }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& entry : fs::directory_iterator(path_)) {
-            out.push_back(entry.path().filename().string());
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-  private:
-    fs::path path_;
-};
 
 // A harvest with the awkward cases: a seed inside another seed, an empty
 // seed, a seed typed twice, words holding "|" and formula starts.
@@ -321,29 +296,6 @@ TEST(ExportToFile, TheFileModeFollowsTheUmask) {
         }
     }
 }
-
-// Lowers the size of the largest file this process may write while it
-// lives; a write past it then fails with EFBIG instead of raising SIGXFSZ.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit previous_{};
-    void (*previous_handler_)(int) = nullptr;
-};
 
 // A harvest of `rows` words over ten seeds.
 HarvestStore many_rows(int rows) {

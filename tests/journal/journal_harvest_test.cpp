@@ -25,6 +25,7 @@ using harvest::KeywordSource;
 using harvest::KindSet;
 using harvest::RunEnd;
 using testing::file_bytes;
+using testing::FileSizeLimit;
 using testing::gb;
 using testing::names_in;
 using testsupport::RecordingWindow;
@@ -214,29 +215,6 @@ TEST_F(JournalHarvest, AStoppedRunContinuedEndsAsAnUninterruptedOne) {
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error().kind, JournalError::Kind::not_resumable);
 }
-
-// Lowers the largest file this process may write while it lives; a write
-// past it fails with EFBIG, as on a full disk, instead of raising SIGXFSZ.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit previous_{};
-    void (*previous_handler_)(int) = nullptr;
-};
 
 // Waits at each finished seed until the recorder has stored it, as replies
 // far apart are stored one by one.

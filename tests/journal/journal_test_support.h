@@ -1,17 +1,13 @@
 #pragma once
 // What the journal's tests share: a scratch folder and file helpers.
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "data/encoding.h"
 #include "journal/journal.h"
+#include "tests/support/scratch.h"
 
 namespace quorvel::journal {
 
@@ -30,41 +26,9 @@ inline std::string gb(const std::string& utf8) {
     return data::gbk_from_utf8(utf8);
 }
 
-inline std::string file_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-journal-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-// The names in a folder, sorted; none when it does not exist.
-inline std::vector<std::string> names_in(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code missing;
-    for (const auto& entry : fs::directory_iterator(folder, missing)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testsupport::file_bytes;
+using testsupport::FileSizeLimit;
+using testsupport::names_in;
+using testsupport::ScratchFolder;
 
 }  // namespace quorvel::journal::testing

@@ -1,4 +1,5 @@
 #include "platform/file_lock.h"
+#include "tests/support/scratch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,19 +15,7 @@ namespace quorvel::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-lock-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { fs::remove_all(path_); }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
+using testsupport::ScratchFolder;
 
 // Two locks on one file conflict even within one process, as each opens the
 // file for itself: that is what lets the window and a run of its own tell

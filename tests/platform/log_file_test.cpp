@@ -11,25 +11,14 @@
 
 #include "platform/log.h"
 #include "platform/user_folders.h"
+#include "tests/support/scratch.h"
 
 namespace quorvel::platform {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-log-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using testsupport::ScratchFolder;
 
 // Puts an environment variable back as it was.
 class ScopedEnv {
