@@ -21,7 +21,7 @@ constexpr const char* footer =
     "2 bad usage or input (nothing was requested); 3 the output or the journal could not\n"
     "be written; 130 stopped by a signal.\n"
     "The journal is $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when\n"
-    "XDG_DATA_HOME is unset); the window uses the same one.";
+    "XDG_DATA_HOME is unset).";
 
 void add_output_options(CLI::App& command, Invocation& in) {
     command
