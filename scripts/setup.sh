@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-webengine-dev
   libcurl4-openssl-dev nlohmann-json3-dev libxlsxwriter-dev libexpected-dev libspdlog-dev
-  libcpp-httplib-dev libssl-dev libsqlite3-dev
+  libsqlite3-dev libcli11-dev
+  libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb fonts-noto-cjk python3-openpyxl locales
 )
