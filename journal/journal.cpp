@@ -303,7 +303,10 @@ void Journal::Impl::mark_dead_runs(std::vector<std::int64_t>& interrupted) {
             running.emplace_back(query->column_number(0), std::string(query->column_text(1)));
         }
     }
-    for (const auto& [id, token] : running) {
+    for (const auto& entry : running) {
+        // Named, not bound: a lambda below takes the id.
+        const std::int64_t id = entry.first;
+        const std::string& token = entry.second;
         platform::FileLock lock;
         const auto state = lock.try_lock(lock_file(file, token));
         if (!state) {

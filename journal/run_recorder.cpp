@@ -345,11 +345,12 @@ void RunRecorder::seed_finished(std::size_t index, const harvest::SeedRow& row) 
         return;
     }
     Impl::Batch batch = impl_->take_pending("the summary row of seed " + std::to_string(index + 1));
-    batch.seed_row.emplace();
-    batch.seed_row->position = static_cast<std::int64_t>(index);
+    Impl::SeedRowData stored;
+    stored.position = static_cast<std::int64_t>(index);
     for (std::size_t kind = 0; kind < row.counts.size(); ++kind) {
-        batch.seed_row->counts[kind] = row.counts[kind];
+        stored.counts[kind] = row.counts[kind];
     }
+    batch.seed_row = stored;
     impl_->submit(std::move(batch));
 }
 
