@@ -614,7 +614,7 @@ tl::expected<void, JournalError> Journal::remove(std::int64_t id) {
 }
 
 tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
-    harvest::KindSet kinds, std::string_view seed_text) {
+    harvest::KindSet kinds, std::string_view seed_text, ResumeOffer offer) {
     const std::string token = new_token();
     auto lock = impl_->lock_run(0, token);
     if (!lock) {
@@ -628,9 +628,10 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
     auto started = recorder->start(
         impl_->file, [&](RunRecorder::Impl& run) -> tl::expected<void, JournalError> {
             auto inserted = run.db.run(
-                "INSERT INTO runs (started_ms, state, kinds, seed_text, seeds_total, lock_token) "
-                "VALUES (?, 'running', ?, ?, ?, ?)",
-                unix_ms_now(), std::int64_t{kinds.bits()}, seed_utf8, seeds_total, token);
+                "INSERT INTO runs (started_ms, state, kinds, seed_text, seeds_total, lock_token, "
+                "offer_resume) VALUES (?, 'running', ?, ?, ?, ?, ?)",
+                unix_ms_now(), std::int64_t{kinds.bits()}, seed_utf8, seeds_total, token,
+                std::int64_t{offer == ResumeOffer::at_next_start});
             if (!inserted) {
                 return tl::unexpected(storage_error("cannot begin a run", inserted.error()));
             }
@@ -645,7 +646,7 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
 }
 
 tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> Journal::resume_run(
-    std::int64_t id) {
+    std::int64_t id, ResumeOffer offer) {
     const std::string what = "cannot continue run " + std::to_string(id);
     auto lock = impl_->lock_stored_run(id, what);
     if (!lock) {
@@ -673,6 +674,11 @@ tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> J
                     Kind::not_resumable,
                     "run " + std::to_string(id) + " finished; there is nothing left to harvest"));
             }
+            if (auto marked = run.db.run("UPDATE runs SET offer_resume = ? WHERE id = ?",
+                                         std::int64_t{offer == ResumeOffer::at_next_start}, id);
+                !marked) {
+                return tl::unexpected(storage_error(what, marked.error()));
+            }
             return {};
         });
     if (!started) {
@@ -696,6 +702,33 @@ tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> J
                        std::to_string(loaded->seeds.size()));
     return std::pair{std::move(*loaded),
                      std::unique_ptr<RunRecorder>(new RunRecorder(std::move(recorder)))};
+}
+
+tl::expected<std::optional<RunInfo>, JournalError> Journal::run_to_offer() const {
+    const std::string what = "cannot look for a run to continue";
+    auto query = impl_->db.query(std::string(info_columns) +
+                                 "WHERE state = 'interrupted' AND offer_resume = 1 "
+                                 "ORDER BY id DESC LIMIT 1");
+    if (!query) {
+        return tl::unexpected(storage_error(what, query.error()));
+    }
+    auto row = query->step();
+    if (!row) {
+        return tl::unexpected(storage_error(what, row.error()));
+    }
+    if (!*row) {
+        return std::optional<RunInfo>();
+    }
+    return std::optional<RunInfo>(read_info(*query));
+}
+
+tl::expected<void, JournalError> Journal::offered(std::int64_t id) {
+    if (auto cleared = impl_->db.run("UPDATE runs SET offer_resume = 0 WHERE id = ?", id);
+        !cleared) {
+        return logged(storage_error("cannot note that run " + std::to_string(id) + " was offered",
+                                    cleared.error()));
+    }
+    return {};
 }
 
 }  // namespace quorvel::journal

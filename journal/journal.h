@@ -76,6 +76,10 @@ struct OpenNotes {
 
 class RunRecorder;
 
+// Whether the window offers to continue a run at its next start, should the
+// process writing it die.
+enum class ResumeOffer { none, at_next_start };
+
 // One open journal file. Use it from one thread at a time; each recorder it
 // makes has a connection of its own and belongs to the harvest's thread.
 class Journal {
@@ -105,14 +109,20 @@ class Journal {
 
     // Starts recording a new run (state running) of these kinds over this
     // seed text. The recorder is the harvest's observer.
-    tl::expected<std::unique_ptr<RunRecorder>, JournalError> begin_run(harvest::KindSet kinds,
-                                                                       std::string_view seed_text);
+    tl::expected<std::unique_ptr<RunRecorder>, JournalError> begin_run(
+        harvest::KindSet kinds, std::string_view seed_text, ResumeOffer offer = ResumeOffer::none);
 
     // Continues a stopped or interrupted run: drops the words of its
     // unfinished seeds, marks it running again and returns it as stored,
     // with the recorder that goes on from its first unfinished seed.
     tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> resume_run(
-        std::int64_t id);
+        std::int64_t id, ResumeOffer offer = ResumeOffer::none);
+
+    // The newest interrupted run begun or continued with ResumeOffer::at_next_start
+    // and not offered since, if any.
+    tl::expected<std::optional<RunInfo>, JournalError> run_to_offer() const;
+    // The run has been offered: run_to_offer passes it over from now on.
+    tl::expected<void, JournalError> offered(std::int64_t id);
 
   private:
     struct Impl;

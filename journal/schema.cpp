@@ -8,7 +8,7 @@ namespace quorvel::journal {
 // position in the run's seed list, so a seed is stored once per run. The
 // five counters and columns per run and seed follow the keyword sources'
 // order: pc, arrow, mobile, longtail, related.
-const std::array<std::string_view, 1> schema_steps = {
+const std::array<std::string_view, 2> schema_steps = {
     R"sql(
 CREATE TABLE runs (
     id INTEGER PRIMARY KEY,
@@ -45,6 +45,11 @@ CREATE TABLE words (
     count TEXT,
     PRIMARY KEY (run, ordinal)
 ) WITHOUT ROWID;
+)sql",
+    // Whether the window offers to continue the run at its next start, should
+    // the run's process die; cleared once offered.
+    R"sql(
+ALTER TABLE runs ADD COLUMN offer_resume INTEGER NOT NULL DEFAULT 0;
 )sql",
 };
 

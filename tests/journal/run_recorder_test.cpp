@@ -213,5 +213,59 @@ TEST_F(Recording, RunsAreListedNewestFirstAndRemovedWithAllTheyFound) {
     }
 }
 
+// The window asks once, at its next start, about the newest of its runs
+// whose process died; runs begun without the offer, finished runs and runs
+// already asked about are passed over.
+TEST_F(Recording, AnInterruptedRunIsOfferedOnceWhenItWasBegunWithTheOffer) {
+    auto offered_once = [&](std::int64_t id) {
+        auto found = journal_->run_to_offer();
+        EXPECT_TRUE(found) << found.error().message;
+        return found && *found && (*found)->id == id;
+    };
+    std::int64_t plain = 0;
+    std::int64_t older = 0;
+    std::int64_t newer = 0;
+    {
+        auto recorder = begin("a\r\n");
+        plain = recorder->run_id();
+    }
+    for (std::int64_t* id : {&older, &newer}) {
+        auto recorder =
+            journal_->begin_run(KindSet::all(), "a\r\nb\r\n", ResumeOffer::at_next_start);
+        ASSERT_TRUE(recorder);
+        *id = (*recorder)->run_id();
+        (*recorder)->seed_finished(0, SeedRow{"a", {}});
+    }  // destroyed before their end: interrupted
+    {
+        auto finished = journal_->begin_run(KindSet::all(), "c\r\n", ResumeOffer::at_next_start);
+        ASSERT_TRUE(finished);
+        (*finished)->run_ended(harvest::RunEnd::finished);
+    }
+    EXPECT_TRUE(offered_once(newer));
+    ASSERT_TRUE(journal_->offered(newer));
+    EXPECT_TRUE(offered_once(older));
+    ASSERT_TRUE(journal_->offered(older));
+    auto none = journal_->run_to_offer();
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(*none);
+
+    // Continued with the offer and interrupted again: offered again. Continued
+    // without it (as the command line does): not.
+    {
+        auto resumed = journal_->resume_run(older, ResumeOffer::at_next_start);
+        ASSERT_TRUE(resumed) << resumed.error().message;
+        EXPECT_EQ(resumed->first.first_unfinished, 1u);
+    }
+    EXPECT_TRUE(offered_once(older));
+    {
+        auto resumed = journal_->resume_run(older);
+        ASSERT_TRUE(resumed) << resumed.error().message;
+    }
+    none = journal_->run_to_offer();
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(*none);
+    EXPECT_EQ(journal_->load(plain)->info.state, RunState::interrupted);
+}
+
 }  // namespace
 }  // namespace quorvel::journal

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "journal/journal.h"
 #include "tests/journal/journal_test_support.h"
 
 namespace quorvel::journal {
@@ -42,6 +43,33 @@ TEST(JournalSchema, TheStepsAfterTheFilesVersionApplyAllOrNone) {
     EXPECT_EQ(older.error().kind, MigrationError::Kind::newer_version);
     EXPECT_EQ(older.error().found_version, 3);
     EXPECT_EQ(tables(), 3);
+}
+
+// A journal of the first version keeps its runs when brought up to date,
+// and none of them is offered for continuing.
+TEST(JournalSchema, AFirstVersionJournalIsBroughtUpToDateKeepingItsRuns) {
+    testing::ScratchFolder folder;
+    const auto file = folder / "quorvel.sqlite3";
+    {
+        auto db = sql::Connection::open(file, sql::Connection::Mode::read_write_create);
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(migrate(*db, std::span(schema_steps).first(1)));
+        ASSERT_TRUE(db->run(
+            "INSERT INTO runs (started_ms, state, kinds, seed_text, seeds_total, lock_token) "
+            "VALUES (1, 'interrupted', 31, 'a', 1, 't')"));
+    }
+    auto journal = Journal::open(file);
+    ASSERT_TRUE(journal) << journal.error().message;
+    auto runs = journal->runs();
+    ASSERT_TRUE(runs);
+    ASSERT_EQ(runs->size(), 1u);
+    EXPECT_EQ((*runs)[0].state, RunState::interrupted);
+    auto offer = journal->run_to_offer();
+    ASSERT_TRUE(offer) << offer.error().message;
+    EXPECT_FALSE(*offer);
+    auto db = sql::Connection::open(file, sql::Connection::Mode::read_write);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->query_number("PRAGMA user_version").value_or(-1), schema_version);
 }
 
 }  // namespace
