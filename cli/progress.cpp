@@ -17,15 +17,6 @@ std::string utf8(std::string_view code_page_text) {
                                        platform::code_page_utf8);
 }
 
-// 1234567 as "1,234,567".
-std::string grouped(std::size_t value) {
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), ",");
-    }
-    return digits;
-}
-
 // The text cut to at most `columns` terminal columns, counting a character
 // outside ASCII as two (most of this text's are Chinese).
 std::string fit(const std::string& text, std::size_t columns) {
@@ -54,16 +45,6 @@ std::size_t terminal_columns(std::FILE* out) {
 
 }  // namespace
 
-std::string clock_text(std::chrono::seconds elapsed) {
-    const long long total = elapsed.count();
-    const long long hours = total / 3600;
-    const long long minutes = total / 60 % 60;
-    const long long seconds = total % 60;
-    auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-    return hours > 0 ? std::to_string(hours) + ":" + two(minutes) + ":" + two(seconds)
-                     : std::to_string(minutes) + ":" + two(seconds);
-}
-
 Progress::Progress(ProgressSettings settings) : settings_(settings) {
     if (settings_.line) {
         ticker_ = std::jthread([this](std::stop_token stop) {
@@ -89,20 +70,16 @@ Progress::~Progress() {
 }
 
 std::size_t Progress::requests() const {
-    std::lock_guard guard(mutex_);
-    return requests_;
+    return tally_.snapshot().requests;
 }
 std::size_t Progress::failures() const {
-    std::lock_guard guard(mutex_);
-    return failures_;
+    return tally_.snapshot().failures;
 }
 std::size_t Progress::words() const {
-    std::lock_guard guard(mutex_);
-    return words_;
+    return tally_.snapshot().words;
 }
 std::size_t Progress::seeds_done() const {
-    std::lock_guard guard(mutex_);
-    return seeds_done_;
+    return tally_.snapshot().seeds_done;
 }
 
 void Progress::clear_line() {
@@ -115,44 +92,37 @@ void Progress::clear_line() {
 }
 
 void Progress::run_started(const std::vector<std::string>& seeds, std::size_t first_seed) {
+    tally_.run_started(seeds, first_seed);
     std::lock_guard guard(mutex_);
-    seeds_total_ = seeds.size();
-    first_seed_ = first_seed;
-    seeds_done_ = first_seed;
-    started_ = Clock::now();
     running_ = true;
 }
 
-void Progress::seed_started(std::size_t, const std::string& seed) {
+void Progress::seed_started(std::size_t index, const std::string& seed) {
+    const bool first = tally_.snapshot().current == 0;
+    tally_.seed_started(index, seed);
     std::lock_guard guard(mutex_);
-    const bool first = current_seed_.empty() && requests_ == 0;
-    current_seed_ = utf8(seed);
     draw(first);
 }
 
-void Progress::request_done(harvest::RequestKind kind, const std::string&,
+void Progress::request_done(harvest::RequestKind kind, const std::string& seed,
                             const platform::ExchangeOutcome& outcome) {
+    tally_.request_done(kind, seed, outcome);
     std::lock_guard guard(mutex_);
-    ++requests_;
-    // A failed search page shows no message; it still counts as failed.
-    if (kind == harvest::RequestKind::related_search &&
-        outcome.error != platform::TransportError::none) {
-        ++failures_;
-    }
     draw(false);
 }
 
-void Progress::word_recorded(harvest::KeywordSource, std::size_t, const std::string&,
-                             const std::string&, const std::string&) {
+void Progress::word_recorded(harvest::KeywordSource source, std::size_t seed_index,
+                             const std::string& seed, const std::string& word,
+                             const std::string& count) {
+    tally_.word_recorded(source, seed_index, seed, word, count);
     std::lock_guard guard(mutex_);
-    ++words_;
     draw(false);
 }
 
 void Progress::failure_message(std::string_view message, harvest::KeywordSource source,
                                const std::string& seed) {
+    tally_.failure_message(message, source, seed);
     std::lock_guard guard(mutex_);
-    ++failures_;
     if (settings_.failures) {
         if (line_shown_) {
             std::fputs("\r\x1b[K", settings_.out);
@@ -165,38 +135,37 @@ void Progress::failure_message(std::string_view message, harvest::KeywordSource 
     draw(true);
 }
 
-void Progress::seed_finished(std::size_t, const harvest::SeedRow&) {
+void Progress::seed_finished(std::size_t index, const harvest::SeedRow& row) {
+    tally_.seed_finished(index, row);
     std::lock_guard guard(mutex_);
-    ++seeds_done_;
     draw(false);
 }
 
-void Progress::run_ended(harvest::RunEnd) {
+void Progress::run_ended(harvest::RunEnd end) {
+    tally_.run_ended(end);
     std::lock_guard guard(mutex_);
     running_ = false;
 }
 
 std::string Progress::line_text() const {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started_);
-    const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-    std::string text = "[" + grouped(seeds_done_) + "/" + grouped(seeds_total_) + "] " +
-                       fit(current_seed_, 24) + " · " + grouped(words_) + " words · " +
-                       grouped(requests_) + " requests";
+    using shell::clock_text;
+    using shell::grouped;
+    const shell::ProgressSnapshot now = tally_.snapshot();
+    const double seconds = std::chrono::duration<double>(now.elapsed).count();
+    std::string text = "[" + grouped(now.seeds_done) + "/" + grouped(now.seeds_total) + "] " +
+                       fit(utf8(now.seed), 24) + " · " + grouped(now.words) + " words · " +
+                       grouped(now.requests) + " requests";
     if (seconds >= 1) {
         char rate[32];
-        std::snprintf(rate, sizeof rate, " (%.1f/s)", static_cast<double>(requests_) / seconds);
+        std::snprintf(rate, sizeof rate, " (%.1f/s)", static_cast<double>(now.requests) / seconds);
         text += rate;
     }
-    if (failures_ > 0) {
-        text += " · " + grouped(failures_) + " failed";
+    if (now.failures > 0) {
+        text += " · " + grouped(now.failures) + " failed";
     }
-    text += " · " + clock_text(elapsed);
-    const std::size_t done_here = seeds_done_ - first_seed_;
-    if (done_here > 0 && seeds_done_ < seeds_total_) {
-        const double per_seed = seconds / static_cast<double>(done_here);
-        const auto left = std::chrono::seconds(
-            static_cast<long long>(per_seed * static_cast<double>(seeds_total_ - seeds_done_)));
-        text += " · ~" + clock_text(left) + " left";
+    text += " · " + clock_text(std::chrono::duration_cast<std::chrono::seconds>(now.elapsed));
+    if (auto left = shell::time_left(now)) {
+        text += " · ~" + clock_text(*left) + " left";
     }
     return text;
 }

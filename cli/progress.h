@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "harvest/observer.h"
+#include "shell/run_progress.h"
 
 namespace quorvel::cli {
 
@@ -55,22 +56,12 @@ class Progress : public harvest::HarvestObserver {
     std::string line_text() const;
 
     ProgressSettings settings_;
-    mutable std::mutex mutex_;
-    std::size_t seeds_total_ = 0;
-    std::size_t first_seed_ = 0;
-    std::size_t seeds_done_ = 0;
-    std::string current_seed_;  // UTF-8
-    std::size_t requests_ = 0;
-    std::size_t failures_ = 0;
-    std::size_t words_ = 0;
-    Clock::time_point started_ = Clock::now();
+    shell::RunTally tally_;
+    mutable std::mutex mutex_;  // guards what is drawn
     Clock::time_point drawn_{};
     bool line_shown_ = false;
     bool running_ = false;
     std::jthread ticker_;  // redraws the line while a request takes long
 };
-
-// "1:05" or "2:03:07".
-std::string clock_text(std::chrono::seconds elapsed);
 
 }  // namespace quorvel::cli

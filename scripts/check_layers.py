@@ -18,6 +18,7 @@ ALLOWED = {
     "harvest": {"platform", "data", "web", "harvest"},
     "export": {"platform", "data", "web", "harvest", "export"},
     "journal": {"platform", "data", "web", "harvest", "journal"},
+    "shell": {"platform", "data", "web", "harvest", "export", "journal", "shell"},
 }
 PROJECT_FOLDERS = set(ALLOWED) | {"app", "cli", "tests", "bench", "fuzz", "tools"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
