@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -50,10 +51,18 @@ class CloseOnStop {
 };
 
 MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QString& caption,
-                                 platform::MessageStyle style, std::stop_token stop) {
+                                 platform::MessageStyle style, std::stop_token stop,
+                                 MessageCheck* check) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
+    QCheckBox* check_box = nullptr;
+    if (check != nullptr) {
+        check_box = new QCheckBox(check->text);
+        check_box->setObjectName(QStringLiteral("messageCheck"));
+        check_box->setChecked(check->checked);
+        box.setCheckBox(check_box);  // the box owns it
+    }
     // System-modal boxes block the whole program; others their window.
     box.setWindowModality(style.modality == platform::MessageModality::system ? Qt::ApplicationModal
                                                                               : Qt::WindowModal);
@@ -65,6 +74,9 @@ MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QSt
     box.setStandardButtons(set);
     CloseOnStop close(box, stop);
     const auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
+    if (check != nullptr) {
+        check->checked = check_box->isChecked();
+    }
     for (const auto& [button, result] : buttons) {
         if (button == clicked) {
             return result;

@@ -18,9 +18,13 @@
 #include <optional>
 
 #include "app/qt_text.h"
+#include "platform/log.h"
 
 namespace quorvel::app {
 namespace {
+
+// The check box of a harvest's first failure message.
+constexpr const char* quiet_check_text = "本次搜索不再提示";
 
 // How long queued text changes wait, so that many words go in one insert
 // while the boxes still visibly grow.
@@ -220,9 +224,10 @@ std::string QtWindowOperations::do_read_text(const QString& name) {
 platform::MessageResult QtWindowOperations::do_show_message(const QString& text,
                                                             const QString& caption,
                                                             platform::MessageStyle style,
-                                                            const std::stop_token& stop) {
+                                                            const std::stop_token& stop,
+                                                            MessageCheck* check) {
     flush();
-    return dialogs_.message(root_, text, caption, style, stop);
+    return dialogs_.message(root_, text, caption, style, stop, check);
 }
 
 std::optional<std::string> QtWindowOperations::do_save_dialog(const QString& name,
@@ -296,11 +301,33 @@ void QtWindowOperations::RunView::append_text(std::string_view control, std::str
 platform::MessageResult QtWindowOperations::RunView::show_message(std::string_view text,
                                                                   platform::MessageStyle style,
                                                                   std::string_view caption) {
-    return operations_.on_gui_thread(
+    if (silenced_) {
+        platform::log_info("message not shown, as asked for this run: " + std::string(text));
+        return platform::MessageResult::ok;
+    }
+    if (silencing_ == Silencing::none) {
+        return operations_.on_gui_thread(
+            stop_,
+            [&ops = operations_, text = qt_from_code_page(text),
+             caption = qt_from_code_page(caption), style,
+             stop = stop_] { return ops.do_show_message(text, caption, style, stop); },
+            platform::MessageResult::cancel);
+    }
+    const auto [result, silence] = operations_.on_gui_thread(
         stop_,
         [&ops = operations_, text = qt_from_code_page(text), caption = qt_from_code_page(caption),
-         style, stop = stop_] { return ops.do_show_message(text, caption, style, stop); },
-        platform::MessageResult::cancel);
+         style, stop = stop_] {
+            MessageCheck check{QString::fromUtf8(quiet_check_text)};
+            const platform::MessageResult answer =
+                ops.do_show_message(text, caption, style, stop, &check);
+            return std::pair{answer, check.checked};
+        },
+        std::pair{platform::MessageResult::cancel, false});
+    if (silence) {
+        silenced_ = true;
+        platform::log_info("further messages of this run will not be shown, as asked");
+    }
+    return result;
 }
 
 bool QtWindowOperations::RunView::input_pending() {

@@ -39,10 +39,17 @@ class QtWindowOperations : public QObject {
     // thread ends at once when `stop` is requested (answering with an empty
     // value, or Cancel for a message box), and a dialog that is open for the
     // run is closed. Callers that are not a run pass an empty token.
+    //
+    // A harvest's failure messages can be silenced: the first one shown
+    // carries the check box "本次搜索不再提示", and once it is ticked the
+    // run's further messages are logged and answered with OK at once.
+    enum class Silencing { none, offered };
+
     class RunView : public platform::WindowOperations {
       public:
-        RunView(QtWindowOperations& operations, std::stop_token stop)
-            : operations_(operations), stop_(std::move(stop)) {}
+        RunView(QtWindowOperations& operations, std::stop_token stop,
+                Silencing silencing = Silencing::none)
+            : operations_(operations), stop_(std::move(stop)), silencing_(silencing) {}
         bool read_checked(std::string_view control) override;
         std::string read_text(std::string_view control) override;
         void set_text(std::string_view control, std::string_view text) override;
@@ -60,11 +67,18 @@ class QtWindowOperations : public QObject {
         void show_window(std::string_view window) override;
         void navigate(std::string_view browser, std::string_view address) override;
 
+        // Whether the user asked not to be shown this run's further messages.
+        bool silenced() const { return silenced_; }
+
       private:
         QtWindowOperations& operations_;
         std::stop_token stop_;
+        Silencing silencing_;
+        bool silenced_ = false;
     };
-    RunView for_run(std::stop_token stop) { return RunView(*this, std::move(stop)); }
+    RunView for_run(std::stop_token stop, Silencing silencing = Silencing::none) {
+        return RunView(*this, std::move(stop), silencing);
+    }
 
     // Applies every queued text change now (GUI thread).
     void flush();
@@ -100,7 +114,8 @@ class QtWindowOperations : public QObject {
     std::string do_read_text(const QString& name);
     platform::MessageResult do_show_message(const QString& text, const QString& caption,
                                             platform::MessageStyle style,
-                                            const std::stop_token& stop);
+                                            const std::stop_token& stop,
+                                            MessageCheck* check = nullptr);
     std::optional<std::string> do_save_dialog(const QString& name, const QString& filter,
                                               const QString& extension, const QString& title,
                                               const std::stop_token& stop);

@@ -465,14 +465,24 @@ tl::expected<void, ExportError> export_to_file(const std::string& path,
 }
 
 void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
-                    std::stop_token stop) {
+                    std::stop_token stop, ExportFormat format) {
+    // The dialog's filter is two "description|pattern" pairs, XLSX first.
+    std::string_view filter = dialog_filter;
+    std::string_view extension = default_extension;
+    const std::size_t second = filter.find('|', filter.find('|') + 1);
+    if (format == ExportFormat::xlsx) {
+        filter = filter.substr(0, second);
+    } else if (format == ExportFormat::csv) {
+        filter = filter.substr(second + 1);
+        extension = "csv";
+    }
     std::optional<std::string> path =
-        window.show_save_dialog(dialog_name, dialog_filter, default_extension, dialog_title);
+        window.show_save_dialog(dialog_name, filter, extension, dialog_title);
     if (!path || path->empty()) {
         return;
     }
     // A stop is the run's own doing: nothing to tell the user.
-    if (auto written = export_to_file(*path, store, std::move(stop));
+    if (auto written = export_to_file(*path, store, std::move(stop), format);
         !written && written.error().kind != Kind::stopped) {
         window.show_message(std::string(save_failed_message) + *path + "\r\n" +
                             written.error().reason);

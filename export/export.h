@@ -71,8 +71,9 @@ tl::expected<void, ExportError> export_to_file(const std::string& path,
 
 // The export button: asks for a file name with the save dialog and writes the
 // table there; a cancelled dialog exports nothing. A failure is shown in a
-// message box; success and a stop through `stop` are silent.
+// message box; success and a stop through `stop` are silent. With a format
+// other than by_name the dialog offers only that format's file type.
 void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
-                    std::stop_token stop);
+                    std::stop_token stop, ExportFormat format = ExportFormat::by_name);
 
 }  // namespace quorvel::exporting

@@ -532,5 +532,30 @@ TEST(ExportResults, TheDialogDecides) {
     EXPECT_EQ(window.messages[0].caption, platform::default_message_caption);
 }
 
+// Exporting a kept run as one chosen format: the dialog offers that file
+// type only, and the file is written in it whatever its name says.
+TEST(ExportResults, AChosenFormatIsOfferedAndWritten) {
+    ScratchFolder folder;
+    testsupport::RecordingWindow window;
+    const HarvestStore store = awkward_store();
+
+    window.next_save_path = (folder / "as-csv.xlsx").string();
+    export_results(window, store, std::stop_token{}, ExportFormat::csv);
+    EXPECT_EQ(window.save_filter, gb("Excel文档(*.CSV)|*.csv"));
+    EXPECT_EQ(window.save_extension, "csv");
+    EXPECT_EQ(file_bytes(folder / "as-csv.xlsx").rfind(gb("关键词,搜索结果,类别"), 0), 0u);
+
+    window.next_save_path = (folder / "as-xlsx.csv").string();
+    export_results(window, store, std::stop_token{}, ExportFormat::xlsx);
+    EXPECT_EQ(window.save_filter, gb("Excel文档(*.xlsx)|*.xlsx"));
+    EXPECT_EQ(window.save_extension, "xlsx");
+    EXPECT_EQ(file_bytes(folder / "as-xlsx.csv").rfind("PK", 0), 0u);
+
+    export_results(window, store, std::stop_token{});
+    EXPECT_EQ(window.save_filter, dialog_filter);
+    EXPECT_EQ(window.save_extension, default_extension);
+    EXPECT_TRUE(window.messages.empty());
+}
+
 }  // namespace
 }  // namespace quorvel::exporting

@@ -17,6 +17,7 @@ class AnsweringDialogs : public app::Dialogs {
         QString text;
         QString caption;
         platform::MessageStyle style;
+        QString check;  // the check box's text, if the box had one
     };
     struct SaveDialog {
         QString title, filters, suffix, file_name;
@@ -27,12 +28,17 @@ class AnsweringDialogs : public app::Dialogs {
     platform::MessageResult next_answer = platform::MessageResult::ok;  // every box returns it
     std::optional<QString> next_path;  // what every save dialog returns
     bool fail_in_message = false;      // a message box throws instead of answering
+    bool tick_check = false;           // a box's check box is ticked when answered
 
     platform::MessageResult message(QWidget*, const QString& text, const QString& caption,
-                                    platform::MessageStyle style, std::stop_token) override {
-        messages.append({text, caption, style});
+                                    platform::MessageStyle style, std::stop_token,
+                                    app::MessageCheck* check = nullptr) override {
+        messages.append({text, caption, style, check != nullptr ? check->text : QString()});
         if (fail_in_message) {
             throw std::runtime_error("the message box broke");
+        }
+        if (check != nullptr) {
+            check->checked = tick_check;
         }
         return next_answer;
     }

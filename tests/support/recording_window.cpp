@@ -42,9 +42,12 @@ void RecordingWindow::pump_messages() {
 }
 
 std::optional<std::string> RecordingWindow::show_save_dialog(std::string_view dialog,
-                                                             std::string_view, std::string_view,
+                                                             std::string_view filter,
+                                                             std::string_view extension,
                                                              std::string_view) {
     events.push_back("save dialog " + std::string(dialog));
+    save_filter = filter;
+    save_extension = extension;
     return next_save_path;
 }
 

@@ -33,6 +33,8 @@ class RecordingWindow : public platform::WindowOperations {
     // Called while a message box is shown, before it is answered.
     std::function<void(std::string_view text)> on_message;
     std::optional<std::string> next_save_path;
+    // The filter and default extension the last save dialog was shown with.
+    std::string save_filter, save_extension;
 
     bool read_checked(std::string_view control) override;
     std::string read_text(std::string_view control) override;
