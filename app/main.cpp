@@ -4,12 +4,17 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "harvest/harvest_store.h"
+#include "journal/journal.h"
 #include "platform/log.h"
 #include "platform/log_file.h"
 #include "platform/user_folders.h"
@@ -25,6 +30,33 @@ void open_log() {
     if (!opened) {
         std::fprintf(stderr, "quorvel: no log file: %s\n", opened.error().c_str());
     }
+}
+
+// The journal shared with the command line, or why there is none: the
+// window then keeps its harvests in memory and says so.
+struct OpenedJournal {
+    std::optional<quorvel::journal::Journal> journal;
+    std::string trouble;
+    std::optional<std::filesystem::path> moved_aside;
+};
+
+OpenedJournal open_journal() {
+    using quorvel::journal::Journal;
+    OpenedJournal opened;
+    auto path = Journal::default_path();
+    if (!path) {
+        opened.trouble = path.error().message;
+        return opened;
+    }
+    quorvel::journal::OpenNotes notes;
+    auto journal = Journal::open(*path, &notes);
+    if (!journal) {
+        opened.trouble = journal.error().message;
+        return opened;
+    }
+    opened.journal.emplace(std::move(*journal));
+    opened.moved_aside = notes.moved_aside;
+    return opened;
 }
 
 }  // namespace
@@ -43,8 +75,16 @@ int main(int argc, char* argv[]) {
     {
         quorvel::harvest::HarvestStore store;
         quorvel::app::QtDialogs dialogs;
+        OpenedJournal journal = open_journal();
         quorvel::app::MainWindow window(store, dialogs);
+        window.set_journal(journal.journal ? &*journal.journal : nullptr, journal.trouble);
+        if (journal.moved_aside) {
+            window.show_notice(QStringLiteral("历史记录文件无法读取，已移到 %1，并新建了一个")
+                                   .arg(QString::fromStdString(journal.moved_aside->string())));
+        }
         window.show();
+        // Once the window is up: a harvest the program's death interrupted.
+        QTimer::singleShot(0, &window, &quorvel::app::MainWindow::offer_resume);
         status = QApplication::exec();
     }
     quorvel::platform::log_info("Quorvel shut down, status " + std::to_string(status));

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "app/app_config.h"
@@ -14,6 +16,7 @@
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
+#include "platform/code_page.h"
 #include "platform/log.h"
 
 namespace quorvel::app {
@@ -71,6 +74,7 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
                        harvest::MarketplaceHosts hosts, QUrl index_page, QWidget* parent)
     : QWidget(parent),
       store_(store),
+      dialogs_(dialogs),
       hosts_(std::move(hosts)),
       index_page_(index_page.isEmpty() ? QUrl(QString::fromUtf8(app::index_page)) : index_page) {
     setObjectName(QStringLiteral("MainWindow"));
@@ -99,6 +103,20 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     auto* help_button = button(this, "按钮3", "帮助", {624, 464, 96, 32});
     auto* download_button = button(this, "按钮4", "下载新版本", {624, 496, 96, 32});
 
+    // The free band under the result boxes: the progress of a harvest beside
+    // "阿里指数查询", then "停止" and "历史记录" before "帮助"; the progress line under them.
+    progress_bar_ = place<QProgressBar>(this, "harvestProgress", 132, 474, 192, 20);
+    progress_bar_->setRange(0, 1);
+    progress_bar_->setValue(0);
+    progress_bar_->setFormat(QStringLiteral("%v/%m"));
+    stop_button_ = button(this, "stopButton", "停止", {420, 472, 88, 24});
+    stop_button_->setEnabled(false);
+    history_button_ = button(this, "historyButton", "历史记录", {512, 472, 104, 24});
+    progress_line_ = place<QLabel>(this, "progressLine", 132, 500, 488, 24);
+    progress_line_->setTextFormat(Qt::PlainText);
+    progress_timer_.setInterval(100);  // at most ten updates a second
+    connect(&progress_timer_, &QTimer::timeout, this, &MainWindow::update_progress);
+
     // The save dialog the export uses keeps its filter text and last file name here.
     auto* save_dialog = new QObject(this);
     save_dialog->setObjectName(QStringLiteral("通用对话框1"));
@@ -113,19 +131,243 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     connect(index_button, &QPushButton::clicked, this, &MainWindow::show_index_window);
     connect(help_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
     connect(download_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
+    connect(stop_button_, &QPushButton::clicked, this, &MainWindow::stop_harvest);
+    connect(history_button_, &QPushButton::clicked, this, &MainWindow::show_history);
 }
 
 MainWindow::~MainWindow() {
     stop_background();
 }
 
+void MainWindow::set_journal(journal::Journal* journal, std::string trouble) {
+    journal_ = journal;
+    journal_trouble_ = std::move(trouble);
+}
+
 void MainWindow::start_harvest() {
+    if (worker_.joinable()) {
+        return;
+    }
+    std::unique_ptr<journal::RunRecorder> recorder;
+    journal_run_.reset();
+    storage_failed_ = false;
+    if (journal_ != nullptr) {
+        // The ticks and the seed text as they are now: a continued run uses them again.
+        harvest::KindSet kinds;
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            if (operations_->for_run({}).read_checked(harvest::info(source).check_box)) {
+                kinds.add(source);
+            }
+        }
+        auto begun =
+            journal_->begin_run(kinds, operations_->for_run({}).read_text(harvest::seed_box),
+                                journal::ResumeOffer::at_next_start);
+        if (begun) {
+            recorder = std::move(*begun);
+        } else {
+            note_storage_trouble(begun.error().message);
+        }
+    } else if (!journal_trouble_.empty()) {
+        note_storage_trouble(journal_trouble_);
+    }
+    // The run empties the boxes and the store first, as a harvest always does.
+    run_harvest(0, std::move(recorder), HarvestStart::fresh);
+}
+
+void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::RunRecorder> recorder,
+                             HarvestStart start) {
+    if (recorder != nullptr) {
+        journal_run_ = recorder->run_id();
+        recorder->on_failure(
+            [this](const journal::JournalError& error) { note_storage_trouble(error.message); });
+    }
+    tally_.run_started({}, first_seed);
+    progress_bar_->setRange(0, 1);
+    progress_bar_->setValue(0);
+    progress_timer_.start();
+    // Shared with the work so that the worker, not the GUI thread, lets the
+    // recorder go once the run's end is stored.
+    auto kept = std::make_shared<std::unique_ptr<journal::RunRecorder>>(std::move(recorder));
     run_in_background(
         "harvest",
-        [this](QtWindowOperations::RunView& window, std::stop_token stop) {
-            harvest::start_harvest(window, store_, {.hosts = hosts_, .stop = std::move(stop)});
+        [this, first_seed, kept, start](QtWindowOperations::RunView& window, std::stop_token stop) {
+            harvest::ObserverList observers;
+            observers.add(tally_);
+            if (*kept != nullptr) {
+                observers.add(**kept);
+            }
+            const harvest::RunOptions options{.hosts = hosts_,
+                                              .stop = std::move(stop),
+                                              .observer = &observers,
+                                              .first_seed = first_seed};
+            if (start == HarvestStart::fresh) {
+                harvest::start_harvest(window, store_, options);
+            } else {
+                harvest::run_harvest(window, store_, options);
+            }
+            kept->reset();
         },
-        &MainWindow::harvest_finished);
+        &MainWindow::harvest_finished, RunKind::harvest);
+}
+
+void MainWindow::show_notice(const QString& text) {
+    progress_line_->setText(
+        progress_line_->fontMetrics().elidedText(text, Qt::ElideRight, progress_line_->width()));
+    progress_line_->setToolTip(text);
+}
+
+void MainWindow::note_storage_trouble(const std::string& why) {
+    if (!storage_failed_.exchange(true)) {
+        platform::log_warning("the harvest is kept in memory only: " + why);
+    }
+}
+
+void MainWindow::update_progress() {
+    const shell::ProgressSnapshot now = tally_.snapshot();
+    progress_bar_->setRange(0, static_cast<int>(std::max<std::size_t>(now.seeds_total, 1)));
+    progress_bar_->setValue(static_cast<int>(now.seeds_done));
+    std::string line = shell::progress_text(now);
+    if (storage_failed_) {
+        line = std::string(shell::storage_failed_text) + " \xA1\xA4 " + line;
+    }
+    show_notice(qt_from_code_page(line));
+}
+
+void MainWindow::stop_harvest() {
+    if (worker_.joinable() && stop_button_->isEnabled()) {
+        worker_.request_stop();
+        stop_button_->setEnabled(false);
+    }
+}
+
+void MainWindow::fill_from(journal::LoadedRun& run) {
+    auto& boxes = *operations_;
+    QtWindowOperations::RunView window = boxes.for_run({});
+    window.set_text(harvest::seed_box, run.info.seed_text);
+    for (harvest::KeywordSource source : harvest::all_sources) {
+        const harvest::SourceInfo& info = harvest::info(source);
+        if (auto* check = findChild<QCheckBox*>(QString::fromUtf8(
+                info.check_box.data(), static_cast<qsizetype>(info.check_box.size())))) {
+            check->setChecked(run.info.kinds.has(source));
+        }
+        std::string text;
+        for (const harvest::WordRow& row : run.store.word_rows(source)) {
+            text += row.word;
+            text += "\r\n";
+        }
+        window.set_text(info.result_box, text);
+    }
+    boxes.flush();
+    store_ = std::move(run.store);
+}
+
+// A journal failure for the user: what could not be done, then the journal's own words.
+void MainWindow::tell_journal_failure(const QString& what, const journal::JournalError& error) {
+    dialogs_.message(this, what + QStringLiteral("\n") + QString::fromStdString(error.message),
+                     QStringLiteral("历史记录"), {}, {});
+}
+
+bool MainWindow::open_run(std::int64_t run) {
+    if (worker_.joinable() || journal_ == nullptr) {
+        return false;
+    }
+    auto loaded = journal_->load(run);
+    if (!loaded) {
+        tell_journal_failure(QStringLiteral("无法打开这次搜索。"), loaded.error());
+        return false;
+    }
+    fill_from(*loaded);
+    progress_timer_.stop();
+    tally_.run_started({}, 0);
+    progress_bar_->setRange(0, static_cast<int>(std::max<std::size_t>(loaded->seeds.size(), 1)));
+    progress_bar_->setValue(static_cast<int>(loaded->first_unfinished));
+    std::int64_t words = 0;
+    for (std::int64_t count : loaded->info.words) {
+        words += count;
+    }
+    const QString line =
+        QStringLiteral("已打开历史记录 · %1 · 关键词 %2/%3 · 词 %4")
+            .arg(QDateTime::fromMSecsSinceEpoch(loaded->info.started_ms)
+                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+            .arg(loaded->first_unfinished)
+            .arg(loaded->seeds.size())
+            .arg(qt_from_code_page(shell::grouped(static_cast<std::size_t>(words))));
+    show_notice(line);
+    journal_run_ = run;
+    return true;
+}
+
+bool MainWindow::continue_run(std::int64_t run) {
+    if (worker_.joinable() || journal_ == nullptr) {
+        return false;
+    }
+    auto resumed = journal_->resume_run(run, journal::ResumeOffer::at_next_start);
+    if (!resumed) {
+        tell_journal_failure(QStringLiteral("无法继续这次搜索。"), resumed.error());
+        return false;
+    }
+    storage_failed_ = false;
+    journal::LoadedRun& loaded = resumed->first;
+    const std::size_t first_seed = loaded.first_unfinished;
+    fill_from(loaded);
+    run_harvest(first_seed, std::move(resumed->second), HarvestStart::continued);
+    return true;
+}
+
+void MainWindow::offer_resume() {
+    if (journal_ == nullptr || worker_.joinable()) {
+        return;
+    }
+    auto found = journal_->run_to_offer();
+    if (!found || !*found) {
+        return;
+    }
+    const journal::RunInfo& run = **found;
+    // Asked once: whatever the answer, the run is not offered again.
+    (void)journal_->offered(run.id);
+    std::int64_t words = 0;
+    for (std::int64_t count : run.words) {
+        words += count;
+    }
+    const QString question =
+        QStringLiteral(
+            "上次的搜索没有完成（开始于 %1，已完成关键词 %2/%3，找到词 %4 个）。\n"
+            "是否从第 %5 个关键词继续？")
+            .arg(QDateTime::fromMSecsSinceEpoch(run.started_ms)
+                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+            .arg(run.seeds_done)
+            .arg(run.seeds_total)
+            .arg(qt_from_code_page(shell::grouped(static_cast<std::size_t>(words))))
+            .arg(run.seeds_done + 1);
+    platform::log_info("offering to continue interrupted run " + std::to_string(run.id));
+    const platform::MessageResult answer =
+        dialogs_.message(this, question, QStringLiteral("继续上次的搜索"),
+                         {.buttons = platform::MessageButtons::yes_no}, {});
+    if (answer == platform::MessageResult::yes) {
+        continue_run(run.id);
+    }
+}
+
+void MainWindow::export_run(std::int64_t run, exporting::ExportFormat format) {
+    if (worker_.joinable() || journal_ == nullptr) {
+        return;
+    }
+    auto loaded = journal_->load(run);
+    if (!loaded) {
+        tell_journal_failure(QStringLiteral("无法导出这次搜索。"), loaded.error());
+        return;
+    }
+    auto kept = std::make_shared<harvest::HarvestStore>(std::move(loaded->store));
+    run_in_background(
+        "export",
+        [kept, format](QtWindowOperations::RunView& window, std::stop_token stop) {
+            exporting::export_results(window, *kept, std::move(stop), format);
+        },
+        &MainWindow::export_finished);
+}
+
+void MainWindow::show_history() {
+    // Filled in with the history window.
 }
 
 void MainWindow::export_results() {
@@ -137,27 +379,32 @@ void MainWindow::export_results() {
         &MainWindow::export_finished);
 }
 
-void MainWindow::run_in_background(const char* what, Work work, void (MainWindow::*finished)()) {
+void MainWindow::run_in_background(const char* what, Work work, void (MainWindow::*finished)(),
+                                   RunKind kind) {
     if (worker_.joinable()) {
         return;
     }
-    set_running(true);
+    set_running(kind);
     finished_ = finished;
     const quint64 generation = ++generation_;
-    worker_ = std::jthread([this, what, work = std::move(work), generation](std::stop_token stop) {
-        QtWindowOperations::RunView window = operations_->for_run(stop);
-        // The thread's edge: nothing escapes it, and the window always hears
-        // that the run is over.
-        try {
-            work(window, stop);
-        } catch (const std::exception& error) {
-            platform::log_error(std::string(what) + " failed: " + error.what());
-        } catch (...) {
-            platform::log_error(std::string(what) + " failed with an unknown error");
-        }
-        QMetaObject::invokeMethod(this, "finish_background", Qt::QueuedConnection,
-                                  Q_ARG(quint64, generation));
-    });
+    // A harvest's failure messages can be silenced for the rest of the run.
+    const auto silencing = kind == RunKind::harvest ? QtWindowOperations::Silencing::offered
+                                                    : QtWindowOperations::Silencing::none;
+    worker_ = std::jthread(
+        [this, what, work = std::move(work), generation, silencing](std::stop_token stop) {
+            QtWindowOperations::RunView window = operations_->for_run(stop, silencing);
+            // The thread's edge: nothing escapes it, and the window always hears
+            // that the run is over.
+            try {
+                work(window, stop);
+            } catch (const std::exception& error) {
+                platform::log_error(std::string(what) + " failed: " + error.what());
+            } catch (...) {
+                platform::log_error(std::string(what) + " failed with an unknown error");
+            }
+            QMetaObject::invokeMethod(this, "finish_background", Qt::QueuedConnection,
+                                      Q_ARG(quint64, generation));
+        });
 }
 
 void MainWindow::finish_background(quint64 generation) {
@@ -179,15 +426,20 @@ void MainWindow::stop_background() {
 
 void MainWindow::end_background() {
     operations_->flush();
-    set_running(false);
+    if (progress_timer_.isActive()) {
+        progress_timer_.stop();
+        update_progress();  // left as the run's summary
+    }
+    set_running(std::nullopt);
     if (auto finished = std::exchange(finished_, nullptr)) {
         emit(this->*finished)();
     }
 }
 
-void MainWindow::set_running(bool running) {
-    search_button_->setEnabled(!running);
-    export_button_->setEnabled(!running);
+void MainWindow::set_running(std::optional<RunKind> kind) {
+    search_button_->setEnabled(!kind);
+    export_button_->setEnabled(!kind);
+    stop_button_->setEnabled(kind == RunKind::harvest);
 }
 
 void MainWindow::show_index_window() {

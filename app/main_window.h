@@ -3,10 +3,14 @@
 // check boxes across the top and the five result boxes under them. A harvest
 // or an export runs on a worker thread with its own stop signal; "搜索" and
 // "导出结果" are locked while it runs. Closing the window stops the run.
+// Under the result boxes: the progress of a harvest, "停止" and "历史记录".
+// Every harvest is kept in the journal as it happens, when there is one.
 
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,9 +20,14 @@
 #include "app/dialogs.h"
 #include "app/index_window.h"
 #include "app/qt_window_operations.h"
+#include "export/export.h"
 #include "harvest/harvest_store.h"
 #include "harvest/sources.h"
+#include "journal/journal.h"
+#include "shell/run_progress.h"
 
+class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace quorvel::app {
@@ -36,6 +45,17 @@ class MainWindow : public QWidget {
     bool harvest_running() const { return worker_.joinable(); }
     IndexWindow* index_window() const { return index_window_; }
 
+    // The journal every harvest is kept in. None with a `trouble` text: it
+    // could not be opened, which each harvest says once. None without one:
+    // harvests are kept in memory only, silently.
+    void set_journal(journal::Journal* journal, std::string trouble = {});
+    // Shows a notice in the progress line until the next harvest.
+    void show_notice(const QString& text);
+    // The progress of the current or last harvest, as the window shows it.
+    shell::ProgressSnapshot progress() const { return tally_.snapshot(); }
+    // The journal's id of the current or last harvest, if it was kept.
+    std::optional<std::int64_t> journal_run() const { return journal_run_; }
+
   signals:
     void harvest_finished();
     void export_finished();
@@ -45,6 +65,20 @@ class MainWindow : public QWidget {
     void export_results();
     void show_index_window();
     void open_contact_link();
+    // Ends the harvest in flight; what it found stays.
+    void stop_harvest();
+    // Asks once whether to continue the newest harvest that the program's
+    // death interrupted, if the journal holds one, and continues it on yes.
+    void offer_resume();
+    // Fills the seed box, the check boxes and the result boxes with a kept
+    // run, and the store with what it found, so that the export writes it.
+    bool open_run(std::int64_t run);
+    // Opens a stopped or interrupted run and goes on from its first
+    // unfinished seed.
+    bool continue_run(std::int64_t run);
+    // Asks for a file name and writes a kept run there in `format`.
+    void export_run(std::int64_t run, exporting::ExportFormat format);
+    void show_history();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,21 +89,47 @@ class MainWindow : public QWidget {
 
   private:
     using Work = std::function<void(QtWindowOperations::RunView&, std::stop_token)>;
+    enum class RunKind { harvest, other };
     // Runs `work` on a worker thread with search and export locked; `finished`
     // is emitted on the GUI thread when it is done. An exception escaping the
     // work is logged, and the window returns to idle all the same.
-    void run_in_background(const char* what, Work work, void (MainWindow::*finished)());
+    void run_in_background(const char* what, Work work, void (MainWindow::*finished)(),
+                           RunKind kind = RunKind::other);
+    // Runs the harvest from `first_seed` with the progress shown, kept by
+    // `recorder` when there is one.
+    enum class HarvestStart { fresh, continued };
+    void run_harvest(std::size_t first_seed, std::unique_ptr<journal::RunRecorder> recorder,
+                     HarvestStart start);
+    void tell_journal_failure(const QString& what, const journal::JournalError& error);
+    // The seed box, the check boxes, the result boxes and the store as a kept run left them.
+    void fill_from(journal::LoadedRun& run);
+    void update_progress();
+    // A journal write failed or there is none: said once in the progress line and the log.
+    void note_storage_trouble(const std::string& why);
     // Stops the run in flight, if any, and waits for its worker.
     void stop_background();
     void end_background();
-    void set_running(bool running);
+    // Locks search and export while a run of `kind` goes on; "停止" is for harvests.
+    void set_running(std::optional<RunKind> kind);
 
     harvest::HarvestStore& store_;
+    Dialogs& dialogs_;
     harvest::MarketplaceHosts hosts_;
     QUrl index_page_;
     std::unique_ptr<QtWindowOperations> operations_;
     QPushButton* search_button_ = nullptr;
     QPushButton* export_button_ = nullptr;
+    QPushButton* stop_button_ = nullptr;
+    QPushButton* history_button_ = nullptr;
+    QProgressBar* progress_bar_ = nullptr;
+    QLabel* progress_line_ = nullptr;
+    QTimer progress_timer_;
+    shell::RunTally tally_;
+    journal::Journal* journal_ = nullptr;
+    std::string journal_trouble_;
+    std::optional<std::int64_t> journal_run_;
+    std::atomic<bool> storage_failed_{false};
+    QPointer<QWidget> history_window_;
     QPointer<IndexWindow> index_window_;
     std::jthread worker_;
     // Which run the worker belongs to, so a late "done" of a stopped run is ignored.
