@@ -1,0 +1,356 @@
+// Long harvests in the real window (offscreen): the progress line, stopping
+// a run, failure messages silenced for one run, every harvest kept in the
+// journal, a run killed in another process offered and continued, and a
+// journal that cannot be written.
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+#include <memory>
+#include <optional>
+
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "harvest/harvest_run.h"
+#include "journal/journal.h"
+#include "platform/http_transport.h"
+#include "tests/app/qt_test_main.h"
+#include "tests/support/answering_dialogs.h"
+#include "tests/support/captured_log.h"
+#include "tests/support/child_process.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/scratch.h"
+#include "tests/support/test_servers.h"
+
+using namespace quorvel;
+using app::MainWindow;
+using testsupport::Endpoint;
+using testsupport::Failure;
+
+namespace {
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// Five seeds; the third one's PC suggestions keep the fake busy for seconds.
+constexpr const char* five_seeds = "连衣裙\n雪纺衫\n半身裙慢\n牛仔裤\n风衣";
+constexpr const char* slow_seed = "半身裙慢";
+
+bool same_store(const harvest::HarvestStore& a, const harvest::HarvestStore& b) {
+    if (a.seed_rows() != b.seed_rows()) {
+        return false;
+    }
+    for (harvest::KeywordSource source : harvest::all_sources) {
+        if (a.word_rows(source) != b.word_rows(source)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+class LongRunTest : public QObject {
+    Q_OBJECT
+
+    testsupport::FakeMarketplace* fake_ = nullptr;
+    harvest::HarvestStore store_;
+    testsupport::AnsweringDialogs dialogs_;
+    std::unique_ptr<testsupport::ScratchFolder> folder_;
+    std::optional<journal::Journal> journal_;
+    std::unique_ptr<MainWindow> window_;
+
+    template <typename W>
+    W* find(const char* name) {
+        W* widget = window_->findChild<W*>(u(name));
+        if (widget == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    void new_window(journal::Journal* journal) {
+        window_ = std::make_unique<MainWindow>(
+            store_, dialogs_, harvest::MarketplaceHosts{fake_->host(), fake_->host()});
+        window_->set_journal(journal);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
+    void tick_all() {
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            window_->findChild<QCheckBox*>(u(harvest::info(source).check_box.data()))
+                ->setChecked(true);
+        }
+    }
+    QString line() { return find<QLabel>("progressLine")->text(); }
+    bool click_and_wait(const char* button, void (MainWindow::*finished)(), int ms = 20000) {
+        QSignalSpy spy(window_.get(), finished);
+        QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+        return spy.wait(ms);
+    }
+    int box_lines() {
+        int lines = 0;
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            lines += window_->window_operations().for_run({}).line_count(
+                harvest::info(source).result_box);
+        }
+        return lines;
+    }
+    bool buttons_idle() {
+        return find<QPushButton>("按钮1")->isEnabled() && find<QPushButton>("按钮2")->isEnabled() &&
+               !find<QPushButton>("stopButton")->isEnabled();
+    }
+
+  private slots:
+    void initTestCase() {
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
+        fake_ = new testsupport::FakeMarketplace();
+        fake_->fail(Endpoint::pc, slow_seed, Failure::hang);
+    }
+    void cleanupTestCase() { delete fake_; }
+    void init() {
+        store_.clear();
+        dialogs_ = {};
+        folder_ = std::make_unique<testsupport::ScratchFolder>();
+        auto opened = journal::Journal::open(*folder_ / "quorvel.sqlite3");
+        QVERIFY2(opened, opened ? "" : opened.error().message.c_str());
+        journal_.emplace(std::move(*opened));
+        new_window(&*journal_);
+    }
+    void cleanup() {
+        window_.reset();
+        journal_.reset();
+        folder_.reset();
+    }
+
+    // The new controls keep to the free band under the result boxes.
+    void additions_keep_to_the_free_band() {
+        const QRect band(128, 467, 496, 62);  // between the boxes, the panel and "帮助"
+        const QRect index_button = find<QPushButton>("按钮5")->geometry();
+        for (const char* name :
+             {"harvestProgress", "stopButton", "historyButton", "progressLine"}) {
+            const QRect at = window_->findChild<QWidget*>(u(name))->geometry();
+            QVERIFY2(band.contains(at), name);
+            QVERIFY2(!at.intersects(index_button), name);
+        }
+        QCOMPARE(find<QPushButton>("stopButton")->text(), u("停止"));
+        QVERIFY(!find<QPushButton>("stopButton")->isEnabled());
+    }
+
+    // Seed k of n and the seed asked while the run waits for its reply; a
+    // click on "停止" ends it at once, keeping what was found everywhere.
+    void progress_then_stop_mid_run() {
+        seeds(five_seeds);
+        tick_all();
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->progress().current, 3u, 10000);
+        QTest::qWait(250);  // the next progress update
+        const shell::ProgressSnapshot now = window_->progress();
+        QCOMPARE(now.seeds_done, 2u);
+        QCOMPARE(static_cast<int>(now.words), box_lines());
+        QVERIFY2(line().startsWith(u("关键词 3/5 · 半身裙慢 · 词 ") +
+                                   app::qt_from_code_page(shell::grouped(now.words)) +
+                                   u(" · 失败 0 · 已用 0:0")),
+                 qPrintable(line()));
+        QVERIFY2(line().contains(u(" · 剩余约 0:")), qPrintable(line()));
+        QCOMPARE(find<QProgressBar>("harvestProgress")->value(), 2);
+        QCOMPARE(find<QProgressBar>("harvestProgress")->maximum(), 5);
+        QVERIFY(!find<QPushButton>("按钮1")->isEnabled());
+        QVERIFY(!find<QPushButton>("按钮2")->isEnabled());
+        QVERIFY(find<QPushButton>("stopButton")->isEnabled());
+
+        QElapsedTimer took;
+        took.start();
+        QTest::mouseClick(find<QPushButton>("stopButton"), Qt::LeftButton);
+        QVERIFY(finished.wait(1000));
+        QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(buttons_idle());
+        QCOMPARE(store_.seed_rows().size(), 2u);
+        QVERIFY2(line().startsWith(u("已停止 · 关键词 2/5 · 词 ")), qPrintable(line()));
+        // The boxes show what the store and the journal hold.
+        int stored_words = 0;
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            stored_words += static_cast<int>(store_.word_rows(source).size());
+        }
+        QCOMPARE(box_lines(), stored_words);
+        QVERIFY(window_->journal_run());
+        auto kept = journal_->load(*window_->journal_run());
+        QVERIFY(kept);
+        QCOMPARE(kept->info.state, journal::RunState::stopped);
+        QVERIFY(same_store(kept->store, store_));
+
+        // What was found is exported.
+        const auto path = *folder_ / "found.csv";
+        dialogs_.next_path = QString::fromStdString(path.string());
+        QVERIFY(click_and_wait("按钮2", &MainWindow::export_finished));
+        const auto expected = *folder_ / "expected.csv";
+        QVERIFY(exporting::export_to_file(expected.string(), store_));
+        QCOMPARE(testsupport::file_bytes(path), testsupport::file_bytes(expected));
+    }
+
+    // A finished run leaves its summary, and the journal holds it whole.
+    void a_finished_run_is_kept_and_summed_up() {
+        seeds("连衣裙\n雪纺衫");
+        tick_all();
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY2(line().startsWith(u("已完成 · 关键词 2/2 · 词 ")), qPrintable(line()));
+        QVERIFY2(line().contains(u(" · 失败 0 · 用时 0:0")), qPrintable(line()));
+        QCOMPARE(find<QProgressBar>("harvestProgress")->value(), 2);
+        auto kept = journal_->load(*window_->journal_run());
+        QVERIFY(kept);
+        QCOMPARE(kept->info.state, journal::RunState::finished);
+        QCOMPARE(kept->info.kinds, harvest::KindSet::all());
+        QCOMPARE(kept->info.seed_text, app::code_page_from_qt(u("连衣裙\r\n雪纺衫")));
+        QVERIFY(same_store(kept->store, store_));
+    }
+
+    // Ticking "本次搜索不再提示" in the first failure message silences the rest
+    // of that run, which still counts them; the next run shows them again.
+    void failure_messages_silenced_for_one_run() {
+        for (const char* seed : {"失败一", "失败二", "失败三"}) {
+            fake_->fail(Endpoint::pc, seed, Failure::empty_body);
+        }
+        seeds("失败一\n失败二\n失败三");
+        find<QCheckBox>("选择框1")->setChecked(true);
+        testsupport::CapturedLog log;
+        dialogs_.tick_check = true;
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].text, u("抓取下拉词失败"));
+        QCOMPARE(dialogs_.messages[0].check, u("本次搜索不再提示"));
+        QCOMPARE(window_->progress().failures, 3u);
+        QVERIFY2(line().contains(u(" · 失败 3 · ")), qPrintable(line()));
+        QCOMPARE(store_.seed_rows().size(), 3u);
+        int unshown = 0;
+        for (const auto& logged : log.lines()) {
+            unshown += logged.message.find("not shown") != std::string::npos ? 1 : 0;
+        }
+        QCOMPARE(unshown, 2);
+
+        dialogs_.messages.clear();
+        dialogs_.tick_check = false;
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QCOMPARE(dialogs_.messages.size(), 3);
+    }
+
+    // A harvest killed with its process is offered once at the next start;
+    // continued, it ends as a harvest never interrupted.
+    void a_killed_run_is_offered_and_continued() {
+        const char* seed_text = "连衣裙\n雪纺衫\n半身裙\n牛仔裤\n风衣\n衬衫\n卫衣\n毛衣";
+        window_.reset();
+        journal_.reset();
+        const auto file = *folder_ / "quorvel.sqlite3";
+        fake_->clear_requests();
+        {
+            testsupport::ChildProcess child({QUORVEL_WINDOW_CHILD, file.string(), fake_->host(),
+                                             testsupport::test_certificate().cert_path, seed_text},
+                                            {{"QT_QPA_PLATFORM", "offscreen"}});
+            QTRY_VERIFY_WITH_TIMEOUT(fake_->requests().size() >= 20, 20000);
+            child.send_signal(SIGKILL);
+            QCOMPARE(child.wait().signal, SIGKILL);
+        }
+
+        auto reopened = journal::Journal::open(file);
+        QVERIFY(reopened);
+        journal_.emplace(std::move(*reopened));
+        new_window(&*journal_);
+        dialogs_.next_answer = platform::MessageResult::yes;
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        window_->offer_resume();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY2(dialogs_.messages[0].text.startsWith(u("上次的搜索没有完成")),
+                 qPrintable(dialogs_.messages[0].text));
+        QCOMPARE(dialogs_.messages[0].style.buttons, platform::MessageButtons::yes_no);
+        QVERIFY(finished.wait(20000));
+        const std::int64_t id = *window_->journal_run();
+        // The boxes hold what the killed run had kept and what followed.
+        int stored_words = 0;
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            stored_words += static_cast<int>(store_.word_rows(source).size());
+        }
+        QCOMPARE(box_lines(), stored_words);
+        QVERIFY(window_->progress().first_seed > 0);
+        const harvest::HarvestStore continued = store_;
+        const QString seed_box = find<QPlainTextEdit>("超级编辑框1")->toPlainText();
+        QCOMPARE(seed_box, u(seed_text));
+        auto kept = journal_->load(id);
+        QVERIFY(kept);
+        QCOMPARE(kept->info.state, journal::RunState::finished);
+        QVERIFY(same_store(kept->store, continued));
+
+        // Asked once only.
+        dialogs_.messages.clear();
+        window_->offer_resume();
+        QCOMPARE(dialogs_.messages.size(), 0);
+
+        // The same seeds in one go, kept nowhere.
+        new_window(nullptr);
+        seeds(seed_text);
+        tick_all();
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(same_store(store_, continued));
+    }
+
+    // A run killed and declined stays in the journal, interrupted.
+    void a_declined_run_stays_interrupted() {
+        auto recorder = journal_->begin_run(harvest::KindSet::all(), "a\r\nb\r\n",
+                                            journal::ResumeOffer::at_next_start);
+        QVERIFY(recorder);
+        const std::int64_t id = (*recorder)->run_id();
+        recorder->reset();  // gone without its end, as if killed
+        dialogs_.next_answer = platform::MessageResult::no;
+        window_->offer_resume();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY(!window_->harvest_running());
+        QCOMPARE(journal_->load(id)->info.state, journal::RunState::interrupted);
+    }
+
+    // A journal that fills up during the run: the harvest goes on in memory,
+    // and the window says so once.
+    void a_journal_that_cannot_be_written() {
+        std::string many;
+        for (int i = 0; i < 10; ++i) {
+            many += "连衣裙" + std::to_string(i) + "\n";
+        }
+        seeds(many.c_str());
+        tick_all();
+        testsupport::CapturedLog log;
+        {
+            const auto wal = *folder_ / "quorvel.sqlite3-wal";
+            testsupport::FileSizeLimit limit(std::filesystem::file_size(wal) + 64 * 1024);
+            QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        }
+        QCOMPARE(store_.seed_rows().size(), 10u);
+        QVERIFY2(
+            line().startsWith(u("无法保存历史记录，本次结果只在窗口中 · 已完成 · 关键词 10/10")),
+            qPrintable(line()));
+        int said = 0;
+        for (const auto& logged : log.lines()) {
+            said += logged.message.find("kept in memory only") != std::string::npos ? 1 : 0;
+        }
+        QCOMPARE(said, 1);
+
+        // No journal at all: the same, from the start.
+        new_window(nullptr);
+        window_->set_journal(nullptr, "cannot open /nowhere/quorvel.sqlite3");
+        seeds("连衣裙");
+        tick_all();
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY2(line().startsWith(u("无法保存历史记录")), qPrintable(line()));
+        QCOMPARE(store_.seed_rows().size(), 1u);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    return run_qt_test<LongRunTest>(argc, argv);
+}
+
+#include "long_run_test.moc"
