@@ -1,6 +1,7 @@
-// Takes the README's screenshot: the main window after a harvest of two seeds
-// with all five kinds from the local fake marketplace. Run it under a display
-// (xvfb-run works) with the output path as its argument.
+// Takes the README's screenshot: the main window during a harvest of 300
+// seeds with all five kinds from the local fake marketplace, while the 12th
+// seed's reply is awaited, so that the progress line shows the run. Run it
+// under a display (xvfb-run works) with the output path as its argument.
 
 #include <unistd.h>
 
@@ -42,17 +43,32 @@ int main(int argc, char* argv[]) {
     if (!QTest::qWaitForWindowExposed(&window)) {
         return 1;
     }
+    const char* words[] = {"连衣裙", "雪纺衫", "半身裙", "牛仔裤", "风衣", "衬衫",
+                           "卫衣",   "毛衣",   "外套",   "短裤",   "T恤",  "阔腿裤"};
+    QString seeds;
+    for (int i = 0; i < 300; ++i) {
+        seeds += QString::fromUtf8(words[i % 12]);
+        if (i >= 12) {
+            seeds += QString::number(i / 12);
+        }
+        seeds += u'\n';
+    }
+    // The 12th seed's suggestions take seconds to come.
+    fake.fail(testsupport::Endpoint::pc, words[11], testsupport::Failure::hang);
     window.findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
-        ->setPlainText(QString::fromUtf8("连衣裙\n雪纺衫"));
+        ->setPlainText(seeds);
     for (harvest::KeywordSource source : harvest::all_sources) {
         window.findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
             ->setChecked(true);
     }
     QSignalSpy finished(&window, &app::MainWindow::harvest_finished);
     window.findChild<QPushButton*>(QString::fromUtf8("按钮1"))->click();
-    if (!finished.wait(60000)) {
+    if (!QTest::qWaitFor([&] { return window.progress().current == 12; }, 60000)) {
         return 1;
     }
-    QTest::qWait(200);
-    return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    QTest::qWait(1500);  // the progress line a moment into the wait
+    const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
+    window.stop_harvest();
+    finished.wait(5000);
+    return saved ? 0 : 1;
 }
