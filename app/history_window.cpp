@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimeZone>
 #include <QVBoxLayout>
 #include <array>
 #include <string_view>
@@ -121,9 +122,12 @@ class RunListModel : public QAbstractTableModel {
         beginResetModel();
         rows_.clear();
         rows_.reserve(runs.size());
+        // The system's zone taken once: local time through the C library
+        // looks at the zone file again for every row.
+        const QTimeZone local = QTimeZone::systemTimeZone();
         for (const RunInfo& run : runs) {
             Row row{run.id, {}};
-            row.cells[started_column] = QDateTime::fromMSecsSinceEpoch(run.started_ms)
+            row.cells[started_column] = QDateTime::fromMSecsSinceEpoch(run.started_ms, local)
                                             .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
             row.cells[state_column] = state_text(run.state);
             row.cells[seeds_column] =

@@ -2,9 +2,10 @@
 // scratch folder: the rows it lists, the callbacks of its buttons, deleting
 // and refusing to delete, and a list that cannot be read.
 
+#include <time.h>
+
 #include <QAbstractItemModel>
 #include <QDateTime>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -131,6 +132,12 @@ class HistoryWindowTest : public QObject {
     bool stored(std::int64_t run) { return journal_->load(run).has_value(); }
 
   private slots:
+    // Start times are shown in local time: a zone far from UTC tells it
+    // from universal time on machines that keep UTC.
+    void initTestCase() {
+        qputenv("TZ", "Asia/Shanghai");
+        tzset();
+    }
     void init() {
         folder_ = std::make_unique<testsupport::ScratchFolder>();
         auto opened = Journal::open(*folder_ / "quorvel.sqlite3");
