@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "app/app_config.h"
+#include "app/history_window.h"
 #include "app/index_window.h"
 #include "app/qt_text.h"
 #include "export/export.h"
@@ -367,7 +368,51 @@ void MainWindow::export_run(std::int64_t run, exporting::ExportFormat format) {
 }
 
 void MainWindow::show_history() {
-    // Filled in with the history window.
+    if (journal_ == nullptr) {
+        dialogs_.message(
+            this,
+            QStringLiteral("历史记录不可用：") +
+                QString::fromStdString(journal_trouble_.empty() ? std::string("no journal")
+                                                                : journal_trouble_),
+            QStringLiteral("历史记录"), {}, {});
+        return;
+    }
+    if (history_window_ == nullptr) {
+        HistoryActions actions{
+            .open_run =
+                [this](std::int64_t run) {
+                    if (!busy_for_history()) {
+                        open_run(run);
+                    }
+                },
+            .export_run =
+                [this](std::int64_t run, exporting::ExportFormat format) {
+                    if (!busy_for_history()) {
+                        export_run(run, format);
+                    }
+                },
+            // Not the run being harvested now.
+            .can_delete =
+                [this](std::int64_t run) { return !(worker_.joinable() && journal_run_ == run); }};
+        auto* history = new HistoryWindow(*journal_, dialogs_, std::move(actions), this);
+        history->setAttribute(Qt::WA_DeleteOnClose);
+        history_window_ = history;
+    } else {
+        history_window_->reload();
+    }
+    history_window_->show();
+    history_window_->raise();
+    history_window_->activateWindow();
+}
+
+bool MainWindow::busy_for_history() {
+    if (!worker_.joinable()) {
+        return false;
+    }
+    dialogs_.message(history_window_,
+                     QStringLiteral("搜索或导出正在进行，请等它结束或停止后再试。"),
+                     QStringLiteral("历史记录"), {}, {});
+    return true;
 }
 
 void MainWindow::export_results() {

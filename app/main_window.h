@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "app/dialogs.h"
+#include "app/history_window.h"
 #include "app/index_window.h"
 #include "app/qt_window_operations.h"
 #include "export/export.h"
@@ -44,6 +45,7 @@ class MainWindow : public QWidget {
     // Whether a harvest or an export is running.
     bool harvest_running() const { return worker_.joinable(); }
     IndexWindow* index_window() const { return index_window_; }
+    HistoryWindow* history_window() const { return history_window_; }
 
     // The journal every harvest is kept in. None with a `trouble` text: it
     // could not be opened, which each harvest says once. None without one:
@@ -101,6 +103,8 @@ class MainWindow : public QWidget {
     void run_harvest(std::size_t first_seed, std::unique_ptr<journal::RunRecorder> recorder,
                      HarvestStart start);
     void tell_journal_failure(const QString& what, const journal::JournalError& error);
+    // Whether a run keeps the window busy, said to the user of the history window.
+    bool busy_for_history();
     // The seed box, the check boxes, the result boxes and the store as a kept run left them.
     void fill_from(journal::LoadedRun& run);
     void update_progress();
@@ -129,7 +133,7 @@ class MainWindow : public QWidget {
     std::string journal_trouble_;
     std::optional<std::int64_t> journal_run_;
     std::atomic<bool> storage_failed_{false};
-    QPointer<QWidget> history_window_;
+    QPointer<HistoryWindow> history_window_;
     QPointer<IndexWindow> index_window_;
     std::jthread worker_;
     // Which run the worker belongs to, so a late "done" of a stopped run is ignored.

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/history_window.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "harvest/harvest_run.h"
@@ -311,6 +312,78 @@ class LongRunTest : public QObject {
         QCOMPARE(dialogs_.messages.size(), 1);
         QVERIFY(!window_->harvest_running());
         QCOMPARE(journal_->load(id)->info.state, journal::RunState::interrupted);
+    }
+
+    // The history window opens a kept run into the main window, exports one
+    // directly and deletes one after asking.
+    void history_opens_exports_and_deletes() {
+        seeds("连衣裙\n雪纺衫");
+        find<QCheckBox>("选择框1")->setChecked(true);
+        find<QCheckBox>("选择框5")->setChecked(true);
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        const std::int64_t older = *window_->journal_run();
+        const harvest::HarvestStore older_store = store_;
+        seeds("风衣");
+        tick_all();
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        const std::int64_t newer = *window_->journal_run();
+
+        QTest::mouseClick(find<QPushButton>("historyButton"), Qt::LeftButton);
+        app::HistoryWindow* history = window_->history_window();
+        QVERIFY(history != nullptr && history->isVisible());
+        auto press = [&](const char* name) {
+            auto* button = history->findChild<QPushButton*>(u(name));
+            QVERIFY(button != nullptr && button->isEnabled());
+            QTest::mouseClick(button, Qt::LeftButton);
+        };
+
+        // Opened: the seeds, the ticks and the words of the older run, and the
+        // export button writes it.
+        QVERIFY(history->select_run(older));
+        press("openButton");
+        QCOMPARE(find<QPlainTextEdit>("超级编辑框1")->toPlainText(), u("连衣裙\n雪纺衫"));
+        QVERIFY(find<QCheckBox>("选择框1")->isChecked());
+        QVERIFY(!find<QCheckBox>("选择框2")->isChecked());
+        QVERIFY(find<QCheckBox>("选择框5")->isChecked());
+        QVERIFY(same_store(store_, older_store));
+        QCOMPARE(find<QPlainTextEdit>("编辑框1")->toPlainText().count(u'\n'),
+                 static_cast<qsizetype>(
+                     older_store.word_rows(harvest::KeywordSource::PcDropdown).size()));
+        QCOMPARE(find<QPlainTextEdit>("编辑框2")->toPlainText(), QString());
+        const auto expected = *folder_ / "expected-older.csv";
+        QVERIFY(exporting::export_to_file(expected.string(), older_store));
+        const auto opened = *folder_ / "opened.csv";
+        dialogs_.next_path = QString::fromStdString(opened.string());
+        QVERIFY(click_and_wait("按钮2", &MainWindow::export_finished));
+        QCOMPARE(testsupport::file_bytes(opened), testsupport::file_bytes(expected));
+
+        // Exported directly as CSV, whatever is in the boxes.
+        auto kept = journal_->load(newer);
+        QVERIFY(kept);
+        const auto expected_csv = *folder_ / "expected.csv";
+        QVERIFY(exporting::export_to_file(expected_csv.string(), kept->store));
+        const auto direct = *folder_ / "direct";
+        dialogs_.next_path = QString::fromStdString(direct.string());
+        QVERIFY(history->select_run(newer));
+        {
+            QSignalSpy exported(window_.get(), &MainWindow::export_finished);
+            press("exportCsvButton");
+            QVERIFY(exported.wait(10000));
+        }
+        QCOMPARE(testsupport::file_bytes(direct), testsupport::file_bytes(expected_csv));
+        QCOMPARE(dialogs_.save_dialogs.back().filters.contains(u("*.csv")), true);
+        QCOMPARE(dialogs_.save_dialogs.back().filters.contains(u("*.xlsx")), false);
+
+        // Deleted after a yes; a no keeps it.
+        QVERIFY(history->select_run(older));
+        dialogs_.next_answer = platform::MessageResult::no;
+        press("deleteButton");
+        QCOMPARE(journal_->runs()->size(), 2u);
+        dialogs_.next_answer = platform::MessageResult::yes;
+        QVERIFY(history->select_run(older));
+        press("deleteButton");
+        QCOMPARE(journal_->runs()->size(), 1u);
+        QCOMPARE(journal_->runs()->front().id, newer);
     }
 
     // A journal that fills up during the run: the harvest goes on in memory,
