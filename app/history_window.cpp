@@ -126,7 +126,7 @@ class RunListModel : public QAbstractTableModel {
         // looks at the zone file again for every row.
         const QTimeZone local = QTimeZone::systemTimeZone();
         for (const RunInfo& run : runs) {
-            Row row{run.id, {}};
+            Row row{run.id, run.state, {}};
             row.cells[started_column] = QDateTime::fromMSecsSinceEpoch(run.started_ms, local)
                                             .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
             row.cells[state_column] = state_text(run.state);
@@ -144,6 +144,7 @@ class RunListModel : public QAbstractTableModel {
     }
 
     std::int64_t run_at(int row) const { return rows_[static_cast<std::size_t>(row)].id; }
+    RunState state_at(int row) const { return rows_[static_cast<std::size_t>(row)].state; }
 
     std::optional<int> row_of(std::int64_t run) const {
         for (std::size_t row = 0; row < rows_.size(); ++row) {
@@ -193,6 +194,7 @@ class RunListModel : public QAbstractTableModel {
   private:
     struct Row {
         std::int64_t id = 0;
+        RunState state = RunState::finished;
         std::array<QString, column_count> cells;
     };
     std::vector<Row> rows_;
@@ -229,6 +231,7 @@ HistoryWindow::HistoryWindow(journal::Journal& journal, Dialogs& dialogs, Histor
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("historyStatus"));
     open_button_ = button(this, "openButton", "打开");
+    continue_button_ = button(this, "continueButton", "继续");
     export_xlsx_button_ = button(this, "exportXlsxButton", "导出XLSX");
     export_csv_button_ = button(this, "exportCsvButton", "导出CSV");
     delete_button_ = button(this, "deleteButton", "删除");
@@ -236,8 +239,8 @@ HistoryWindow::HistoryWindow(journal::Journal& journal, Dialogs& dialogs, Histor
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
-    for (QPushButton* b :
-         {open_button_, export_xlsx_button_, export_csv_button_, delete_button_, refresh_button}) {
+    for (QPushButton* b : {open_button_, continue_button_, export_xlsx_button_, export_csv_button_,
+                           delete_button_, refresh_button}) {
         buttons->addWidget(b);
     }
     auto* layout = new QVBoxLayout(this);
@@ -248,6 +251,11 @@ HistoryWindow::HistoryWindow(journal::Journal& journal, Dialogs& dialogs, Histor
             &HistoryWindow::update_buttons);
     connect(list_, &QTableView::doubleClicked, this, &HistoryWindow::open_row);
     connect(open_button_, &QPushButton::clicked, this, &HistoryWindow::open_selected);
+    connect(continue_button_, &QPushButton::clicked, this, [this] {
+        if (const auto run = selected_run(); run && actions_.continue_run) {
+            actions_.continue_run(*run);
+        }
+    });
     connect(export_xlsx_button_, &QPushButton::clicked, this,
             [this] { export_selected(exporting::ExportFormat::xlsx); });
     connect(export_csv_button_, &QPushButton::clicked, this,
@@ -303,6 +311,13 @@ void HistoryWindow::update_buttons() {
     for (QPushButton* b : {open_button_, export_xlsx_button_, export_csv_button_, delete_button_}) {
         b->setEnabled(selected);
     }
+    // Only a run that ended before its last seed goes on.
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    const bool unfinished = !rows.isEmpty() && [&] {
+        const RunState state = model_->state_at(rows.front().row());
+        return state == RunState::stopped || state == RunState::interrupted;
+    }();
+    continue_button_->setEnabled(unfinished);
 }
 
 void HistoryWindow::open_selected() {

@@ -1,6 +1,6 @@
 #pragma once
 // The history window: the runs kept in the journal, newest first, one row
-// each, with buttons to open, export, delete and reload them. Opening and
+// each, with buttons to open, continue, export, delete and reload them. Opening and
 // exporting a run are the caller's; the window reads the list and deletes.
 
 #include <QWidget>
@@ -24,6 +24,8 @@ class RunListModel;
 // What the window asks its owner to do with a run.
 struct HistoryActions {
     std::function<void(std::int64_t run)> open_run;
+    // Goes on with a stopped or interrupted run from its first unfinished seed.
+    std::function<void(std::int64_t run)> continue_run;
     std::function<void(std::int64_t run, exporting::ExportFormat format)> export_run;
     // Whether the run may be deleted now (not, say, while it is being harvested).
     std::function<bool(std::int64_t run)> can_delete;
@@ -65,6 +67,7 @@ class HistoryWindow : public QWidget {
     QTableView* list_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* open_button_ = nullptr;
+    QPushButton* continue_button_ = nullptr;
     QPushButton* export_xlsx_button_ = nullptr;
     QPushButton* export_csv_button_ = nullptr;
     QPushButton* delete_button_ = nullptr;

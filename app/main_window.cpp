@@ -385,6 +385,12 @@ void MainWindow::show_history() {
                         open_run(run);
                     }
                 },
+            .continue_run =
+                [this](std::int64_t run) {
+                    if (!busy_for_history()) {
+                        continue_run(run);
+                    }
+                },
             .export_run =
                 [this](std::int64_t run, exporting::ExportFormat format) {
                     if (!busy_for_history()) {

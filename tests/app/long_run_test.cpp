@@ -245,7 +245,11 @@ class LongRunTest : public QObject {
     // A harvest killed with its process is offered once at the next start;
     // continued, it ends as a harvest never interrupted.
     void a_killed_run_is_offered_and_continued() {
-        const char* seed_text = "连衣裙\n雪纺衫\n半身裙\n牛仔裤\n风衣\n衬衫\n卫衣\n毛衣";
+        // From the fourth seed on each reply is slow, so the kill comes mid-run.
+        const char* seed_text = "连衣裙\n雪纺衫\n半身裙\n牛仔裤缓\n风衣缓\n衬衫缓\n卫衣缓\n毛衣缓";
+        for (const char* slow : {"牛仔裤缓", "风衣缓", "衬衫缓", "卫衣缓", "毛衣缓"}) {
+            fake_->fail(Endpoint::pc, slow, Failure::slow);
+        }
         window_.reset();
         journal_.reset();
         const auto file = *folder_ / "quorvel.sqlite3";
@@ -254,7 +258,7 @@ class LongRunTest : public QObject {
             testsupport::ChildProcess child({QUORVEL_WINDOW_CHILD, file.string(), fake_->host(),
                                              testsupport::test_certificate().cert_path, seed_text},
                                             {{"QT_QPA_PLATFORM", "offscreen"}});
-            QTRY_VERIFY_WITH_TIMEOUT(fake_->requests().size() >= 20, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(fake_->requests().size() >= 20, 20000);  // in the fourth seed
             child.send_signal(SIGKILL);
             QCOMPARE(child.wait().signal, SIGKILL);
         }
@@ -306,12 +310,31 @@ class LongRunTest : public QObject {
                                             journal::ResumeOffer::at_next_start);
         QVERIFY(recorder);
         const std::int64_t id = (*recorder)->run_id();
+        (*recorder)->seed_finished(0, harvest::SeedRow{"a", {}});
+        (*recorder)->flush();
         recorder->reset();  // gone without its end, as if killed
         dialogs_.next_answer = platform::MessageResult::no;
         window_->offer_resume();
         QCOMPARE(dialogs_.messages.size(), 1);
         QVERIFY(!window_->harvest_running());
         QCOMPARE(journal_->load(id)->info.state, journal::RunState::interrupted);
+
+        // The history goes on with it, from its first unfinished seed.
+        QTest::mouseClick(find<QPushButton>("historyButton"), Qt::LeftButton);
+        app::HistoryWindow* history = window_->history_window();
+        QVERIFY(history->select_run(id));
+        auto* go_on = history->findChild<QPushButton*>(u("continueButton"));
+        QVERIFY(go_on->isEnabled());
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(go_on, Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
+        auto kept = journal_->load(id);
+        QCOMPARE(kept->info.state, journal::RunState::finished);
+        QCOMPARE(kept->store.seed_rows().size(), 2u);
+        QCOMPARE(window_->progress().first_seed, 1u);
+        history->reload();
+        QVERIFY(history->select_run(id));
+        QVERIFY(!go_on->isEnabled());  // finished: nothing left
     }
 
     // The history window opens a kept run into the main window, exports one
