@@ -1,18 +1,19 @@
 // Timed tool for a long harvest in the real main window (offscreen platform)
 // against the local fake marketplace: the process's CPU time per request over
 // the first tenth of the run's requests and over the last tenth, and their
-// ratio. A window whose per-request work grows with the text already shown
-// makes the ratio climb with the length of the run.
+// ratio; likewise the GUI thread's time applying text changes to the boxes.
+// A window whose per-request work grows with the text already shown makes
+// the ratio climb with the length of the run.
 //
 // Usage: quorvel_long_harvest_bench [SEEDS]   (10000 seeds unless given)
 //
 // A sampler thread polls the fake's request count every millisecond and, each
 // time it has grown, notes the count with the process CPU time
 // (CLOCK_PROCESS_CPUTIME_ID: the GUI thread, the harvest's worker and the
-// fake's server threads alike). A tenth's cost is the CPU time between the
-// samples that first reach its first and its last request, divided by the
-// requests between those samples. The sampler's own wake-ups cost the same
-// per millisecond throughout, a small part of the whole.
+// fake's server threads alike) and the window operations' update time. A tenth's cost is the CPU
+// time between the samples that first reach its first and its last request, divided by the requests
+// between those samples. The sampler's own wake-ups cost the same per millisecond throughout, a
+// small part of the whole.
 
 #include <unistd.h>
 
@@ -59,6 +60,7 @@ std::unique_ptr<app::MainWindow> make_window(harvest::HarvestStore& store, app::
 struct Sample {
     std::size_t requests;
     std::int64_t cpu_ns;
+    std::int64_t gui_update_ns;  // the GUI thread's time applying text changes
 };
 
 // The first sample that has seen at least `requests` requests.
@@ -71,14 +73,15 @@ const Sample& reaching(const std::vector<Sample>& samples, std::size_t requests)
     return samples.back();
 }
 
-// CPU time per request between the samples reaching requests `from` and `to`, in ms.
-double ms_per_request(const std::vector<Sample>& samples, std::size_t from, std::size_t to) {
+// A time per request between the samples reaching requests `from` and `to`, in ms.
+double ms_per_request(const std::vector<Sample>& samples, std::size_t from, std::size_t to,
+                      std::int64_t Sample::*time) {
     const Sample& first = reaching(samples, from);
     const Sample& last = reaching(samples, to);
     if (last.requests <= first.requests) {
         return 0;
     }
-    return static_cast<double>(last.cpu_ns - first.cpu_ns) / 1e6 /
+    return static_cast<double>(last.*time - first.*time) / 1e6 /
            static_cast<double>(last.requests - first.requests);
 }
 
@@ -99,14 +102,16 @@ int long_harvest(testsupport::FakeMarketplace& fake, int seed_count) {
     }
     fake.clear_requests();
 
-    std::vector<Sample> samples{{0, process_cpu_ns()}};
+    const app::QtWindowOperations& operations = window->window_operations();
+    std::vector<Sample> samples{{0, process_cpu_ns(), operations.gui_update_nanoseconds()}};
     std::atomic<bool> done{false};
     std::thread sampler([&] {
         while (!done.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const std::size_t requests = fake.request_count();
             if (requests != samples.back().requests) {
-                samples.push_back({requests, process_cpu_ns()});
+                samples.push_back(
+                    {requests, process_cpu_ns(), operations.gui_update_nanoseconds()});
             }
         }
     });
@@ -139,14 +144,19 @@ int long_harvest(testsupport::FakeMarketplace& fake, int seed_count) {
     }
 
     const std::size_t total = samples.back().requests;
-    const double first = ms_per_request(samples, 1, total / 10);
-    const double last = ms_per_request(samples, total - total / 10, total);
+    const double first = ms_per_request(samples, 1, total / 10, &Sample::cpu_ns);
+    const double last = ms_per_request(samples, total - total / 10, total, &Sample::cpu_ns);
+    const double first_gui = ms_per_request(samples, 1, total / 10, &Sample::gui_update_ns);
+    const double last_gui =
+        ms_per_request(samples, total - total / 10, total, &Sample::gui_update_ns);
     std::printf("long harvest: %d seeds, %zu requests, %zu words in %.1f s (process CPU %.1f s)\n",
                 seed_count, total, words, seconds, cpu_seconds);
     std::printf("CPU per request: first tenth %.3f ms, last tenth %.3f ms, ratio %.2f\n", first,
                 last, first > 0 ? last / first : 0.0);
-    std::printf("GUI thread busy showing words %.1f ms; summary counts %s\n",
-                static_cast<double>(window->window_operations().gui_update_nanoseconds()) / 1e6,
+    std::printf("GUI thread showing words per request: first tenth %.3f ms, last tenth %.3f ms\n",
+                first_gui, last_gui);
+    std::printf("GUI thread busy showing words %.1f ms in all; summary counts %s\n",
+                static_cast<double>(operations.gui_update_nanoseconds()) / 1e6,
                 counts_match ? "match the words" : "DO NOT match the words");
     return counts_match ? 0 : 1;
 }
