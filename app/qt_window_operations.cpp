@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QThread>
 #include <QUrl>
 #include <QWebEngineView>
@@ -39,6 +41,12 @@ QString widget_text(std::string_view text) {
     QString converted = qt_from_code_page(text);
     converted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return converted;
+}
+
+// The characters QTextDocument::toPlainText turns into line feeds.
+bool shown_as_line_feed(QChar c) {
+    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QChar(0xFDD0) ||
+           c == QChar(0xFDD1);
 }
 
 // The answer of one call carried to the GUI thread.
@@ -177,9 +185,23 @@ void QtWindowOperations::flush() {
     auto apply_appends = [&] {
         for (const QString& name : order) {
             if (auto* box = qobject_cast<QPlainTextEdit*>(control(name))) {
+                const QString text = widget_text(appends[name]);
+                const QTextDocument* document = box->document();
+                appending_to_ = document;
                 box->moveCursor(QTextCursor::End);
-                box->insertPlainText(widget_text(appends[name]));
+                box->insertPlainText(text);
                 box->ensureCursorVisible();
+                appending_to_ = nullptr;
+                // The insert alone changed the document, unless a block limit
+                // dropped lines from its top.
+                auto known = separators_.find(document);
+                if (known != separators_.end() && known->second.known) {
+                    if (document->maximumBlockCount() > 0) {
+                        known->second.known = false;
+                    } else {
+                        known->second.count += text.count(QChar::LineSeparator);
+                    }
+                }
             }
         }
         appends.clear();
@@ -219,6 +241,48 @@ std::string QtWindowOperations::do_read_text(const QString& name) {
     QString text = box->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     return code_page_from_qt(text);
+}
+
+int QtWindowOperations::do_line_count(const QString& name) {
+    flush();
+    auto* box = qobject_cast<QPlainTextEdit*>(control(name));
+    if (box == nullptr) {
+        return 0;
+    }
+    // The plain text has a line feed for each block break and each line
+    // separator; the count adds one for a last line not ending in either.
+    // characterCount includes the separator that ends the last block.
+    const QTextDocument* document = box->document();
+    const int characters = document->characterCount();
+    if (characters <= 1) {
+        return 0;
+    }
+    const bool unterminated = !shown_as_line_feed(document->characterAt(characters - 2));
+    return document->blockCount() - 1 + static_cast<int>(line_separators(document)) +
+           (unterminated ? 1 : 0);
+}
+
+qsizetype QtWindowOperations::line_separators(const QTextDocument* document) {
+    auto [it, added] = separators_.try_emplace(document);
+    if (added) {
+        connect(document, &QTextDocument::contentsChange, this, [this, document] {
+            auto changed = separators_.find(document);
+            if (document != appending_to_ && changed != separators_.end()) {
+                changed->second.known = false;
+            }
+        });
+        connect(document, &QObject::destroyed, this,
+                [this, document] { separators_.erase(document); });
+    }
+    SeparatorCount& separators = it->second;
+    if (!separators.known) {
+        separators.count = 0;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            separators.count += block.text().count(QChar::LineSeparator);
+        }
+        separators.known = true;
+    }
+    return separators.count;
 }
 
 platform::MessageResult QtWindowOperations::do_show_message(const QString& text,
@@ -288,6 +352,12 @@ std::string QtWindowOperations::RunView::read_text(std::string_view control) {
     return operations_.on_gui_thread(
         stop_, [&ops = operations_, name = name_of(control)] { return ops.do_read_text(name); },
         std::string());
+}
+
+int QtWindowOperations::RunView::line_count(std::string_view control) {
+    return operations_.on_gui_thread(
+        stop_, [&ops = operations_, name = name_of(control)] { return ops.do_line_count(name); },
+        0);
 }
 
 void QtWindowOperations::RunView::set_text(std::string_view control, std::string_view text) {

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <stop_token>
 #include <string>
@@ -22,6 +23,7 @@
 #include "app/dialogs.h"
 #include "platform/window_operations.h"
 
+class QTextDocument;
 class QWidget;
 
 namespace quorvel::app {
@@ -52,6 +54,8 @@ class QtWindowOperations : public QObject {
             : operations_(operations), stop_(std::move(stop)), silencing_(silencing) {}
         bool read_checked(std::string_view control) override;
         std::string read_text(std::string_view control) override;
+        // Counted from the box's document without copying its text.
+        int line_count(std::string_view control) override;
         void set_text(std::string_view control, std::string_view text) override;
         void append_text(std::string_view control, std::string_view text) override;
         using platform::WindowOperations::show_message;
@@ -112,6 +116,8 @@ class QtWindowOperations : public QObject {
 
     bool do_read_checked(const QString& name) const;
     std::string do_read_text(const QString& name);
+    int do_line_count(const QString& name);
+    qsizetype line_separators(const QTextDocument* document);
     platform::MessageResult do_show_message(const QString& text, const QString& caption,
                                             platform::MessageStyle style,
                                             const std::stop_token& stop,
@@ -127,6 +133,16 @@ class QtWindowOperations : public QObject {
     std::function<void(std::string_view)> show_window_;
     std::atomic<std::int64_t> update_ns_{0};
     QTimer flush_timer_;
+
+    // Line separators (U+2028) within the lines of a box's document, which
+    // its plain text shows as line breaks too. flush keeps the count across
+    // its own appends; any other change makes it recounted when next asked.
+    struct SeparatorCount {
+        qsizetype count = 0;
+        bool known = false;
+    };
+    std::map<const QTextDocument*, SeparatorCount> separators_;  // GUI thread only
+    const QTextDocument* appending_to_ = nullptr;                // GUI thread only
 
     std::mutex mutex_;
     std::vector<Change> pending_;              // guarded by mutex_

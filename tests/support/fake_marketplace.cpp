@@ -280,6 +280,11 @@ std::vector<std::string> FakeMarketplace::requests() const {
     return impl_->log;
 }
 
+std::size_t FakeMarketplace::request_count() const {
+    std::lock_guard guard(impl_->mutex);
+    return impl_->log.size();
+}
+
 void FakeMarketplace::clear_requests() {
     std::lock_guard guard(impl_->mutex);
     impl_->log.clear();

@@ -61,6 +61,8 @@ class FakeMarketplace {
 
     // Every request so far, as path and query ("/sug?q=..."), in arrival order.
     std::vector<std::string> requests() const;
+    // How many requests have arrived so far, without copying their log.
+    std::size_t request_count() const;
     void clear_requests();
 
   private:
