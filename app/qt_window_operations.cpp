@@ -49,6 +49,10 @@ bool shown_as_line_feed(QChar c) {
            c == QChar(0xFDD1);
 }
 
+bool breaks_line(QChar c) {
+    return c == u'\n' || c == u'\r' || shown_as_line_feed(c);
+}
+
 // The answer of one call carried to the GUI thread.
 template <typename R>
 struct Answer {
@@ -61,11 +65,36 @@ struct Answer {
 
 }  // namespace
 
+void QtWindowOperations::LineTally::add(const QString& text) {
+    // As text is inserted, a line feed or a lone carriage return starts a new block.
+    for (const QChar c : text) {
+        feeds += breaks_line(c) ? 1 : 0;
+    }
+    if (!text.isEmpty()) {
+        open = !breaks_line(text.back());
+    }
+}
+
 QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
                                        std::function<void(std::string_view)> show_window)
     : root_(root), dialogs_(dialogs), show_window_(std::move(show_window)) {
     flush_timer_.setSingleShot(true);
     connect(&flush_timer_, &QTimer::timeout, this, &QtWindowOperations::flush);
+    // Each check box's state is published as it changes, so a run reads it
+    // without a trip to the GUI thread (a harvest asks several times a seed).
+    if (root_ != nullptr) {
+        for (QCheckBox* box : root_->findChildren<QCheckBox*>()) {
+            auto& state = checked_.try_emplace(box->objectName(), box->isChecked()).first->second;
+            connect(box, &QCheckBox::toggled, this, [&state](bool on) { state = on; });
+        }
+        // Each edit box's line count likewise, as its document changes.
+        for (QPlainTextEdit* box : root_->findChildren<QPlainTextEdit*>()) {
+            const QString name = box->objectName();
+            lines_[name] = document_lines(name);
+            connect(box->document(), &QTextDocument::contentsChanged, this,
+                    [this, name] { publish_lines(name); });
+        }
+    }
 }
 
 bool QtWindowOperations::on_gui_thread_now() const {
@@ -167,15 +196,19 @@ void QtWindowOperations::schedule_flush() {
 }
 
 void QtWindowOperations::flush() {
+    // The changes stay queued while they are applied, and leave the queue
+    // together with the boxes' new line counts: a run counting lines
+    // meanwhile sees each change once.
     std::vector<Change> changes;
     {
         std::lock_guard guard(mutex_);
-        changes.swap(pending_);
+        changes = pending_;
         flush_scheduled_ = false;
     }
     if (changes.empty()) {
         return;
     }
+    flushing_ = true;
     QElapsedTimer timer;
     timer.start();
     // Consecutive appends to one box become one insert, always at the end of
@@ -222,6 +255,19 @@ void QtWindowOperations::flush() {
         it->second += change.text;
     }
     apply_appends();
+    flushing_ = false;
+    std::map<QString, LineTally> counted;
+    for (auto& [name, tally] : lines_) {
+        counted[name] = document_lines(name);
+    }
+    {
+        std::lock_guard guard(mutex_);
+        pending_.erase(pending_.begin(),
+                       pending_.begin() + static_cast<std::ptrdiff_t>(changes.size()));
+        for (auto& [name, tally] : counted) {
+            lines_[name] = tally;
+        }
+    }
     update_ns_ += timer.nsecsElapsed();
 }
 
@@ -243,23 +289,51 @@ std::string QtWindowOperations::do_read_text(const QString& name) {
     return code_page_from_qt(text);
 }
 
-int QtWindowOperations::do_line_count(const QString& name) {
-    flush();
+QtWindowOperations::LineTally QtWindowOperations::document_lines(const QString& name) {
     auto* box = qobject_cast<QPlainTextEdit*>(control(name));
     if (box == nullptr) {
-        return 0;
+        return {};
     }
     // The plain text has a line feed for each block break and each line
     // separator; the count adds one for a last line not ending in either.
     // characterCount includes the separator that ends the last block.
     const QTextDocument* document = box->document();
     const int characters = document->characterCount();
-    if (characters <= 1) {
-        return 0;
+    LineTally tally;
+    if (characters > 1) {
+        tally.feeds = document->blockCount() - 1 + static_cast<int>(line_separators(document));
+        tally.open = !shown_as_line_feed(document->characterAt(characters - 2));
     }
-    const bool unterminated = !shown_as_line_feed(document->characterAt(characters - 2));
-    return document->blockCount() - 1 + static_cast<int>(line_separators(document)) +
-           (unterminated ? 1 : 0);
+    return tally;
+}
+
+void QtWindowOperations::publish_lines(const QString& name) {
+    if (flushing_) {
+        return;  // the flush publishes once it is done
+    }
+    const LineTally tally = document_lines(name);
+    std::lock_guard guard(mutex_);
+    lines_[name] = tally;
+}
+
+std::optional<int> QtWindowOperations::line_count_now(const QString& name) {
+    std::lock_guard guard(mutex_);
+    auto known = lines_.find(name);
+    if (known == lines_.end()) {
+        return std::nullopt;
+    }
+    // Changes still queued count as if applied.
+    LineTally tally = known->second;
+    for (const Change& change : pending_) {
+        if (change.control != name) {
+            continue;
+        }
+        if (change.replace) {
+            tally = {};
+        }
+        tally.add(widget_text(change.text));
+    }
+    return tally.feeds + (tally.open ? 1 : 0);
 }
 
 qsizetype QtWindowOperations::line_separators(const QTextDocument* document) {
@@ -343,6 +417,10 @@ bool QtWindowOperations::do_navigate(const QString& name, const QString& address
 // ---- the operations of a run ------------------------------------------------------
 
 bool QtWindowOperations::RunView::read_checked(std::string_view control) {
+    if (auto known = operations_.checked_.find(name_of(control));
+        known != operations_.checked_.end()) {
+        return known->second.load();
+    }
     return operations_.on_gui_thread(
         stop_, [&ops = operations_, name = name_of(control)] { return ops.do_read_checked(name); },
         false);
@@ -355,9 +433,7 @@ std::string QtWindowOperations::RunView::read_text(std::string_view control) {
 }
 
 int QtWindowOperations::RunView::line_count(std::string_view control) {
-    return operations_.on_gui_thread(
-        stop_, [&ops = operations_, name = name_of(control)] { return ops.do_line_count(name); },
-        0);
+    return operations_.line_count_now(name_of(control)).value_or(0);
 }
 
 void QtWindowOperations::RunView::set_text(std::string_view control, std::string_view text) {

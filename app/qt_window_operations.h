@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -116,7 +117,17 @@ class QtWindowOperations : public QObject {
 
     bool do_read_checked(const QString& name) const;
     std::string do_read_text(const QString& name);
-    int do_line_count(const QString& name);
+    // Line feeds of a box's plain text, and whether its last line is unterminated.
+    struct LineTally {
+        int feeds = 0;
+        bool open = false;
+        void add(const QString& text);  // as if appended
+    };
+    LineTally document_lines(const QString& name);  // GUI thread
+    void publish_lines(const QString& name);        // GUI thread
+    // The box's line count with its queued changes, from any thread, without
+    // waiting for the GUI thread; nothing for a box it does not know.
+    std::optional<int> line_count_now(const QString& name);
     qsizetype line_separators(const QTextDocument* document);
     platform::MessageResult do_show_message(const QString& text, const QString& caption,
                                             platform::MessageStyle style,
@@ -143,6 +154,14 @@ class QtWindowOperations : public QObject {
     };
     std::map<const QTextDocument*, SeparatorCount> separators_;  // GUI thread only
     const QTextDocument* appending_to_ = nullptr;                // GUI thread only
+
+    // The check boxes' states by object name, as their toggles leave them.
+    // Filled when made and never changed after, so any thread may read it.
+    std::map<QString, std::atomic<bool>> checked_;
+    // Each edit box's lines as its document holds them, by object name; the
+    // names are fixed when made, the tallies change under mutex_.
+    std::map<QString, LineTally> lines_;
+    bool flushing_ = false;  // GUI thread only
 
     std::mutex mutex_;
     std::vector<Change> pending_;              // guarded by mutex_
