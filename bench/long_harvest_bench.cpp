@@ -35,9 +35,11 @@
 
 #include "app/main_window.h"
 #include "harvest/keyword_source.h"
+#include "journal/journal.h"
 #include "platform/http_transport.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/fake_marketplace.h"
+#include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
 
 using namespace quorvel;
@@ -51,10 +53,14 @@ std::int64_t process_cpu_ns() {
 }
 
 // The main window as the program builds it, asking the fake for every kind.
+// The window as the program makes it: every harvest kept in a journal.
 std::unique_ptr<app::MainWindow> make_window(harvest::HarvestStore& store, app::Dialogs& dialogs,
-                                             const testsupport::FakeMarketplace& fake) {
-    return std::make_unique<app::MainWindow>(store, dialogs,
-                                             harvest::MarketplaceHosts{fake.host(), fake.host()});
+                                             const testsupport::FakeMarketplace& fake,
+                                             journal::Journal* journal) {
+    auto window = std::make_unique<app::MainWindow>(
+        store, dialogs, harvest::MarketplaceHosts{fake.host(), fake.host()});
+    window->set_journal(journal);
+    return window;
 }
 
 struct Sample {
@@ -88,7 +94,13 @@ double ms_per_request(const std::vector<Sample>& samples, std::size_t from, std:
 int long_harvest(testsupport::FakeMarketplace& fake, int seed_count) {
     harvest::HarvestStore store;
     testsupport::AnsweringDialogs dialogs;
-    std::unique_ptr<app::MainWindow> window = make_window(store, dialogs, fake);
+    testsupport::ScratchFolder folder;
+    auto journal = journal::Journal::open(folder / "quorvel.sqlite3");
+    if (!journal) {
+        std::fprintf(stderr, "no journal: %s\n", journal.error().message.c_str());
+        return 1;
+    }
+    std::unique_ptr<app::MainWindow> window = make_window(store, dialogs, fake, &*journal);
     window->show();
     QString seeds;
     for (int i = 0; i < seed_count; ++i) {
