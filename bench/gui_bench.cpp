@@ -27,6 +27,7 @@
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 
@@ -37,16 +38,7 @@ void harvest_rate(testsupport::FakeMarketplace& fake) {
     testsupport::AnsweringDialogs dialogs;
     app::MainWindow window(store, dialogs, {fake.host(), fake.host()});
     window.show();
-    QString seeds;
-    for (int i = 0; i < 50; ++i) {
-        seeds += QString::fromUtf8("连衣裙%1\n").arg(i);
-    }
-    window.findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
-        ->setPlainText(seeds);
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        window.findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
-            ->setChecked(true);
-    }
+    testsupport::seeds_and_all_kinds(window, testsupport::numbered_seeds("连衣裙", 50));
     QSignalSpy finished(&window, &app::MainWindow::harvest_finished);
     QElapsedTimer timer;
     timer.start();
@@ -121,16 +113,7 @@ void harvest_with_journal_and_progress(testsupport::FakeMarketplace& fake, int s
     app::MainWindow window(store, dialogs, {fake.host(), fake.host()});
     window.set_journal(&*journal);
     window.show();
-    QString seeds;
-    for (int i = 0; i < seed_count; ++i) {
-        seeds += QString::fromUtf8("连衣裙%1\n").arg(i);
-    }
-    window.findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
-        ->setPlainText(seeds);
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        window.findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
-            ->setChecked(true);
-    }
+    testsupport::seeds_and_all_kinds(window, testsupport::numbered_seeds("连衣裙", seed_count));
     fake.clear_requests();
     QSignalSpy finished(&window, &app::MainWindow::harvest_finished);
     QElapsedTimer timer;

@@ -41,6 +41,7 @@
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 
@@ -102,16 +103,7 @@ int long_harvest(testsupport::FakeMarketplace& fake, int seed_count) {
     }
     std::unique_ptr<app::MainWindow> window = make_window(store, dialogs, fake, &*journal);
     window->show();
-    QString seeds;
-    for (int i = 0; i < seed_count; ++i) {
-        seeds += QString::fromUtf8("连衣裙%1\n").arg(i);
-    }
-    window->findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
-        ->setPlainText(seeds);
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        window->findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
-            ->setChecked(true);
-    }
+    testsupport::seeds_and_all_kinds(*window, testsupport::numbered_seeds("连衣裙", seed_count));
     fake.clear_requests();
 
     const app::QtWindowOperations& operations = window->window_operations();

@@ -20,6 +20,7 @@
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 
@@ -55,12 +56,7 @@ int main(int argc, char* argv[]) {
     }
     // The 12th seed's suggestions take seconds to come.
     fake.fail(testsupport::Endpoint::pc, words[11], testsupport::Failure::hang);
-    window.findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
-        ->setPlainText(seeds);
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        window.findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
-            ->setChecked(true);
-    }
+    testsupport::seeds_and_all_kinds(window, seeds);
     QSignalSpy finished(&window, &app::MainWindow::harvest_finished);
     window.findChild<QPushButton*>(QString::fromUtf8("按钮1"))->click();
     if (!QTest::qWaitFor([&] { return window.progress().current == 12; }, 60000)) {

@@ -23,6 +23,7 @@
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/scratch.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 using app::HistoryWindow;
@@ -33,12 +34,9 @@ using journal::Journal;
 using journal::RunRecorder;
 using platform::MessageButtons;
 using platform::MessageResult;
+using testsupport::u;
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 std::string gb(const char* utf8) {
     return data::gbk_from_utf8(utf8);
@@ -64,11 +62,7 @@ class HistoryWindowTest : public QObject {
 
     template <typename W>
     W* find(const char* name) {
-        W* widget = window_->findChild<W*>(u(name));
-        if (widget == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return widget;
+        return testsupport::find_control<W>(window_.get(), name);
     }
     QTableView* list() { return find<QTableView>("runList"); }
     QString cell(int row, int column) {

@@ -10,17 +10,13 @@
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 using app::MainWindow;
+using testsupport::u;
 
-namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class IndexWindowTest : public QObject {
     Q_OBJECT

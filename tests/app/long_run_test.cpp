@@ -28,17 +28,15 @@
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 using app::MainWindow;
 using testsupport::Endpoint;
 using testsupport::Failure;
+using testsupport::u;
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // Five seeds; the third one's PC suggestions keep the fake busy for seconds.
 constexpr const char* five_seeds = "连衣裙\n雪纺衫\n半身裙慢\n牛仔裤\n风衣";
@@ -70,11 +68,7 @@ class LongRunTest : public QObject {
 
     template <typename W>
     W* find(const char* name) {
-        W* widget = window_->findChild<W*>(u(name));
-        if (widget == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return widget;
+        return testsupport::find_control<W>(window_.get(), name);
     }
     void new_window(journal::Journal* journal) {
         window_ = std::make_unique<MainWindow>(

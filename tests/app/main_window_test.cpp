@@ -33,19 +33,15 @@
 #include "tests/support/captured_log.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 using app::MainWindow;
 using testsupport::Endpoint;
 using testsupport::Failure;
+using testsupport::u;
 
-namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -57,11 +53,7 @@ class MainWindowTest : public QObject {
 
     template <typename W>
     W* find(const char* name) {
-        W* widget = window_->findChild<W*>(u(name));
-        if (widget == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return widget;
+        return testsupport::find_control<W>(window_.get(), name);
     }
     void tick(const char* name) {
         auto* box = find<QCheckBox>(name);

@@ -14,6 +14,7 @@
 #include "journal/journal.h"
 #include "platform/http_transport.h"
 #include "tests/support/answering_dialogs.h"
+#include "tests/support/window_driver.h"
 
 using namespace quorvel;
 
@@ -34,12 +35,7 @@ int main(int argc, char* argv[]) {
     app::MainWindow window(store, dialogs, {argv[2], argv[2]});
     window.set_journal(&*journal);
     window.show();
-    window.findChild<QPlainTextEdit*>(QString::fromUtf8(harvest::seed_box.data()))
-        ->setPlainText(QString::fromUtf8(argv[4]));
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        window.findChild<QCheckBox*>(QString::fromUtf8(harvest::info(source).check_box.data()))
-            ->setChecked(true);
-    }
+    testsupport::seeds_and_all_kinds(window, QString::fromUtf8(argv[4]));
     QObject::connect(&window, &app::MainWindow::harvest_finished, &application,
                      &QApplication::quit);
     window.findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
