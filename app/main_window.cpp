@@ -229,7 +229,7 @@ void MainWindow::update_progress() {
     progress_bar_->setValue(static_cast<int>(now.seeds_done));
     std::string line = shell::progress_text(now);
     if (storage_failed_) {
-        line = std::string(shell::storage_failed_text) + " \xA1\xA4 " + line;
+        line = shell::with_storage_notice(line);
     }
     show_notice(qt_from_code_page(line));
 }

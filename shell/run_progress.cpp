@@ -51,6 +51,10 @@ const std::string_view storage_failed_text =
     "\xCE\xDE\xB7\xA8\xB1\xA3\xB4\xE6\xC0\xFA\xCA\xB7\xBC\xC7\xC2\xBC\xA3\xAC"
     "\xB1\xBE\xB4\xCE\xBD\xE1\xB9\xFB\xD6\xBB\xD4\xDA\xB4\xB0\xBF\xDA\xD6\xD0";
 
+std::string with_storage_notice(std::string_view line) {
+    return std::string(storage_failed_text) + std::string(separator) + std::string(line);
+}
+
 ProgressSnapshot RunTally::snapshot() const {
     return snapshot(Clock::now());
 }

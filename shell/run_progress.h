@@ -71,5 +71,7 @@ std::string progress_text(const ProgressSnapshot& progress, std::size_t seed_col
 // Said once in the progress line when the run cannot be kept in the journal:
 // "无法保存历史记录，本次结果只在窗口中".
 extern const std::string_view storage_failed_text;
+// The progress line led by that notice.
+std::string with_storage_notice(std::string_view line);
 
 }  // namespace quorvel::shell

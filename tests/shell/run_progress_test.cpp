@@ -107,6 +107,8 @@ TEST(RunProgress, TheLineSaysWhereTheRunIs) {
     ProgressSnapshot before;
     before.seeds_total = 5;
     EXPECT_EQ(utf8(progress_text(before)), "关键词 0/5 · 词 0 · 失败 0 · 已用 0:00");
+    EXPECT_EQ(utf8(with_storage_notice(progress_text(before))),
+              "无法保存历史记录，本次结果只在窗口中 · 关键词 0/5 · 词 0 · 失败 0 · 已用 0:00");
 }
 
 TEST(RunProgress, ALongSeedIsCutBetweenCharacters) {
