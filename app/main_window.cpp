@@ -402,6 +402,8 @@ void MainWindow::show_history() {
                 [this](std::int64_t run) { return !(worker_.joinable() && journal_run_ == run); }};
         auto* history = new HistoryWindow(*journal_, dialogs_, std::move(actions), this);
         history->setAttribute(Qt::WA_DeleteOnClose);
+        // A harvest that ends while the list is open shows up in it.
+        connect(this, &MainWindow::harvest_finished, history, &HistoryWindow::reload);
         history_window_ = history;
     } else {
         history_window_->reload();
