@@ -114,6 +114,8 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     stop_button_->setEnabled(false);
     history_button_ = button(this, "historyButton", "历史记录", {512, 472, 104, 24});
     progress_line_ = place<QLabel>(this, "progressLine", 132, 500, 488, 24);
+    // The strip under the panel and the result boxes: the settings.
+    auto* settings_button = button(this, "settingsButton", "设置", {652, 531, 76, 24});
     progress_line_->setTextFormat(Qt::PlainText);
     progress_timer_.setInterval(100);  // at most ten updates a second
     connect(&progress_timer_, &QTimer::timeout, this, &MainWindow::update_progress);
@@ -134,6 +136,17 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     connect(download_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
     connect(stop_button_, &QPushButton::clicked, this, &MainWindow::stop_harvest);
     connect(history_button_, &QPushButton::clicked, this, &MainWindow::show_history);
+    connect(settings_button, &QPushButton::clicked, this, &MainWindow::show_settings);
+}
+
+void MainWindow::show_settings() {
+    auto* dialog = new SettingsDialog(settings_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        settings_ = dialog->settings();
+        settings_.save();
+    });
+    dialog->open();
 }
 
 MainWindow::~MainWindow() {
@@ -191,7 +204,8 @@ void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::Ru
     auto kept = std::make_shared<std::unique_ptr<journal::RunRecorder>>(std::move(recorder));
     run_in_background(
         "harvest",
-        [this, first_seed, kept, start](QtWindowOperations::RunView& window, std::stop_token stop) {
+        [this, first_seed, kept, start, interval = settings_.request_interval](
+            QtWindowOperations::RunView& window, std::stop_token stop) {
             harvest::ObserverList observers;
             observers.add(tally_);
             if (*kept != nullptr) {
@@ -200,7 +214,8 @@ void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::Ru
             const harvest::RunOptions options{.hosts = hosts_,
                                               .stop = std::move(stop),
                                               .observer = &observers,
-                                              .first_seed = first_seed};
+                                              .first_seed = first_seed,
+                                              .interval = interval};
             if (start == HarvestStart::fresh) {
                 harvest::start_harvest(window, store_, options);
             } else {

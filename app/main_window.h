@@ -21,6 +21,7 @@
 #include "app/history_window.h"
 #include "app/index_window.h"
 #include "app/qt_window_operations.h"
+#include "app/settings_dialog.h"
 #include "export/export.h"
 #include "harvest/harvest_store.h"
 #include "harvest/sources.h"
@@ -46,6 +47,7 @@ class MainWindow : public QWidget {
     bool harvest_running() const { return worker_.joinable(); }
     IndexWindow* index_window() const { return index_window_; }
     HistoryWindow* history_window() const { return history_window_; }
+    const WindowSettings& settings() const { return settings_; }
 
     // The journal every harvest is kept in. None with a `trouble` text: it
     // could not be opened, which each harvest says once. None without one:
@@ -81,6 +83,9 @@ class MainWindow : public QWidget {
     // Asks for a file name and writes a kept run there in `format`.
     void export_run(std::int64_t run, exporting::ExportFormat format);
     void show_history();
+    // The settings dialog; what it accepts applies from the next harvest on
+    // and is kept for the next start.
+    void show_settings();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,6 +139,7 @@ class MainWindow : public QWidget {
     std::optional<std::int64_t> journal_run_;
     std::atomic<bool> storage_failed_{false};
     QPointer<HistoryWindow> history_window_;
+    WindowSettings settings_ = WindowSettings::load();
     QPointer<IndexWindow> index_window_;
     std::jthread worker_;
     // Which run the worker belongs to, so a late "done" of a stopped run is ignored.

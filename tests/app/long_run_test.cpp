@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "app/history_window.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/settings_dialog.h"
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/http_transport.h"
@@ -105,12 +108,19 @@ class LongRunTest : public QObject {
 
   private slots:
     void initTestCase() {
+        // Settings go to a test location, not the user's.
+        QStandardPaths::setTestModeEnabled(true);
+        app::WindowSettings{}.save();
         platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
         fake_ = new testsupport::FakeMarketplace();
         fake_->fail(Endpoint::pc, slow_seed, Failure::hang);
     }
-    void cleanupTestCase() { delete fake_; }
+    void cleanupTestCase() {
+        app::WindowSettings{}.save();
+        delete fake_;
+    }
     void init() {
+        app::WindowSettings{}.save();  // no pacing unless a test sets it
         store_.clear();
         dialogs_ = {};
         folder_ = std::make_unique<testsupport::ScratchFolder>();
@@ -407,6 +417,30 @@ class LongRunTest : public QObject {
         press("deleteButton");
         QCOMPARE(journal_->runs()->size(), 1u);
         QCOMPARE(journal_->runs()->front().id, newer);
+    }
+
+    // The least time between two requests is set in the settings dialog,
+    // paces the next harvest and is kept for the next start.
+    void pacing_is_set_in_the_settings_and_kept() {
+        QCOMPARE(window_->settings().request_interval.count(), 0);
+        QTest::mouseClick(find<QPushButton>("settingsButton"), Qt::LeftButton);
+        auto* dialog = window_->findChild<app::SettingsDialog*>(u("SettingsDialog"));
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        testsupport::find_control<QSpinBox>(dialog, "intervalSpin")->setValue(150);
+        dialog->accept();
+        QCOMPARE(window_->settings().request_interval.count(), 150);
+
+        seeds("连衣裙\n雪纺衫");
+        find<QCheckBox>("选择框3")->setChecked(true);  // the mobile suggestions: one request a seed
+        fake_->clear_requests();
+        QElapsedTimer took;
+        took.start();
+        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QCOMPARE(fake_->requests().size(), 2u);
+        QVERIFY2(took.elapsed() >= 150, qPrintable(QString::number(took.elapsed())));
+
+        new_window(&*journal_);
+        QCOMPARE(window_->settings().request_interval.count(), 150);
     }
 
     // A journal that fills up during the run: the harvest goes on in memory,
