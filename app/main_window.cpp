@@ -529,7 +529,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (index_window_ != nullptr) {
         index_window_->close();
     }
-    // With the index window closed too, the last window is gone and the program ends.
+    if (history_window_ != nullptr) {
+        history_window_->close();
+    }
+    // With the index and history windows closed too, the last window is gone
+    // and the program ends.
     event->accept();
 }
 

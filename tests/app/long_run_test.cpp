@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -417,6 +418,11 @@ class LongRunTest : public QObject {
         press("deleteButton");
         QCOMPARE(journal_->runs()->size(), 1u);
         QCOMPARE(journal_->runs()->front().id, newer);
+
+        // Closing the main window closes the history too, so the program ends.
+        QPointer<app::HistoryWindow> still_open = history;
+        window_->close();
+        QTRY_VERIFY(still_open == nullptr || !still_open->isVisible());
     }
 
     // The least time between two requests is set in the settings dialog,
