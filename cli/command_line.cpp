@@ -17,9 +17,9 @@ constexpr const char* description =
     "happens, so a stopped or interrupted run can be continued.";
 
 constexpr const char* footer =
-    "Exit status: 0 finished with no failure; 1 finished, but some requests failed;\n"
-    "2 bad usage or input (nothing was requested); 3 the output or the journal could not\n"
-    "be written; 130 stopped by a signal.\n"
+    "Exit status: 0 finished with no failure; 1 finished, but some requests failed, or\n"
+    "stopped at the marketplace's verification page; 2 bad usage or input (nothing was\n"
+    "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n"
     "The journal is $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when\n"
     "XDG_DATA_HOME is unset).";
 

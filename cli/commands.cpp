@@ -139,12 +139,28 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
         });
         observers.add(*recorder);
     }
+    // There is no browser here to pass a check page in: its address is
+    // printed and the run stops, to be continued once the check is passed.
+    bool stopped_at_check = false;
+    const auto on_check = [&](const harvest::VerificationPage& page) {
+        progress.clear_line();
+        say(console.err, "the marketplace shows a verification page instead of " +
+                             std::string(harvest::info(harvest::source_of(page.kind)).short_name) +
+                             " words (seed \"" +
+                             platform::convert_code_page(page.seed, platform::code_page_gbk,
+                                                         platform::code_page_utf8) +
+                             "\"): " + page.url +
+                             "; pass it in a browser or the window, then continue the run");
+        stopped_at_check = true;
+        return harvest::VerificationAnswer::stop;
+    };
     const harvest::RunEnd end =
         harvest::run_harvest(window, store,
                              {.stop = console.stop,
                               .observer = &observers,
                               .first_seed = first_seed,
-                              .interval = std::chrono::milliseconds(in.interval_ms)});
+                              .interval = std::chrono::milliseconds(in.interval_ms),
+                              .on_verification = on_check});
     progress.clear_line();
 
     std::optional<std::int64_t> run_id;
@@ -171,7 +187,9 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
         } else {
             say(console.err, "the run was not kept in a journal, so it cannot be continued");
         }
-        return exit_status::stopped_by_signal;
+        return stopped_at_check && !console.stop.stop_requested()
+                   ? exit_status::some_requests_failed
+                   : exit_status::stopped_by_signal;
     }
     if (!in.quiet) {
         say(console.err, "finished: " + tally);

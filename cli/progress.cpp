@@ -135,6 +135,22 @@ void Progress::failure_message(std::string_view message, harvest::KeywordSource 
     draw(true);
 }
 
+void Progress::login_wall(harvest::RequestKind kind, const std::string&, const std::string&) {
+    const harvest::KeywordSource source = harvest::source_of(kind);
+    std::lock_guard guard(mutex_);
+    if (line_shown_) {
+        std::fputs("\r\x1b[K", settings_.out);
+        line_shown_ = false;
+    }
+    std::fprintf(settings_.out,
+                 "quorvel-cli: the marketplace asks to sign in for \"%s\" (%s) words; sign in "
+                 "with the window's 登录淘宝, "
+                 "or give --cookies FILE\n",
+                 utf8(harvest::info(source).export_label).c_str(),
+                 std::string(harvest::info(source).short_name).c_str());
+    draw(true);
+}
+
 void Progress::seed_finished(std::size_t index, const harvest::SeedRow& row) {
     tally_.seed_finished(index, row);
     std::lock_guard guard(mutex_);

@@ -1,8 +1,9 @@
 #pragma once
 // What the command line says on standard error while a harvest runs: a
 // progress line rewritten in place (when standard error is a terminal, or
-// when asked), each failure message on a line of its own above it, and the
-// tallies the exit status and the closing summary come from.
+// when asked), each failure message and the marketplace's sign-in demand on
+// a line of its own above it, and the tallies the exit status and the
+// closing summary come from.
 
 #include <chrono>
 #include <cstddef>
@@ -47,6 +48,9 @@ class Progress : public harvest::HarvestObserver {
                        const std::string& count) override;
     void failure_message(std::string_view message, harvest::KeywordSource source,
                          const std::string& seed) override;
+    // Says on a line of its own that the marketplace asks to sign in.
+    void login_wall(harvest::RequestKind kind, const std::string& seed,
+                    const std::string& final_url) override;
     void seed_finished(std::size_t index, const harvest::SeedRow& row) override;
     void run_ended(harvest::RunEnd end) override;
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "data/json_document.h"
+#include "harvest/marketplace_answers.h"
 #include "platform/log.h"
 #include "web/text_search.h"
 
@@ -17,6 +18,42 @@ bool ticked(platform::WindowOperations& window, KeywordSource source) {
 
 // Tells nobody anything: stands in when a run has no observer.
 HarvestObserver nobody;
+
+// Exchanges that got no reply for a reason that may pass: tried again.
+bool worth_retrying(const platform::ExchangeOutcome& outcome) {
+    using platform::TransportError;
+    if (outcome.status != 0) {
+        return false;  // a reply came, whatever it says
+    }
+    switch (outcome.error) {
+        case TransportError::could_not_resolve:
+        case TransportError::could_not_connect:
+        case TransportError::timed_out:
+        case TransportError::connection_dropped:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A URL as the log may show it: without its query, which holds the keyword.
+std::string without_query(std::string_view url) {
+    return std::string(url.substr(0, url.find('?')));
+}
+
+std::string_view request_name(RequestKind kind) {
+    switch (kind) {
+        case RequestKind::pc_suggest:
+            return "PC suggestions";
+        case RequestKind::mobile_suggest:
+            return "mobile suggestions";
+        case RequestKind::related_search:
+            return "search page";
+        case RequestKind::long_tail:
+            return "long-tail suggestions";
+    }
+    return "request";
+}
 
 // State that lives for one run and carries over from seed to seed. Every
 // step returns at once when the run is stopped: a reply that arrives, or a
@@ -33,33 +70,122 @@ struct Run {
     std::vector<std::string> mobile_words;
     std::size_t seed_index = 0;
     std::optional<std::chrono::steady_clock::time_point> last_request;
+    // The run was ended from inside, by the answer to a check page.
+    bool halted = false;
+    // Kinds whose sign-in page the observer has been told of.
+    std::array<bool, 4> login_wall_told{};
 
-    bool stopped() const { return options.stop.stop_requested(); }
+    bool stopped() const { return halted || options.stop.stop_requested(); }
+
+    // Waits until `until`, or less when the run is stopped.
+    void wait_until(std::chrono::steady_clock::time_point until) const {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        wake.wait_until(lock, options.stop, until, [] { return false; });
+    }
 
     // Waits out the least time between two requests; a stop ends the wait.
     void pace() {
         const auto now = std::chrono::steady_clock::now();
         if (options.interval.count() > 0 && last_request &&
             now < *last_request + options.interval) {
-            std::mutex mutex;
-            std::condition_variable_any wake;
-            std::unique_lock lock(mutex);
-            wake.wait_until(lock, options.stop, *last_request + options.interval,
-                            [] { return false; });
+            wait_until(*last_request + options.interval);
         }
         last_request = std::chrono::steady_clock::now();
     }
 
+    // One request, tried again after each wait of retry_delays while no
+    // reply comes for a reason that may pass. The outcome of the last try.
+    FetchedReply fetch_with_retries(RequestKind kind, const std::string& seed,
+                                    const std::string& url) {
+        for (std::size_t attempt = 1;; ++attempt) {
+            pace();
+            if (stopped()) {
+                return {};
+            }
+            FetchedReply reply = fetch_reply(url, options.stop);
+            if (stopped()) {
+                return reply;
+            }
+            if (reply.outcome.error == platform::TransportError::tls_failure) {
+                platform::log_warning("certificate or TLS problem with " + without_query(url) +
+                                      " (" + reply.outcome.error_text + "); not tried again");
+                return reply;
+            }
+            if (!worth_retrying(reply.outcome) || attempt > options.retry_delays.size()) {
+                return reply;
+            }
+            const std::chrono::milliseconds delay = options.retry_delays[attempt - 1];
+            platform::log_warning("no reply from " + without_query(url) + " (" +
+                                  std::string(platform::transport_error_name(reply.outcome.error)) +
+                                  "); trying again in " + std::to_string(delay.count()) +
+                                  " ms, attempt " + std::to_string(attempt + 1) + " of " +
+                                  std::to_string(options.retry_delays.size() + 1));
+            observer.request_retried(kind, seed, reply.outcome, static_cast<int>(attempt + 1));
+            wait_until(std::chrono::steady_clock::now() + delay);
+            if (stopped()) {
+                return reply;
+            }
+        }
+    }
+
+    // Tells the observer, once per run and kind, of a sign-in page.
+    void login_wall(RequestKind kind, const std::string& seed, const std::string& final_url) {
+        bool& told = login_wall_told[static_cast<std::size_t>(kind)];
+        if (told) {
+            return;
+        }
+        told = true;
+        platform::log_warning("the marketplace asks to sign in: the " +
+                              std::string(request_name(kind)) + " request ended at " +
+                              without_query(final_url));
+        observer.login_wall(kind, seed, final_url);
+    }
+
+    // Asks the run's handler about a check page; false ends the run.
+    bool passed_check(RequestKind kind, const std::string& seed, const std::string& url) {
+        platform::log_warning("the marketplace shows a verification page for the " +
+                              std::string(request_name(kind)) + " request: " + without_query(url));
+        observer.verification_page(kind, seed, url);
+        const bool retry = options.on_verification &&
+                           options.on_verification({kind, seed, url}) == VerificationAnswer::retry;
+        if (!retry) {
+            platform::log_warning("the run stops at the verification page");
+        }
+        return retry;
+    }
+
+    // The reply text of a request for the reply reading of its kind: empty
+    // when it is no data (no reply, a sign-in page), and empty with the run
+    // ended when a check page was not passed.
     std::string fetch(RequestKind kind, const std::string& seed, const std::string& url) {
-        pace();
-        if (stopped()) {
-            return {};
-        }
-        FetchedReply reply = fetch_reply(url, options.stop);
-        if (!stopped()) {
+        for (;;) {
+            FetchedReply reply = fetch_with_retries(kind, seed, url);
+            if (stopped()) {
+                return {};
+            }
+            switch (classify(reply.outcome, reply.text)) {
+                case ReplyKind::verification:
+                    if (!passed_check(kind, seed, reply.outcome.final_url)) {
+                        halted = true;
+                        return {};
+                    }
+                    if (stopped()) {
+                        return {};
+                    }
+                    continue;  // the same request again
+                case ReplyKind::login_wall:
+                    login_wall(kind, seed, reply.outcome.final_url);
+                    observer.request_done(kind, seed, reply.outcome);
+                    return {};
+                case ReplyKind::data:
+                case ReplyKind::no_reply:
+                    break;
+            }
             observer.request_done(kind, seed, reply.outcome);
+            return std::move(reply.text);
         }
-        return std::move(reply.text);
     }
 
     void record(KeywordSource source, const std::string& seed, const std::string& word,
@@ -232,7 +358,7 @@ RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
                             ? ", continuing at seed " + std::to_string(options.first_seed + 1)
                             : std::string()));
     observer.run_started(seeds, options.first_seed);
-    Run run{window, store, options, observer, {}, {}, {}, {}, {}, 0, std::nullopt};
+    Run run{window, store, options, observer, {}, {}, {}, {}, {}, 0, std::nullopt, false, {}};
     std::size_t done = std::min(options.first_seed, seeds.size());
     for (run.seed_index = done; run.seed_index < seeds.size() && !run.stopped(); ++run.seed_index) {
         run.seed(seeds[run.seed_index]);

@@ -3,7 +3,9 @@
 // requested in a fixed order, each word found is appended to its result box
 // and stored with its seed, and a summary row closes the seed.
 
+#include <array>
 #include <chrono>
+#include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -30,6 +32,21 @@ std::vector<std::string> split_seeds(std::string_view text);
 // Lines of a result box: its line feeds, plus one for an unterminated last line.
 int count_lines(std::string_view text);
 
+// A human check the marketplace showed instead of answering a request.
+struct VerificationPage {
+    RequestKind kind;
+    std::string seed;  // code-page text
+    std::string url;   // the check page's address
+};
+
+enum class VerificationAnswer {
+    retry,  // the check was passed: the same request is sent again
+    stop,   // the run ends as stopped, resumable from the seed it stood at
+};
+
+// Asked on the harvest's thread; the run waits for its answer.
+using VerificationHandler = std::function<VerificationAnswer(const VerificationPage&)>;
+
 // How one run goes, beyond the window it reads and writes.
 struct RunOptions {
     MarketplaceHosts hosts{};
@@ -43,6 +60,12 @@ struct RunOptions {
     std::size_t first_seed = 0;
     // The least time between the starts of two requests.
     std::chrono::milliseconds interval{0};
+    // The waits before the second and the third try of a request that got no
+    // reply (no name, no connection, a timeout, a dropped connection).
+    std::array<std::chrono::milliseconds, 2> retry_delays{std::chrono::seconds(1),
+                                                          std::chrono::seconds(3)};
+    // Asked when the marketplace shows a check page; none: the run stops.
+    VerificationHandler on_verification{};
 };
 
 // Empties the five result boxes and the store, then runs the harvest.

@@ -29,6 +29,21 @@ enum class RequestKind {
     long_tail,       // the mobile suggestions of one mobile suggestion
 };
 
+// The result box a request's words go to (the PC reply fills the arrow box too).
+inline constexpr KeywordSource source_of(RequestKind kind) {
+    switch (kind) {
+        case RequestKind::pc_suggest:
+            return KeywordSource::PcDropdown;
+        case RequestKind::mobile_suggest:
+            return KeywordSource::MobileDropdown;
+        case RequestKind::related_search:
+            return KeywordSource::DidYouMean;
+        case RequestKind::long_tail:
+            return KeywordSource::LongTail;
+    }
+    return KeywordSource::PcDropdown;
+}
+
 class HarvestObserver {
   public:
     virtual ~HarvestObserver() = default;
@@ -43,12 +58,39 @@ class HarvestObserver {
         (void)index;
         (void)seed;
     }
-    // A request came back, or failed; its reply is processed next.
+    // A request came back, or failed, after its last try; its reply is
+    // processed next.
     virtual void request_done(RequestKind kind, const std::string& seed,
                               const platform::ExchangeOutcome& outcome) {
         (void)kind;
         (void)seed;
         (void)outcome;
+    }
+    // A request got no reply (it could not resolve or connect, timed out or
+    // lost its connection) and is tried again after a wait; `attempt` is the
+    // try about to be made, from 2. request_done follows once, for the last try.
+    virtual void request_retried(RequestKind kind, const std::string& seed,
+                                 const platform::ExchangeOutcome& outcome, int attempt) {
+        (void)kind;
+        (void)seed;
+        (void)outcome;
+        (void)attempt;
+    }
+    // A request of this kind ended on the marketplace's sign-in page at
+    // `final_url`; told once per run and kind, however many requests meet it.
+    virtual void login_wall(RequestKind kind, const std::string& seed,
+                            const std::string& final_url) {
+        (void)kind;
+        (void)seed;
+        (void)final_url;
+    }
+    // The marketplace answered a request with a human check at `url`; the
+    // run's verification handler is asked next.
+    virtual void verification_page(RequestKind kind, const std::string& seed,
+                                   const std::string& url) {
+        (void)kind;
+        (void)seed;
+        (void)url;
     }
     // A word went into its box and the store. `count` is the suggestion's
     // count text, empty when the reply has none or the kind carries none.
@@ -97,6 +139,24 @@ class ObserverList : public HarvestObserver {
                       const platform::ExchangeOutcome& outcome) override {
         for (HarvestObserver* o : observers_) {
             o->request_done(kind, seed, outcome);
+        }
+    }
+    void request_retried(RequestKind kind, const std::string& seed,
+                         const platform::ExchangeOutcome& outcome, int attempt) override {
+        for (HarvestObserver* o : observers_) {
+            o->request_retried(kind, seed, outcome, attempt);
+        }
+    }
+    void login_wall(RequestKind kind, const std::string& seed,
+                    const std::string& final_url) override {
+        for (HarvestObserver* o : observers_) {
+            o->login_wall(kind, seed, final_url);
+        }
+    }
+    void verification_page(RequestKind kind, const std::string& seed,
+                           const std::string& url) override {
+        for (HarvestObserver* o : observers_) {
+            o->verification_page(kind, seed, url);
         }
     }
     void word_recorded(KeywordSource source, std::size_t seed_index, const std::string& seed,

@@ -3,6 +3,7 @@
 // mobile drop-down suggestions, the arrow refinements of the PC reply, and
 // the related searches of the search page.
 
+#include <array>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ struct MarketplaceHosts {
     std::string suggest = "suggest.taobao.com";
     std::string search = "s.taobao.com";
 };
+
+// The marketplace's domains: a "login." host under one of them is its sign-in page.
+inline constexpr std::array<std::string_view, 2> marketplace_domains = {"taobao.com", "tmall.com"};
 
 enum class SpaceMode { drop_spaces, keep_spaces };
 

@@ -99,7 +99,7 @@ class Cli : public ::testing::Test {
         std::vector<std::string> argv = {QUORVEL_CLI};
         argv.insert(argv.end(), args.begin(), args.end());
         if (!args.empty() && (args[0] == "harvest" || args[0] == "resume")) {
-            for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
+            for (const char* host : {"suggest.taobao.com", "s.taobao.com", "login.taobao.com"}) {
                 argv.push_back("--resolve");
                 argv.push_back(std::string(host) + ":443:" + https_address);
             }
@@ -405,6 +405,54 @@ TEST_F(Cli, ControlCStopsAndResumeFinishes) {
     EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
 
     fake_->fail(Endpoint::mobile, "hang", Failure::slow);
+    const fs::path full = home_ / "full.csv";
+    const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
+    ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+    EXPECT_EQ(file_bytes(full), window_csv(whole));
+    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+}
+
+// A search page that ends at the sign-in page: said once per run on
+// standard error, while the other kinds are harvested.
+TEST_F(Cli, ASignInPageIsSaidOnce) {
+    fake_->require_session(true);
+    const ChildResult result = cli({"harvest", "a", "b", "-k", "mobile,related"});
+    fake_->require_session(false);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    const std::string warning =
+        "quorvel-cli: the marketplace asks to sign in for \"你是不是想找\" (related) words; sign "
+        "in "
+        "with the window's 登录淘宝, or give --cookies FILE\n";
+    ASSERT_THAT(result.err, HasSubstr(warning));
+    EXPECT_EQ(result.err.find(warning), result.err.rfind(warning));
+    EXPECT_THAT(result.out, HasSubstr("mobile\tb\t"));
+    EXPECT_THAT(result.out, Not(HasSubstr("related\t")));
+}
+
+// A check page: its address is printed, the run stops resumable with
+// status 1, what was found is written; once the check is passed, resume
+// finishes the run as one never stopped.
+TEST_F(Cli, ACheckPageStopsTheRunForResume) {
+    const std::vector<std::string> seeds = {"one", "k", "three"};
+    const HarvestStore whole = window_harvest(seeds, harvest::KindSet::all());
+    fake_->require_verification(Endpoint::search, "k");
+    const fs::path csv = home_ / "part.csv";
+    const ChildResult stopped = cli({"harvest", "one", "k", "three", "-o", csv.string()});
+    EXPECT_EQ(stopped.exit_code, 1) << stopped.err;
+    EXPECT_THAT(stopped.err,
+                ::testing::ContainsRegex(
+                    "verification page instead of related words \\(seed \"k\"\\): "
+                    "https://s\\.taobao\\.com(:443)?/_____tmd_____/punish\\?x5secdata="));
+    const journal::RunInfo run = newest_run();
+    EXPECT_EQ(run.state, journal::RunState::stopped);
+    EXPECT_EQ(run.seeds_done, 1u);
+    const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
+    ASSERT_THAT(stopped.err, HasSubstr(hint));
+    EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
+    EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
+    EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
+
+    fake_->clear_verification(Endpoint::search, "k");
     const fs::path full = home_ / "full.csv";
     const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
     ASSERT_EQ(resumed.exit_code, 0) << resumed.err;

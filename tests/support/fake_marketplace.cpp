@@ -1,10 +1,14 @@
 #include "tests/support/fake_marketplace.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -142,6 +146,105 @@ std::string query_value(const std::string& target, const std::string& key) {
     return {};
 }
 
+// The local port of a socket address, or -1.
+int port_of(const sockaddr_storage& address) {
+    if (address.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    }
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    }
+    return -1;
+}
+
+// Ends the server's side of the connection a request came on, before any
+// reply: the socket whose own port is the server's and whose peer's is the
+// request's. The server's later write fails quietly (SIGPIPE is ignored in
+// the test process) and it closes the socket as usual.
+void drop_connection(int server_port, int peer_port) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0])) == 0) {
+            continue;
+        }
+        const int fd = std::stoi(name);
+        sockaddr_storage local{};
+        sockaddr_storage peer{};
+        socklen_t local_size = sizeof local;
+        socklen_t peer_size = sizeof peer;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_size) != 0 ||
+            ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_size) != 0) {
+            continue;
+        }
+        if (port_of(local) == server_port && port_of(peer) == peer_port) {
+            ::shutdown(fd, SHUT_RDWR);
+            return;
+        }
+    }
+}
+
+// Query-value escaping of everything but letters, digits and "-._~".
+std::string percent_encode(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned>(u));
+            out += escaped;
+        }
+    }
+    return out;
+}
+
+// The check page's token for an endpoint and keyword, and back.
+std::string check_token(Endpoint endpoint, const std::string& keyword) {
+    std::string token = std::to_string(static_cast<int>(endpoint)) + "_";
+    for (char c : keyword) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x",
+                      static_cast<unsigned>(static_cast<unsigned char>(c)));
+        token += hex;
+    }
+    return token;
+}
+std::optional<std::pair<Endpoint, std::string>> from_check_token(const std::string& token) {
+    if (token.size() < 2 || token[1] != '_' || token[0] < '0' || token[0] > '2' ||
+        token.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::string keyword;
+    for (std::size_t i = 2; i + 1 < token.size(); i += 2) {
+        if (std::isxdigit(static_cast<unsigned char>(token[i])) == 0 ||
+            std::isxdigit(static_cast<unsigned char>(token[i + 1])) == 0) {
+            return std::nullopt;
+        }
+        keyword += static_cast<char>(std::stoi(token.substr(i, 2), nullptr, 16));
+    }
+    return std::pair{static_cast<Endpoint>(token[0] - '0'), keyword};
+}
+
+std::string check_page(const std::string& token) {
+    return "<!DOCTYPE html><html><head><title>\xE9\xAA\x8C\xE8\xAF\x81</title></head><body>"
+           "<form method=\"post\" action=\"/_____tmd_____/verify\">"
+           "<input type=\"hidden\" name=\"x5secdata\" value=\"" +
+           token +
+           "\"><button type=\"submit\">OK</button></form>"
+           "<script>window._config_ = {\"action\":\"captcha\",\"x5secdata\":\"" +
+           token + "\"};</script></body></html>";
+}
+
+std::string login_page() {
+    return "<!DOCTYPE html><html><head><title>\xE7\x99\xBB\xE5\xBD\x95</title></head>"
+           "<body><form method=\"post\" action=\"/member/login.jhtml\">"
+           "<input name=\"TPL_username\"><input type=\"password\" name=\"TPL_password\">"
+           "</form></body></html>";
+}
+
 }  // namespace
 
 std::string percent_decode(const std::string& text) {
@@ -165,6 +268,52 @@ struct FakeMarketplace::Impl {
     mutable std::mutex mutex;
     std::vector<std::string> log;
     std::map<std::pair<Endpoint, std::string>, Failure> failures;
+    std::map<std::pair<Endpoint, std::string>, int> drops;
+    std::set<std::pair<Endpoint, std::string>> checks;
+    bool closing = false;
+    bool session_required = false;
+
+    void note(const httplib::Request& req) {
+        std::lock_guard guard(mutex);
+        log.push_back(req.target);
+    }
+
+    // Serves a request that is not answered as asked, and says whether it did.
+    bool intercepted(Endpoint endpoint, const std::string& keyword, const httplib::Request& req,
+                     httplib::Response& res) {
+        bool drop = false;
+        bool check = false;
+        bool sign_in = false;
+        {
+            std::lock_guard guard(mutex);
+            auto it = drops.find({endpoint, keyword});
+            if (it != drops.end() && it->second > 0) {
+                --it->second;
+                drop = true;
+            }
+            check = checks.count({endpoint, keyword}) > 0;
+            sign_in = endpoint == Endpoint::search && session_required &&
+                      req.get_header_value("Cookie").find(std::string(session_cookie) + "=") ==
+                          std::string::npos;
+        }
+        if (drop) {
+            drop_connection(server.port(), req.remote_port);
+        } else if (check) {
+            res.set_redirect("/_____tmd_____/punish?x5secdata=" + check_token(endpoint, keyword) +
+                             "&x5step=1");
+        } else if (sign_in) {
+            res.set_redirect(
+                login_origin() + "/member/login.jhtml?redirectURL=" +
+                percent_encode("https://" + req.get_header_value("Host") + req.target));
+        }
+        return drop || check || sign_in;
+    }
+
+    std::string login_origin() const {
+        const int port = server.port();
+        return std::string("https://") + login_host() +
+               (port == 443 ? "" : ":" + std::to_string(port));
+    }
 
     std::optional<Failure> failure_for(Endpoint endpoint, const std::string& keyword) {
         std::lock_guard guard(mutex);
@@ -234,24 +383,57 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
     impl_->address = address;
     Impl* impl = impl_.get();
     impl->server.server().Get("/sug", [impl](const httplib::Request& req, httplib::Response& res) {
-        {
-            std::lock_guard guard(impl->mutex);
-            impl->log.push_back(req.target);
-        }
+        impl->note(req);
         const std::string keyword = query_value(req.target, "q");
         const bool pc = req.target.rfind("/sug?code=utf-8&", 0) == 0;
-        impl->answer(pc ? Endpoint::pc : Endpoint::mobile, keyword,
-                     pc ? pc_reply(keyword) : mobile_reply(keyword), "application/json", res);
+        const Endpoint endpoint = pc ? Endpoint::pc : Endpoint::mobile;
+        if (impl->intercepted(endpoint, keyword, req, res)) {
+            return;
+        }
+        impl->answer(endpoint, keyword, pc ? pc_reply(keyword) : mobile_reply(keyword),
+                     "application/json", res);
     });
     impl->server.server().Get(
         "/search", [impl](const httplib::Request& req, httplib::Response& res) {
-            {
-                std::lock_guard guard(impl->mutex);
-                impl->log.push_back(req.target);
-            }
+            impl->note(req);
             const std::string keyword = query_value(req.target, "q");
+            if (impl->intercepted(Endpoint::search, keyword, req, res)) {
+                return;
+            }
             impl->answer(Endpoint::search, keyword, search_page(keyword, true, false),
                          "text/html; charset=utf-8", res);
+        });
+    impl->server.server().Get("/member/login.jhtml",
+                              [impl](const httplib::Request& req, httplib::Response& res) {
+                                  impl->note(req);
+                                  res.set_content(login_page(), "text/html; charset=utf-8");
+                              });
+    impl->server.server().Get("/_____tmd_____/punish",
+                              [impl](const httplib::Request& req, httplib::Response& res) {
+                                  impl->note(req);
+                                  res.set_content(check_page(query_value(req.target, "x5secdata")),
+                                                  "text/html; charset=utf-8");
+                              });
+    impl->server.server().Post(
+        "/_____tmd_____/verify", [impl](const httplib::Request& req, httplib::Response& res) {
+            impl->note(req);
+            const auto passed = from_check_token(query_value("?" + req.body, "x5secdata"));
+            if (!passed) {
+                res.status = 400;
+                return;
+            }
+            {
+                std::lock_guard guard(impl->mutex);
+                impl->checks.erase(*passed);
+            }
+            res.set_content("{\"passed\":true}", "application/json");
+        });
+    impl->server.server().set_post_routing_handler(
+        [impl](const httplib::Request&, httplib::Response& res) {
+            std::lock_guard guard(impl->mutex);
+            if (impl->closing) {
+                res.set_header("Connection", "close");
+            }
         });
     impl->server.start(address, port);
 }
@@ -273,6 +455,31 @@ int FakeMarketplace::port() const {
 void FakeMarketplace::fail(Endpoint endpoint, const std::string& keyword, Failure failure) {
     std::lock_guard guard(impl_->mutex);
     impl_->failures[{endpoint, keyword}] = failure;
+}
+
+void FakeMarketplace::drop_connections(Endpoint endpoint, const std::string& keyword, int tries) {
+    std::lock_guard guard(impl_->mutex);
+    impl_->drops[{endpoint, keyword}] = tries;
+    impl_->closing = true;
+}
+
+void FakeMarketplace::require_session(bool on) {
+    std::lock_guard guard(impl_->mutex);
+    impl_->session_required = on;
+}
+
+std::string FakeMarketplace::login_origin() const {
+    return impl_->login_origin();
+}
+
+void FakeMarketplace::require_verification(Endpoint endpoint, const std::string& keyword) {
+    std::lock_guard guard(impl_->mutex);
+    impl_->checks.insert({endpoint, keyword});
+}
+
+void FakeMarketplace::clear_verification(Endpoint endpoint, const std::string& keyword) {
+    std::lock_guard guard(impl_->mutex);
+    impl_->checks.erase({endpoint, keyword});
 }
 
 std::vector<std::string> FakeMarketplace::requests() const {

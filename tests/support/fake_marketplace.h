@@ -3,11 +3,16 @@
 // "/sug" answers the PC and the mobile suggestion forms, "/search" a results
 // page with an embedded related-word block. Its words are derived from the
 // query, so tests compute what to expect. Every request is logged, and
-// failures can be chosen per endpoint and keyword.
+// failures can be chosen per endpoint and keyword. It answers whatever Host
+// a request names, so its sign-in host is reached through a resolve entry.
+// On request it also behaves as the live marketplace can: it drops
+// connections without replying, sends search pages to a sign-in page, and
+// shows a check page until its form is posted.
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,6 +63,27 @@ class FakeMarketplace {
 
     // Requests for this endpoint and keyword (UTF-8) fail this way.
     void fail(Endpoint endpoint, const std::string& keyword, Failure failure);
+
+    // The first `tries` requests for this endpoint and keyword (counted
+    // from this call) lose their connection before any reply. From this call
+    // on, every reply closes its connection, so that each request comes on a
+    // connection of its own and the client never resends one by itself.
+    void drop_connections(Endpoint endpoint, const std::string& keyword, int tries);
+
+    // With `on`, a search request without the session cookie is redirected
+    // (302) to the sign-in page on login_host(), at this server's port.
+    void require_session(bool on);
+    static constexpr const char* session_cookie = "_q_session";
+    static constexpr const char* login_host() { return "login.taobao.com"; }
+    // "https://login.taobao.com[:PORT]": where the sign-in page is.
+    std::string login_origin() const;
+
+    // Requests for this endpoint and keyword are redirected (302) to a check
+    // page ("/_____tmd_____/punish?x5secdata=...") until its form is posted
+    // back (POST "/_____tmd_____/verify" with the page's x5secdata) or the
+    // check is cleared here.
+    void require_verification(Endpoint endpoint, const std::string& keyword);
+    void clear_verification(Endpoint endpoint, const std::string& keyword);
 
     // Every request so far, as path and query ("/sug?q=..."), in arrival order.
     std::vector<std::string> requests() const;

@@ -17,8 +17,9 @@ class SSLServer;
 namespace quorvel::testsupport {
 
 // Key and self-signed certificate (subjectAltName DNS:localhost, IP:127.0.0.1,
-// and the marketplace's default hosts suggest.taobao.com and s.taobao.com, for
-// the command line, which always asks those), generated once per process
+// the marketplace's default hosts suggest.taobao.com and s.taobao.com, for
+// the command line, which always asks those, and its sign-in host
+// login.taobao.com), generated once per process
 // into a temporary folder. The certificate is its
 // own CA, so a client that trusts cert_path trusts the servers below.
 struct TestCertificate {

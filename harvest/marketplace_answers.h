@@ -1,0 +1,45 @@
+#pragma once
+// What a reply from the marketplace is, beside its words: data to read, a
+// sign-in page, a human check ("verification page") or no reply at all. The
+// text that marks a check page is kept in one table here, so that it can
+// follow the marketplace's pages without touching the harvest.
+
+#include <array>
+#include <string_view>
+
+#include "platform/http_transport.h"
+
+namespace quorvel::harvest {
+
+enum class ReplyKind {
+    data,          // a reply to read as the request's kind reads it
+    login_wall,    // the request ended on a sign-in page of the marketplace
+    verification,  // the marketplace asks for a human check instead of answering
+    no_reply,      // no status line came back
+};
+
+// Where a check page's marker is looked for.
+enum class MarkerPlace {
+    url_path,  // the final URL's path, without its query
+    body,      // the reply body
+};
+
+struct AnswerMarker {
+    MarkerPlace place;
+    std::string_view text;
+};
+
+// A reply carrying any of these is a check page.
+inline constexpr std::array<AnswerMarker, 2> verification_markers = {{
+    {MarkerPlace::url_path, "punish"},
+    {MarkerPlace::body, "x5secdata"},
+}};
+
+// Whether `host` (lower case, without port) is a sign-in host of the
+// marketplace: "login." followed by one of its domains or a name under one.
+bool is_sign_in_host(std::string_view host);
+
+// What the reply of an exchange is; `body` is its text as the harvest got it.
+ReplyKind classify(const platform::ExchangeOutcome& outcome, std::string_view body);
+
+}  // namespace quorvel::harvest
