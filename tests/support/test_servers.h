@@ -17,10 +17,11 @@ class SSLServer;
 namespace quorvel::testsupport {
 
 // Key and self-signed certificate (subjectAltName DNS:localhost, IP:127.0.0.1,
-// and the marketplace's default hosts suggest.taobao.com and s.taobao.com, for
-// the command line, which always asks those), generated once per process
-// into a temporary folder. The certificate is its
-// own CA, so a client that trusts cert_path trusts the servers below.
+// the marketplace's default hosts suggest.taobao.com and s.taobao.com, for
+// the command line, which always asks those, and www.tmall.com and
+// nottaobao.com, for the tests of which hosts a cookie goes to), generated
+// once per process into a temporary folder. The certificate is its own CA, so
+// a client that trusts cert_path trusts the servers below.
 struct TestCertificate {
     std::string cert_path;
     std::string key_path;
