@@ -3,6 +3,7 @@
 // mobile drop-down suggestions, the arrow refinements of the PC reply, and
 // the related searches of the search page.
 
+#include <array>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ struct MarketplaceHosts {
     std::string suggest = "suggest.taobao.com";
     std::string search = "s.taobao.com";
 };
+
+// The marketplace's own domains: these and their subdomains hold its
+// signed-in session, and only their cookies are taken from a cookie file.
+inline constexpr std::array<std::string_view, 2> marketplace_domains = {"taobao.com", "tmall.com"};
 
 enum class SpaceMode { drop_spaces, keep_spaces };
 
