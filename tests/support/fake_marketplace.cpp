@@ -164,6 +164,7 @@ struct FakeMarketplace::Impl {
     std::string address;
     mutable std::mutex mutex;
     std::vector<std::string> log;
+    std::vector<std::string> cookies;  // each logged request's Cookie header
     std::map<std::pair<Endpoint, std::string>, Failure> failures;
 
     std::optional<Failure> failure_for(Endpoint endpoint, const std::string& keyword) {
@@ -237,6 +238,7 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
         {
             std::lock_guard guard(impl->mutex);
             impl->log.push_back(req.target);
+            impl->cookies.push_back(req.get_header_value("Cookie"));
         }
         const std::string keyword = query_value(req.target, "q");
         const bool pc = req.target.rfind("/sug?code=utf-8&", 0) == 0;
@@ -248,6 +250,7 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
             {
                 std::lock_guard guard(impl->mutex);
                 impl->log.push_back(req.target);
+                impl->cookies.push_back(req.get_header_value("Cookie"));
             }
             const std::string keyword = query_value(req.target, "q");
             impl->answer(Endpoint::search, keyword, search_page(keyword, true, false),
@@ -280,6 +283,11 @@ std::vector<std::string> FakeMarketplace::requests() const {
     return impl_->log;
 }
 
+std::vector<std::string> FakeMarketplace::request_cookies() const {
+    std::lock_guard guard(impl_->mutex);
+    return impl_->cookies;
+}
+
 std::size_t FakeMarketplace::request_count() const {
     std::lock_guard guard(impl_->mutex);
     return impl_->log.size();
@@ -288,6 +296,7 @@ std::size_t FakeMarketplace::request_count() const {
 void FakeMarketplace::clear_requests() {
     std::lock_guard guard(impl_->mutex);
     impl_->log.clear();
+    impl_->cookies.clear();
 }
 
 }  // namespace quorvel::testsupport
