@@ -21,7 +21,9 @@ constexpr const char* footer =
     "stopped at the marketplace's verification page; 2 bad usage or input (nothing was\n"
     "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n"
     "The journal is $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when\n"
-    "XDG_DATA_HOME is unset).";
+    "XDG_DATA_HOME is unset). The signed-in marketplace session is cookies.txt in the same\n"
+    "folder, written by the window's 登录淘宝 and read by harvest and resume when it exists;\n"
+    "the search page's related words (\"你是不是想找\") need it.";
 
 void add_output_options(CLI::App& command, Invocation& in) {
     command
@@ -55,6 +57,13 @@ void add_run_options(CLI::App& command, Invocation& in) {
         .add_option("--resolve", in.resolve,
                     "Send HOST's requests on PORT to ADDRESS, as curl's option does (repeatable)")
         ->type_name("HOST:PORT:ADDR");
+    command
+        .add_option("--cookies", in.cookies,
+                    "Sign in with FILE's taobao.com and tmall.com cookies (a Netscape cookies.txt, "
+                    "as browsers export it) instead of the session file")
+        ->type_name("FILE");
+    command.add_flag("--no-cookies", in.no_cookies,
+                     "Run without a signed-in session: no cookie file at all");
     command.add_flag_callback(
         "--progress", [&in] { in.progress = true; },
         "Show a progress line on standard error even when it is not a terminal");
@@ -150,6 +159,10 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
     if (in.db && in.no_db) {
         return EarlyExit{
             exit_status::usage, {}, usage_error("--db and --no-db exclude each other")};
+    }
+    if (in.cookies && in.no_cookies) {
+        return EarlyExit{
+            exit_status::usage, {}, usage_error("--cookies and --no-cookies exclude each other")};
     }
     if (in.command == Command::resume && in.no_db) {
         return EarlyExit{exit_status::usage,

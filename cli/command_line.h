@@ -26,6 +26,8 @@ struct Invocation {
     std::int64_t interval_ms = 0;
     std::optional<std::string> cacert;
     std::vector<std::string> resolve;
+    std::optional<std::string> cookies;  // --cookies FILE
+    bool no_cookies = false;
     std::optional<bool> progress;  // --progress / --no-progress; unset: when stderr is a terminal
     bool quiet = false;
     std::int64_t run = 0;  // RUN of resume and export

@@ -13,6 +13,7 @@
 #include "cli/output.h"
 #include "cli/progress.h"
 #include "cli/seeds.h"
+#include "cli/session.h"
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/code_page.h"
@@ -200,13 +201,22 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
     return progress.failures() > 0 ? exit_status::some_requests_failed : exit_status::ok;
 }
 
-// The network settings applied, and what the run will write to, checked
-// before the first request; nothing, with the exit status set, when either
-// is unusable.
+// The network settings and the session applied, and what the run will write
+// to, checked before the first request; nothing, with the exit status set,
+// when any is unusable.
 std::optional<OutputTarget> prepare_run(const Invocation& in, const Console& console, int& status) {
     if (auto trouble = apply_network(in)) {
         status = usage(console, *trouble);
         return std::nullopt;
+    }
+    // The session's cookies are in the store before the first request.
+    const SessionOutcome session = load_session(in);
+    if (session.error) {
+        status = usage(console, *session.error);
+        return std::nullopt;
+    }
+    if (session.notice && !in.quiet) {
+        say(console.err, *session.notice);
     }
     auto target = choose_output(in.output, in.format);
     if (!target) {

@@ -21,7 +21,9 @@ struct MarketplaceHosts {
     std::string search = "s.taobao.com";
 };
 
-// The marketplace's domains: a "login." host under one of them is its sign-in page.
+// The marketplace's own domains: these and their subdomains hold its
+// signed-in session (only their cookies are taken from a cookie file), and a
+// "login." host under one of them is its sign-in page.
 inline constexpr std::array<std::string_view, 2> marketplace_domains = {"taobao.com", "tmall.com"};
 
 enum class SpaceMode { drop_spaces, keep_spaces };

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cookie_store.h"
 #include "platform/log.h"
 
 namespace quorvel::platform {
@@ -672,5 +673,44 @@ void set_resolve_entries(const std::vector<ResolveEntry>& entries) {
     }
     shared_caches().set_resolve(std::move(texts));
 }
+
+namespace cookie_store {
+
+namespace {
+// An easy handle attached to the share: what it reads and writes of cookies
+// is the process-wide store.
+EasyHandle store_handle() {
+    CURLSH* share = shared_caches().share();
+    if (share == nullptr) {
+        return {};
+    }
+    EasyHandle curl(curl_easy_init());
+    if (curl && curl_easy_setopt(curl.get(), CURLOPT_SHARE, share) != CURLE_OK) {
+        curl.reset();
+    }
+    return curl;
+}
+}  // namespace
+
+bool command(const std::string& text) {
+    EasyHandle curl = store_handle();
+    return curl && curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, text.c_str()) == CURLE_OK;
+}
+
+std::vector<std::string> lines() {
+    std::vector<std::string> out;
+    EasyHandle curl = store_handle();
+    curl_slist* list = nullptr;
+    if (!curl || curl_easy_getinfo(curl.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK) {
+        return out;
+    }
+    HeaderList owned(list);
+    for (const curl_slist* item = list; item != nullptr; item = item->next) {
+        out.emplace_back(item->data);
+    }
+    return out;
+}
+
+}  // namespace cookie_store
 
 }  // namespace quorvel::platform

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -327,6 +328,111 @@ TEST_F(Cli, BadUsageAsksForNothing) {
     const ChildResult version = cli({"--version"});
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_THAT(version.out, ::testing::MatchesRegex("quorvel-cli [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+}
+
+// The signed-in session: the default cookie file, or --cookies FILE instead,
+// or none with --no-cookies; only the marketplace's cookies are sent, on
+// every request of harvest and resume.
+TEST_F(Cli, TheSessionCookiesGoWithEveryRequest) {
+    const fs::path session = home_ / "data" / "quorvel" / "cookies.txt";
+    fs::create_directories(session.parent_path());
+    std::ofstream(session) << "# Netscape HTTP Cookie File\n"
+                              ".taobao.com\tTRUE\t/\tFALSE\t0\tsid\tdefault\n"
+                              ".example.com\tTRUE\t/\tFALSE\t0\tforeign\tx\n";
+    const fs::path exported = home_ / "export.txt";
+    std::ofstream(exported) << "#HttpOnly_.taobao.com\tTRUE\t/\tTRUE\t0\tsid\tbrowser\r\n"
+                               "s.taobao.com\tFALSE\t/\tFALSE\t0\tsearch\tonly\r\n"
+                               ".example.com\tTRUE\t/\tFALSE\t0\tforeign\tx\r\n";
+    auto sent = [&](const std::vector<std::string>& args) {
+        fake_->clear_requests();
+        const ChildResult result = cli(args);
+        EXPECT_EQ(result.exit_code, 0) << result.err;
+        std::set<std::pair<std::string, std::string>> seen;  // path, Cookie header
+        const std::vector<std::string> requests = fake_->requests();
+        const std::vector<std::string> cookies = fake_->request_cookies();
+        EXPECT_EQ(requests.size(), cookies.size());
+        EXPECT_FALSE(requests.empty());
+        for (std::size_t i = 0; i < requests.size() && i < cookies.size(); ++i) {
+            // The pairs in a fixed order: the header's order is the library's.
+            std::vector<std::string> pairs;
+            std::istringstream header(cookies[i]);
+            for (std::string pair; std::getline(header >> std::ws, pair, ';');) {
+                pairs.push_back(pair);
+            }
+            std::sort(pairs.begin(), pairs.end());
+            std::string sorted;
+            for (const std::string& pair : pairs) {
+                sorted += (sorted.empty() ? "" : " ") + pair;
+            }
+            seen.emplace(requests[i].substr(0, requests[i].find('?')), sorted);
+        }
+        return seen;
+    };
+    using Seen = std::set<std::pair<std::string, std::string>>;
+    EXPECT_EQ(sent({"harvest", "a", "-k", "pc,related"}),
+              (Seen{{"/sug", "sid=default"}, {"/search", "sid=default"}}));
+    // A host-only cookie goes to its host alone.
+    EXPECT_EQ(sent({"harvest", "a", "-k", "pc,related", "--cookies", exported.string()}),
+              (Seen{{"/sug", "sid=browser"}, {"/search", "search=only sid=browser"}}));
+    EXPECT_EQ(sent({"harvest", "a", "-k", "pc,related", "--no-cookies"}),
+              (Seen{{"/sug", ""}, {"/search", ""}}));
+
+    // resume takes the same options.
+    fake_->fail(Endpoint::mobile, "hang", Failure::hang);
+    fake_->clear_requests();
+    ChildProcess child(command({"harvest", "hang", "-k", "mobile,related"}), environment());
+    while (fake_->request_count() < 1) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    child.send_signal(SIGINT);
+    ASSERT_EQ(child.wait().exit_code, 130);
+    fake_->fail(Endpoint::mobile, "hang", Failure::slow);
+    EXPECT_EQ(sent({"resume", std::to_string(newest_run().id), "--cookies", exported.string()}),
+              (Seen{{"/sug", "sid=browser"}, {"/search", "search=only sid=browser"}}));
+}
+
+// A cookie file that cannot be used is bad input: status 2, the file and
+// line named, nothing of a cookie said, and no request.
+TEST_F(Cli, AnUnusableCookieFileAsksForNothing) {
+    const fs::path malformed = home_ / "malformed.txt";
+    std::ofstream(malformed) << "# Netscape HTTP Cookie File\n"
+                                ".taobao.com\tTRUE\t/\tFALSE\t0\tsid\tgoodSecret\n"
+                                ".taobao.com\tTRUE\t/\tFALSE\tsoon\tlineSecret\tvalueSecret\n";
+    const fs::path session = home_ / "data" / "quorvel" / "cookies.txt";
+    fs::create_directories(session.parent_path());
+    fs::copy_file(malformed, session);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"harvest", "a", "--cookies", malformed.string()}, malformed.string() + ", line 3"},
+        {{"harvest", "a", "--cookies", (home_ / "missing.txt").string()}, "missing.txt"},
+        {{"harvest", "a"}, session.string() + ", line 3"},
+        {{"resume", "1"}, session.string() + ", line 3"},
+        {{"harvest", "a", "--cookies", malformed.string(), "--no-cookies"}, "exclude each other"},
+        {{"resume", "1", "--cookies", malformed.string(), "--no-cookies"}, "exclude each other"},
+    };
+    for (const auto& [args, said] : cases) {
+        const ChildResult result = cli(args);
+        EXPECT_EQ(result.exit_code, 2) << args.back() << " " << result.err;
+        EXPECT_THAT(result.err, HasSubstr(said));
+        EXPECT_THAT(result.err, Not(HasSubstr("Secret")));
+    }
+    EXPECT_THAT(cli({"harvest", "a"}).err, HasSubstr("--no-cookies"));
+    EXPECT_TRUE(fake_->requests().empty());
+    EXPECT_THAT(file_bytes(home_ / "data" / "quorvel" / "logs" / "quorvel-cli.log"),
+                Not(HasSubstr("Secret")));
+
+    // --no-cookies runs without the broken default file; a file without the
+    // marketplace's cookies runs without a session and says so.
+    EXPECT_EQ(cli({"harvest", "a", "-k", "mobile", "--no-cookies"}).exit_code, 0);
+    const fs::path foreign = home_ / "foreign.txt";
+    std::ofstream(foreign) << ".example.com\tTRUE\t/\tFALSE\t0\tforeign\tx\n";
+    const ChildResult without =
+        cli({"harvest", "a", "-k", "mobile", "--cookies", foreign.string()});
+    EXPECT_EQ(without.exit_code, 0) << without.err;
+    EXPECT_THAT(without.err, HasSubstr("holds no taobao.com or tmall.com cookies"));
+    const ChildResult help = cli({"harvest", "--help"});
+    EXPECT_THAT(help.out, HasSubstr("--cookies"));
+    EXPECT_THAT(help.out, HasSubstr("--no-cookies"));
 }
 
 // Storage trouble: an output that cannot be written fails before the first

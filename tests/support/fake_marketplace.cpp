@@ -267,6 +267,7 @@ struct FakeMarketplace::Impl {
     std::string address;
     mutable std::mutex mutex;
     std::vector<std::string> log;
+    std::vector<std::string> cookies;  // each logged request's Cookie header
     std::map<std::pair<Endpoint, std::string>, Failure> failures;
     std::map<std::pair<Endpoint, std::string>, int> drops;
     std::set<std::pair<Endpoint, std::string>> checks;
@@ -276,6 +277,7 @@ struct FakeMarketplace::Impl {
     void note(const httplib::Request& req) {
         std::lock_guard guard(mutex);
         log.push_back(req.target);
+        cookies.push_back(req.get_header_value("Cookie"));
     }
 
     // Serves a request that is not answered as asked, and says whether it did.
@@ -487,6 +489,11 @@ std::vector<std::string> FakeMarketplace::requests() const {
     return impl_->log;
 }
 
+std::vector<std::string> FakeMarketplace::request_cookies() const {
+    std::lock_guard guard(impl_->mutex);
+    return impl_->cookies;
+}
+
 std::size_t FakeMarketplace::request_count() const {
     std::lock_guard guard(impl_->mutex);
     return impl_->log.size();
@@ -495,6 +502,7 @@ std::size_t FakeMarketplace::request_count() const {
 void FakeMarketplace::clear_requests() {
     std::lock_guard guard(impl_->mutex);
     impl_->log.clear();
+    impl_->cookies.clear();
 }
 
 }  // namespace quorvel::testsupport

@@ -87,6 +87,9 @@ class FakeMarketplace {
 
     // Every request so far, as path and query ("/sug?q=..."), in arrival order.
     std::vector<std::string> requests() const;
+    // The Cookie header of every request so far ("" without one), in the
+    // order of requests().
+    std::vector<std::string> request_cookies() const;
     // How many requests have arrived so far, without copying their log.
     std::size_t request_count() const;
     void clear_requests();

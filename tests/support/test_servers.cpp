@@ -292,7 +292,8 @@ const TestCertificate& test_certificate() {
     std::call_once(once, [] {
         generate_certificate(files, "localhost",
                              "DNS:localhost,IP:127.0.0.1,"
-                             "DNS:suggest.taobao.com,DNS:s.taobao.com,DNS:login.taobao.com");
+                             "DNS:suggest.taobao.com,DNS:s.taobao.com,DNS:login.taobao.com,"
+                             "DNS:www.tmall.com,DNS:nottaobao.com");
     });
     return files.paths;
 }

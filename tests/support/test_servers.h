@@ -18,10 +18,11 @@ namespace quorvel::testsupport {
 
 // Key and self-signed certificate (subjectAltName DNS:localhost, IP:127.0.0.1,
 // the marketplace's default hosts suggest.taobao.com and s.taobao.com, for
-// the command line, which always asks those, and its sign-in host
-// login.taobao.com), generated once per process
-// into a temporary folder. The certificate is its
-// own CA, so a client that trusts cert_path trusts the servers below.
+// the command line, which always asks those, its sign-in host
+// login.taobao.com, and www.tmall.com and nottaobao.com, for the tests of
+// which hosts a cookie goes to), generated once per process into a temporary
+// folder. The certificate is its own CA, so a client that trusts cert_path
+// trusts the servers below.
 struct TestCertificate {
     std::string cert_path;
     std::string key_path;
