@@ -56,6 +56,44 @@ void make_result_box(QPlainTextEdit* box) {
     box->setPalette(colours);
 }
 
+// Tells the user, once per run, of a kind the marketplace wants a signed-in
+// session for; the run goes on with the other kinds.
+class MarketplaceNotices : public harvest::HarvestObserver {
+  public:
+    explicit MarketplaceNotices(QtWindowOperations::RunView& window) : window_(window) {}
+    void login_wall(harvest::RequestKind kind, const std::string&, const std::string&) override {
+        const harvest::KeywordSource source = harvest::source_of(kind);
+        if (told_.has(source)) {
+            return;
+        }
+        told_.add(source);
+        const QString caption = qt_from_code_page(harvest::info(source).caption);
+        window_.ask(QStringLiteral("“%1”需要登录淘宝才能获取，本次搜索不会得到这一类的词，"
+                                   "其他类别照常进行。")
+                        .arg(caption),
+                    {}, QString());
+    }
+
+  private:
+    QtWindowOperations::RunView& window_;
+    harvest::KindSet told_;
+};
+
+// A verification page instead of data: the run waits until the user has
+// passed the check (then the same request goes again) or stops it, keeping
+// what was found for a later continue.
+harvest::VerificationAnswer ask_about_check_page(QtWindowOperations::RunView& window,
+                                                 const harvest::VerificationPage& page) {
+    const platform::MessageResult answer =
+        window.ask(QStringLiteral("淘宝要求进行安全验证，搜索已暂停。\n验证页面：%1\n"
+                                  "完成验证后点“重试”继续；点“取消”停止本次搜索（已找到的词会保留，"
+                                  "可在“历史记录”中继续）。")
+                       .arg(QString::fromStdString(page.url)),
+                   {.buttons = platform::MessageButtons::retry_cancel}, QString());
+    return answer == platform::MessageResult::retry ? harvest::VerificationAnswer::retry
+                                                    : harvest::VerificationAnswer::stop;
+}
+
 struct Place {
     int x, y, width, height;
 };
@@ -211,11 +249,17 @@ void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::Ru
             if (*kept != nullptr) {
                 observers.add(**kept);
             }
-            const harvest::RunOptions options{.hosts = hosts_,
-                                              .stop = std::move(stop),
-                                              .observer = &observers,
-                                              .first_seed = first_seed,
-                                              .interval = interval};
+            MarketplaceNotices notices(window);
+            observers.add(notices);
+            const harvest::RunOptions options{
+                .hosts = hosts_,
+                .stop = std::move(stop),
+                .observer = &observers,
+                .first_seed = first_seed,
+                .interval = interval,
+                .on_verification = [&window](const harvest::VerificationPage& page) {
+                    return ask_about_check_page(window, page);
+                }};
             if (start == HarvestStart::fresh) {
                 harvest::start_harvest(window, store_, options);
             } else {

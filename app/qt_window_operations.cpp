@@ -432,6 +432,17 @@ std::string QtWindowOperations::RunView::read_text(std::string_view control) {
         std::string());
 }
 
+platform::MessageResult QtWindowOperations::RunView::ask(const QString& text,
+                                                         platform::MessageStyle style,
+                                                         const QString& caption) {
+    return operations_.on_gui_thread(
+        stop_,
+        [&ops = operations_, text, caption, style, stop = stop_] {
+            return ops.do_show_message(text, caption, style, stop);
+        },
+        platform::MessageResult::cancel);
+}
+
 int QtWindowOperations::RunView::line_count(std::string_view control) {
     return operations_.line_count_now(name_of(control)).value_or(0);
 }

@@ -72,6 +72,10 @@ class QtWindowOperations : public QObject {
         void show_window(std::string_view window) override;
         void navigate(std::string_view browser, std::string_view address) override;
 
+        // A question the run must put to the user even when its failure
+        // messages are silenced; Cancel when the run is stopped meanwhile.
+        platform::MessageResult ask(const QString& text, platform::MessageStyle style,
+                                    const QString& caption);
         // Whether the user asked not to be shown this run's further messages.
         bool silenced() const { return silenced_; }
 

@@ -16,6 +16,11 @@ constexpr std::string_view stopped_label = "\xD2\xD1\xCD\xA3\xD6\xB9";   // "已
 constexpr std::string_view took_label = "\xD3\xC3\xCA\xB1 ";             // "用时 "
 constexpr std::string_view separator = " \xA1\xA4 ";                     // " · "
 constexpr std::string_view ellipsis = "\xA1\xAD";                        // "…"
+// "需要登录淘宝", "等待安全验证" and the quotes "“" "”".
+constexpr std::string_view needs_sign_in = "\xD0\xE8\xD2\xAA\xB5\xC7\xC2\xBC\xCC\xD4\xB1\xA6";
+constexpr std::string_view awaiting_check = "\xB5\xC8\xB4\xFD\xB0\xB2\xC8\xAB\xD1\xE9\xD6\xA4";
+constexpr std::string_view open_quote = "\xA1\xB0";
+constexpr std::string_view close_quote = "\xA1\xB1";
 
 // Bytes of the character at `at`: a GB18030 four-byte character (a lead
 // byte, then a digit) is kept whole.
@@ -85,6 +90,7 @@ void RunTally::seed_started(std::size_t index, const std::string& seed) {
 void RunTally::request_done(harvest::RequestKind kind, const std::string&,
                             const platform::ExchangeOutcome& outcome) {
     std::lock_guard guard(mutex_);
+    now_.awaiting_check = false;  // the check, if any, was passed
     ++now_.requests;
     // The search page fails without a message; it still counts as failed.
     if (kind == harvest::RequestKind::related_search &&
@@ -112,7 +118,18 @@ void RunTally::seed_finished(std::size_t, const harvest::SeedRow&) {
 void RunTally::run_ended(harvest::RunEnd end) {
     std::lock_guard guard(mutex_);
     now_.ended = end;
+    now_.awaiting_check = false;
     ended_at_ = Clock::now();
+}
+
+void RunTally::login_wall(harvest::RequestKind kind, const std::string&, const std::string&) {
+    std::lock_guard guard(mutex_);
+    now_.sign_in_needed.add(harvest::source_of(kind));
+}
+
+void RunTally::verification_page(harvest::RequestKind, const std::string&, const std::string&) {
+    std::lock_guard guard(mutex_);
+    now_.awaiting_check = true;
 }
 
 std::optional<std::chrono::seconds> time_left(const ProgressSnapshot& progress) {
@@ -154,6 +171,9 @@ std::string progress_text(const ProgressSnapshot& progress, std::size_t seed_col
         }
         text += piece;
     };
+    if (progress.awaiting_check) {
+        add(awaiting_check);
+    }
     if (progress.ended) {
         add(*progress.ended == harvest::RunEnd::finished ? finished_label : stopped_label);
         add(std::string(seeds_label) + grouped(progress.seeds_done) + "/" +
@@ -169,11 +189,17 @@ std::string progress_text(const ProgressSnapshot& progress, std::size_t seed_col
     add(std::string(failures_label) + grouped(progress.failures));
     if (progress.ended) {
         add(std::string(took_label) + clock_text(elapsed));
-        return text;
+    } else {
+        add(std::string(elapsed_label) + clock_text(elapsed));
+        if (auto left = time_left(progress)) {
+            add(std::string(left_label) + clock_text(*left));
+        }
     }
-    add(std::string(elapsed_label) + clock_text(elapsed));
-    if (auto left = time_left(progress)) {
-        add(std::string(left_label) + clock_text(*left));
+    for (harvest::KeywordSource source : harvest::all_sources) {
+        if (progress.sign_in_needed.has(source)) {
+            add(std::string(open_quote) + std::string(harvest::info(source).caption) +
+                std::string(close_quote) + std::string(needs_sign_in));
+        }
     }
     return text;
 }

@@ -25,6 +25,9 @@ struct ProgressSnapshot {
     std::size_t failures = 0;
     std::chrono::milliseconds elapsed{0};
     std::optional<harvest::RunEnd> ended;
+    // Kinds the marketplace wanted a signed-in session for, in this run.
+    harvest::KindSet sign_in_needed;
+    bool awaiting_check = false;  // a verification page waits for the user
 };
 
 class RunTally : public harvest::HarvestObserver {
@@ -45,6 +48,10 @@ class RunTally : public harvest::HarvestObserver {
                          const std::string& seed) override;
     void seed_finished(std::size_t index, const harvest::SeedRow& row) override;
     void run_ended(harvest::RunEnd end) override;
+    void login_wall(harvest::RequestKind kind, const std::string& seed,
+                    const std::string& final_url) override;
+    void verification_page(harvest::RequestKind kind, const std::string& seed,
+                           const std::string& url) override;
 
   private:
     mutable std::mutex mutex_;
@@ -65,7 +72,9 @@ std::string clock_text(std::chrono::seconds elapsed);
 // The progress line in code-page text: during a run "关键词 12/300 · 连衣裙 ·
 // 词 1,234 · 失败 2 · 已用 0:42 · 剩余约 9:58", after it "已完成 · 关键词 300/300 ·
 // 词 … · 失败 … · 用时 …" or "已停止 · …". The seed is cut to `seed_columns`
-// display columns (a double-byte character being two).
+// display columns (a double-byte character being two). A verification page
+// waiting puts "等待安全验证" first; a kind that needed a sign-in adds
+// "“你是不是想找”需要登录淘宝" (with that kind's caption) at the end.
 std::string progress_text(const ProgressSnapshot& progress, std::size_t seed_columns = 16);
 
 // Said once in the progress line when the run cannot be kept in the journal:

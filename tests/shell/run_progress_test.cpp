@@ -44,10 +44,18 @@ TEST(RunProgress, TheTallyCountsWhatTheHarvestTells) {
     EXPECT_EQ(now.current, 2u);
     EXPECT_EQ(now.seed, "b");
     EXPECT_EQ(now.requests, 4u);
+    EXPECT_TRUE(now.sign_in_needed.empty());
     EXPECT_EQ(now.failures, 2u);
     EXPECT_EQ(now.words, 2u);
     EXPECT_FALSE(now.ended);
     EXPECT_GE(now.elapsed, 9s);
+
+    tally.login_wall(harvest::RequestKind::related_search, "b", "https://login.taobao.com/");
+    tally.verification_page(harvest::RequestKind::pc_suggest, "b", "https://x/punish");
+    EXPECT_TRUE(tally.snapshot().sign_in_needed.has(harvest::KeywordSource::DidYouMean));
+    EXPECT_TRUE(tally.snapshot().awaiting_check);
+    tally.request_done(harvest::RequestKind::pc_suggest, "b", ok);  // the check was passed
+    EXPECT_FALSE(tally.snapshot().awaiting_check);
 
     tally.run_ended(harvest::RunEnd::stopped);
     const auto stopped = tally.snapshot();
@@ -107,6 +115,12 @@ TEST(RunProgress, TheLineSaysWhereTheRunIs) {
     ProgressSnapshot before;
     before.seeds_total = 5;
     EXPECT_EQ(utf8(progress_text(before)), "关键词 0/5 · 词 0 · 失败 0 · 已用 0:00");
+    before.awaiting_check = true;
+    before.sign_in_needed.add(harvest::KeywordSource::DidYouMean);
+    EXPECT_EQ(utf8(progress_text(before)),
+              "等待安全验证 · 关键词 0/5 · 词 0 · 失败 0 · 已用 0:00 · “你是不是想找”需要登录淘宝");
+    before = {};
+    before.seeds_total = 5;
     EXPECT_EQ(utf8(with_storage_notice(progress_text(before))),
               "无法保存历史记录，本次结果只在窗口中 · 关键词 0/5 · 词 0 · 失败 0 · 已用 0:00");
 }

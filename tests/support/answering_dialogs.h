@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -29,11 +30,15 @@ class AnsweringDialogs : public app::Dialogs {
     std::optional<QString> next_path;  // what every save dialog returns
     bool fail_in_message = false;      // a message box throws instead of answering
     bool tick_check = false;           // a box's check box is ticked when answered
+    std::function<void()> on_message;  // runs as each box is asked, before its answer
 
     platform::MessageResult message(QWidget*, const QString& text, const QString& caption,
                                     platform::MessageStyle style, std::stop_token,
                                     app::MessageCheck* check = nullptr) override {
         messages.append({text, caption, style, check != nullptr ? check->text : QString()});
+        if (on_message) {
+            on_message();
+        }
         if (fail_in_message) {
             throw std::runtime_error("the message box broke");
         }
