@@ -14,9 +14,11 @@
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "harvest/harvest_store.h"
+#include "harvest/sources.h"
 #include "journal/journal.h"
 #include "platform/log.h"
 #include "platform/log_file.h"
+#include "platform/session_cookies.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -59,6 +61,20 @@ OpenedJournal open_journal() {
     return opened;
 }
 
+// The marketplace session saved for the command line and the window, if
+// there is one: every harvest request then carries it. Only counts and the
+// reason of a failure are logged, never a cookie.
+void load_session() {
+    auto file = quorvel::platform::default_cookie_file();
+    if (!file || !std::filesystem::exists(*file)) {
+        return;
+    }
+    auto loaded = quorvel::platform::load_cookie_file(*file, quorvel::harvest::marketplace_domains);
+    if (!loaded) {
+        quorvel::platform::log_warning("session not loaded: " + loaded.error().message);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -70,6 +86,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     open_log();
     quorvel::platform::log_info("Quorvel started");
+    load_session();
 
     int status = 0;
     {
