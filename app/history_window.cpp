@@ -290,7 +290,7 @@ bool HistoryWindow::select_run(std::int64_t run) {
 
 void HistoryWindow::reload() {
     const std::optional<std::int64_t> kept = selected_run();
-    auto runs = journal_.runs();
+    auto runs = journal_.runs(journal::Journal::SeedText::opening);
     if (runs) {
         model_->set_runs(*runs);
         status_->setText(utf8("共 %1 次搜索").arg(runs->size()));

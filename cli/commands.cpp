@@ -326,7 +326,7 @@ int runs_command(const Invocation& in, const Console& console) {
     if (!storage.open()) {
         return exit_status::storage;
     }
-    auto runs = storage.journal()->runs();
+    auto runs = storage.journal()->runs(journal::Journal::SeedText::opening);
     if (!runs) {
         say(console.err, runs.error().message);
         return exit_status::storage;

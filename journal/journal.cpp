@@ -503,8 +503,15 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     return Journal(std::move(impl));
 }
 
-tl::expected<std::vector<RunInfo>, JournalError> Journal::runs() const {
-    auto query = impl_->db.prepare(std::string(info_columns) + "ORDER BY id DESC");
+tl::expected<std::vector<RunInfo>, JournalError> Journal::runs(SeedText read) const {
+    std::string columns(info_columns);
+    if (read == SeedText::opening) {
+        // substr counts characters of text, so no UTF-8 sequence is cut.
+        const std::string whole = ", seed_text,";
+        columns.replace(columns.find(whole), whole.size(),
+                        ", substr(seed_text, 1, " + std::to_string(seed_text_opening) + "),");
+    }
+    auto query = impl_->db.prepare(columns + "ORDER BY id DESC");
     if (!query) {
         return tl::unexpected(storage_error("cannot list the runs", query.error()));
     }

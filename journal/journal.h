@@ -101,8 +101,15 @@ class Journal {
 
     const std::filesystem::path& path() const;
 
-    // Every run, newest first.
-    tl::expected<std::vector<RunInfo>, JournalError> runs() const;
+    // How much of each run's seed text a listing reads: a run may hold
+    // thousands of seeds, and a list shows only the first few.
+    enum class SeedText { whole, opening };
+    // The opening's length in characters: enough for the first lines.
+    static constexpr int seed_text_opening = 400;
+
+    // Every run, newest first; with SeedText::opening each seed_text is only
+    // its first seed_text_opening characters.
+    tl::expected<std::vector<RunInfo>, JournalError> runs(SeedText read = SeedText::whole) const;
     tl::expected<LoadedRun, JournalError> load(std::int64_t id) const;
     // Deletes a run with everything it found; not one that a live process writes.
     tl::expected<void, JournalError> remove(std::int64_t id);

@@ -4,10 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "journal/journal.h"
 #include "journal/sqlite.h"
+#include "platform/code_page.h"
 #include "tests/journal/journal_test_support.h"
 
 namespace quorvel::journal {
@@ -265,6 +267,30 @@ TEST_F(Recording, AnInterruptedRunIsOfferedOnceWhenItWasBegunWithTheOffer) {
     ASSERT_TRUE(none);
     EXPECT_FALSE(*none);
     EXPECT_EQ(journal_->load(plain)->info.state, RunState::interrupted);
+}
+
+// A listing may read only the opening of each seed text: the first
+// characters, never part of one, and the whole text stays for loading.
+TEST_F(Recording, AListingMayReadOnlyTheOpeningOfTheSeeds) {
+    std::string many;
+    for (int i = 0; i < 300; ++i) {
+        many += gb("连衣裙") + std::to_string(i) + "\r\n";
+    }
+    auto recorder = begin(many);
+    ASSERT_TRUE(recorder);
+    auto listed = journal_->runs(Journal::SeedText::opening);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->size(), 1u);
+    const std::string& opening = listed->front().seed_text;
+    EXPECT_EQ(many.rfind(opening, 0), 0u);  // a prefix of the seed text
+    const std::string utf8 =
+        platform::convert_code_page(opening, platform::code_page_gbk, platform::code_page_utf8);
+    const auto characters = std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    EXPECT_EQ(characters, Journal::seed_text_opening);
+    EXPECT_EQ(journal_->runs()->front().seed_text, many);
+    EXPECT_EQ(load(recorder->run_id()).info.seed_text, many);
 }
 
 }  // namespace
