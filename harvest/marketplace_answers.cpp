@@ -31,6 +31,22 @@ bool is_sign_in_host(std::string_view host) {
     return false;
 }
 
+bool session_present(const std::vector<platform::Cookie>& cookies) {
+    for (const platform::Cookie& cookie : cookies) {
+        if (!platform::domain_within(cookie.domain, marketplace_domains)) {
+            continue;
+        }
+        bool visitor = false;
+        for (std::string_view name : visitor_cookies) {
+            visitor = visitor || cookie.name == name;
+        }
+        if (!visitor) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ReplyKind classify(const platform::ExchangeOutcome& outcome, std::string_view body) {
     if (outcome.status == 0) {
         return ReplyKind::no_reply;

@@ -6,8 +6,10 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "platform/http_transport.h"
+#include "platform/session_cookies.h"
 
 namespace quorvel::harvest {
 
@@ -34,6 +36,17 @@ inline constexpr std::array<AnswerMarker, 2> verification_markers = {{
     {MarkerPlace::url_path, "punish"},
     {MarkerPlace::body, "x5secdata"},
 }};
+
+// Cookies the marketplace sets for every visitor, signed in or not: holding
+// only these is holding no session.
+inline constexpr std::array<std::string_view, 20> visitor_cookies = {
+    "cna",          "isg",    "l",   "tfstk",           "t",       "thw",        "_m_h5_tk",
+    "_m_h5_tk_enc", "xlly_s", "mt",  "_samesite_flag_", "cookie2", "_tb_token_", "x5sec",
+    "hng",          "enc",    "sca", "atpsida",         "aui",     "v"};
+
+// Whether these cookies hold a session with the marketplace: any cookie of
+// its domains that is not a visitor cookie.
+bool session_present(const std::vector<platform::Cookie>& cookies);
 
 // Whether `host` (lower case, without port) is a sign-in host of the
 // marketplace: "login." followed by one of its domains or a name under one.

@@ -26,6 +26,9 @@ struct MarketplaceHosts {
 // "login." host under one of them is its sign-in page.
 inline constexpr std::array<std::string_view, 2> marketplace_domains = {"taobao.com", "tmall.com"};
 
+// The page the sign-in window opens.
+inline constexpr std::string_view sign_in_page = "https://login.taobao.com/";
+
 enum class SpaceMode { drop_spaces, keep_spaces };
 
 // GET of `url` with every other request argument omitted; the body up to its

@@ -65,6 +65,26 @@ TEST(ClassifyReply, SignInHostsCheckPagesAndNoReply) {
               ReplyKind::data);
 }
 
+// A session is any cookie of the marketplace's domains beyond those it gives
+// every visitor; cookies of other sites never count.
+TEST(SessionPresent, OnlyMarketplaceCookiesBeyondTheVisitorsCount) {
+    auto cookie = [](const char* domain, const char* name) {
+        platform::Cookie c;
+        c.domain = domain;
+        c.name = name;
+        c.value = "v";
+        return c;
+    };
+    EXPECT_FALSE(session_present({}));
+    EXPECT_FALSE(session_present({cookie("taobao.com", "cna"), cookie("taobao.com", "isg"),
+                                  cookie("s.taobao.com", "cookie2"), cookie("tmall.com", "t")}));
+    EXPECT_FALSE(session_present({cookie("example.com", "unb"), cookie("nottaobao.com", "unb")}));
+    EXPECT_TRUE(session_present({cookie("taobao.com", "cna"), cookie("taobao.com", "unb")}));
+    EXPECT_TRUE(session_present({cookie("login.tmall.com", "_session")}));
+    // Names are matched whole: a session cookie that begins like a visitor's counts.
+    EXPECT_TRUE(session_present({cookie("taobao.com", "cna_session")}));
+}
+
 std::string gb(const std::string& utf8) {
     return data::gbk_from_utf8(utf8);
 }
