@@ -1,6 +1,7 @@
 #pragma once
 // The second window: the wholesale marketplace's keyword index page in an
-// embedded browser, larger than the window and clipped by it.
+// embedded browser, larger than the window and clipped by it. The browser
+// shares the program's profile, and with it the marketplace sign-in.
 
 #include <QUrl>
 #include <QWidget>

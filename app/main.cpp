@@ -11,10 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "app/browser.h"
 #include "app/dialogs.h"
 #include "app/main_window.h"
+#include "app/marketplace_session.h"
 #include "harvest/harvest_store.h"
-#include "harvest/sources.h"
 #include "journal/journal.h"
 #include "platform/log.h"
 #include "platform/log_file.h"
@@ -61,18 +62,15 @@ OpenedJournal open_journal() {
     return opened;
 }
 
-// The marketplace session saved for the command line and the window, if
-// there is one: every harvest request then carries it. Only counts and the
-// reason of a failure are logged, never a cookie.
-void load_session() {
+// Where the marketplace session is kept for the command line; none, and
+// said in the log, without a data folder.
+std::optional<std::filesystem::path> cookie_file() {
     auto file = quorvel::platform::default_cookie_file();
-    if (!file || !std::filesystem::exists(*file)) {
-        return;
+    if (!file) {
+        quorvel::platform::log_warning("the session is not kept: " + file.error());
+        return std::nullopt;
     }
-    auto loaded = quorvel::platform::load_cookie_file(*file, quorvel::harvest::marketplace_domains);
-    if (!loaded) {
-        quorvel::platform::log_warning("session not loaded: " + loaded.error().message);
-    }
+    return *file;
 }
 
 }  // namespace
@@ -86,14 +84,17 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     open_log();
     quorvel::platform::log_info("Quorvel started");
-    load_session();
 
     int status = 0;
     {
+        // Every harvest request carries the session the browser signed in
+        // with, or the one saved last time.
+        quorvel::app::MarketplaceSession session(quorvel::app::browser_profile(), cookie_file());
         quorvel::harvest::HarvestStore store;
         quorvel::app::QtDialogs dialogs;
         OpenedJournal journal = open_journal();
         quorvel::app::MainWindow window(store, dialogs);
+        window.set_session(&session);
         window.set_journal(journal.journal ? &*journal.journal : nullptr, journal.trouble);
         if (journal.moved_aside) {
             window.show_notice(QStringLiteral("历史记录文件无法读取，已移到 %1，并新建了一个")

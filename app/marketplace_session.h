@@ -1,0 +1,58 @@
+#pragma once
+// The marketplace session of the whole program: the browser profile's cookies
+// for the marketplace's domains flow into the transport's shared cookie store
+// as the browser adds and removes them, so every harvest request carries
+// them, and are kept in the cookie file the command line reads. Nothing here
+// writes a cookie's name or value to the log.
+
+#include <QList>
+#include <QNetworkCookie>
+#include <QObject>
+#include <QTimer>
+#include <filesystem>
+#include <optional>
+
+class QWebEngineProfile;
+
+namespace quorvel::app {
+
+class MarketplaceSession : public QObject {
+    Q_OBJECT
+
+  public:
+    // Loads `cookie_file` (when there is one and it exists) into the shared
+    // store, then every cookie the profile holds; from then on follows the
+    // profile. Without a file the session is not kept for the command line.
+    MarketplaceSession(QWebEngineProfile* profile, std::optional<std::filesystem::path> cookie_file,
+                       QObject* parent = nullptr);
+    // Writes a change still waiting to be saved.
+    ~MarketplaceSession() override;
+
+    // Whether the shared store holds a session with the marketplace, beyond
+    // the cookies it gives every visitor.
+    bool signed_in() const;
+
+    // Removes the marketplace's cookies from the profile and the shared store
+    // and deletes the cookie file.
+    void sign_out();
+
+    // Writes the cookie file now, if a change waits (tests, shut-down).
+    void save_now();
+
+  signals:
+    // The session's cookies changed; signed_in() may have too.
+    void changed();
+
+  private:
+    void added(const QNetworkCookie& cookie);
+    void removed(const QNetworkCookie& cookie);
+    void save();
+
+    QWebEngineProfile* profile_;
+    std::optional<std::filesystem::path> cookie_file_;
+    // The profile's marketplace cookies, so that signing out can remove them.
+    QList<QNetworkCookie> profile_cookies_;
+    QTimer save_timer_;
+};
+
+}  // namespace quorvel::app
