@@ -57,10 +57,12 @@ void make_result_box(QPlainTextEdit* box) {
 }
 
 // Tells the user, once per run, of a kind the marketplace wants a signed-in
-// session for; the run goes on with the other kinds.
+// session for, and offers the sign-in window; the run goes on with the other
+// kinds either way.
 class MarketplaceNotices : public harvest::HarvestObserver {
   public:
-    explicit MarketplaceNotices(QtWindowOperations::RunView& window) : window_(window) {}
+    MarketplaceNotices(QtWindowOperations::RunView& window, std::function<void()> offer_sign_in)
+        : window_(window), offer_sign_in_(std::move(offer_sign_in)) {}
     void login_wall(harvest::RequestKind kind, const std::string&, const std::string&) override {
         const harvest::KeywordSource source = harvest::source_of(kind);
         if (told_.has(source)) {
@@ -68,31 +70,21 @@ class MarketplaceNotices : public harvest::HarvestObserver {
         }
         told_.add(source);
         const QString caption = qt_from_code_page(harvest::info(source).caption);
-        window_.ask(QStringLiteral("“%1”需要登录淘宝才能获取，本次搜索不会得到这一类的词，"
-                                   "其他类别照常进行。")
-                        .arg(caption),
-                    {}, QString());
+        const platform::MessageResult answer =
+            window_.ask(QStringLiteral("“%1”需要登录淘宝才能获取，本次搜索不会得到这一类的词，"
+                                       "其他类别照常进行。\n是否现在打开登录窗口？")
+                            .arg(caption),
+                        {.buttons = platform::MessageButtons::yes_no}, QString());
+        if (answer == platform::MessageResult::yes) {
+            offer_sign_in_();
+        }
     }
 
   private:
     QtWindowOperations::RunView& window_;
+    std::function<void()> offer_sign_in_;
     harvest::KindSet told_;
 };
-
-// A verification page instead of data: the run waits until the user has
-// passed the check (then the same request goes again) or stops it, keeping
-// what was found for a later continue.
-harvest::VerificationAnswer ask_about_check_page(QtWindowOperations::RunView& window,
-                                                 const harvest::VerificationPage& page) {
-    const platform::MessageResult answer =
-        window.ask(QStringLiteral("淘宝要求进行安全验证，搜索已暂停。\n验证页面：%1\n"
-                                  "完成验证后点“重试”继续；点“取消”停止本次搜索（已找到的词会保留，"
-                                  "可在“历史记录”中继续）。")
-                       .arg(QString::fromStdString(page.url)),
-                   {.buttons = platform::MessageButtons::retry_cancel}, QString());
-    return answer == platform::MessageResult::retry ? harvest::VerificationAnswer::retry
-                                                    : harvest::VerificationAnswer::stop;
-}
 
 struct Place {
     int x, y, width, height;
@@ -152,7 +144,12 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     stop_button_->setEnabled(false);
     history_button_ = button(this, "historyButton", "历史记录", {512, 472, 104, 24});
     progress_line_ = place<QLabel>(this, "progressLine", 132, 500, 488, 24);
-    // The strip under the panel and the result boxes: the settings.
+    // The strip under the panel and the result boxes: the marketplace sign-in
+    // and whether there is one, then the settings.
+    auto* sign_in_button = button(this, "signInButton", "登录淘宝", {132, 531, 88, 24});
+    sign_in_state_ = place<QLabel>(this, "signInState", 226, 531, 60, 24);
+    sign_in_state_->setAlignment(Qt::AlignCenter);
+    sign_out_button_ = button(this, "signOutButton", "退出登录", {292, 531, 88, 24});
     auto* settings_button = button(this, "settingsButton", "设置", {652, 531, 76, 24});
     progress_line_->setTextFormat(Qt::PlainText);
     progress_timer_.setInterval(100);  // at most ten updates a second
@@ -175,6 +172,84 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     connect(stop_button_, &QPushButton::clicked, this, &MainWindow::stop_harvest);
     connect(history_button_, &QPushButton::clicked, this, &MainWindow::show_history);
     connect(settings_button, &QPushButton::clicked, this, &MainWindow::show_settings);
+    connect(sign_in_button, &QPushButton::clicked, this, &MainWindow::show_sign_in);
+    connect(sign_out_button_, &QPushButton::clicked, this, &MainWindow::sign_out);
+    update_sign_in_state();
+}
+
+void MainWindow::set_session(MarketplaceSession* session) {
+    if (session_ != nullptr) {
+        disconnect(session_, nullptr, this, nullptr);
+    }
+    session_ = session;
+    if (session_ != nullptr) {
+        connect(session_, &MarketplaceSession::changed, this, &MainWindow::update_sign_in_state);
+    }
+    update_sign_in_state();
+}
+
+void MainWindow::update_sign_in_state() {
+    const bool signed_in = session_ != nullptr && session_->signed_in();
+    sign_in_state_->setText(signed_in ? QStringLiteral("已登录") : QStringLiteral("未登录"));
+    sign_out_button_->setEnabled(signed_in);
+}
+
+void MainWindow::show_sign_in() {
+    if (sign_in_window_ == nullptr) {
+        sign_in_window_ = new BrowserWindow(
+            QStringLiteral("SignInWindow"), QStringLiteral("登录淘宝"),
+            QUrl(QString::fromUtf8(harvest::sign_in_page.data(), harvest::sign_in_page.size())));
+    }
+    sign_in_window_->show();
+    sign_in_window_->raise();
+    sign_in_window_->activateWindow();
+}
+
+void MainWindow::sign_out() {
+    if (session_ != nullptr) {
+        session_->sign_out();
+    }
+}
+
+BrowserWindow* MainWindow::open_check_window(const QUrl& page) {
+    if (check_window_ != nullptr) {
+        check_window_->close();
+    }
+    check_window_ =
+        new BrowserWindow(QStringLiteral("CheckWindow"), QStringLiteral("淘宝安全验证"), page);
+    check_window_->show();
+    check_window_->raise();
+    check_window_->activateWindow();
+    return check_window_;
+}
+
+harvest::VerificationAnswer MainWindow::pass_check_page(QtWindowOperations::RunView& window,
+                                                        const harvest::VerificationPage& page) {
+    const QUrl address(QString::fromStdString(page.url));
+    const bool can_open =
+        address.scheme() == QStringLiteral("https") || address.scheme() == QStringLiteral("http");
+    const QString question =
+        can_open ? QStringLiteral(
+                       "淘宝要求进行安全验证，搜索已暂停。\n"
+                       "是否在内置浏览器中打开验证页面？完成验证后关闭该窗口，"
+                       "搜索会重新发送这次请求并继续。\n"
+                       "选“否”停止本次搜索（已找到的词会保留，可在“历史记录”中继续）。")
+                 : QStringLiteral(
+                       "淘宝要求进行安全验证，搜索已停止（已找到的词会保留，"
+                       "可在“历史记录”中继续）。");
+    const platform::MessageResult answer = window.ask(
+        question,
+        {.buttons = can_open ? platform::MessageButtons::yes_no : platform::MessageButtons::ok},
+        QString());
+    if (!can_open || answer != platform::MessageResult::yes) {
+        return harvest::VerificationAnswer::stop;
+    }
+    platform::log_info("waiting for the check page to be passed in the browser");
+    const bool closed = window.wait_until([this, address](std::function<void()> done) {
+        BrowserWindow* browser = open_check_window(address);
+        connect(browser, &BrowserWindow::closed, browser, done);
+    });
+    return closed ? harvest::VerificationAnswer::retry : harvest::VerificationAnswer::stop;
 }
 
 void MainWindow::show_settings() {
@@ -189,6 +264,11 @@ void MainWindow::show_settings() {
 
 MainWindow::~MainWindow() {
     stop_background();
+    // The browser windows go before the profile they use, which the
+    // application object holds.
+    delete index_window_.data();
+    delete sign_in_window_.data();
+    delete check_window_.data();
 }
 
 void MainWindow::set_journal(journal::Journal* journal, std::string trouble) {
@@ -249,7 +329,9 @@ void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::Ru
             if (*kept != nullptr) {
                 observers.add(**kept);
             }
-            MarketplaceNotices notices(window);
+            MarketplaceNotices notices(window, [this] {
+                QMetaObject::invokeMethod(this, &MainWindow::show_sign_in, Qt::QueuedConnection);
+            });
             observers.add(notices);
             const harvest::RunOptions options{
                 .hosts = hosts_,
@@ -257,8 +339,8 @@ void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::Ru
                 .observer = &observers,
                 .first_seed = first_seed,
                 .interval = interval,
-                .on_verification = [&window](const harvest::VerificationPage& page) {
-                    return ask_about_check_page(window, page);
+                .on_verification = [this, &window](const harvest::VerificationPage& page) {
+                    return pass_check_page(window, page);
                 }};
             if (start == HarvestStart::fresh) {
                 harvest::start_harvest(window, store_, options);
@@ -576,7 +658,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (history_window_ != nullptr) {
         history_window_->close();
     }
-    // With the index and history windows closed too, the last window is gone
+    for (BrowserWindow* browser : {sign_in_window_.data(), check_window_.data()}) {
+        if (browser != nullptr) {
+            browser->close();
+        }
+    }
+    // With the index, history and browser windows closed too, the last window is gone
     // and the program ends.
     event->accept();
 }

@@ -3,8 +3,9 @@
 // check boxes across the top and the five result boxes under them. A harvest
 // or an export runs on a worker thread with its own stop signal; "搜索" and
 // "导出结果" are locked while it runs. Closing the window stops the run.
-// Under the result boxes: the progress of a harvest, "停止" and "历史记录".
-// Every harvest is kept in the journal as it happens, when there is one.
+// Under the result boxes: the progress of a harvest, "停止" and "历史记录";
+// along the bottom: the marketplace sign-in and the settings. Every harvest
+// is kept in the journal as it happens, when there is one.
 
 #include <QPointer>
 #include <QTimer>
@@ -17,12 +18,15 @@
 #include <stop_token>
 #include <thread>
 
+#include "app/browser.h"
 #include "app/dialogs.h"
 #include "app/history_window.h"
 #include "app/index_window.h"
+#include "app/marketplace_session.h"
 #include "app/qt_window_operations.h"
 #include "app/settings_dialog.h"
 #include "export/export.h"
+#include "harvest/harvest_run.h"
 #include "harvest/harvest_store.h"
 #include "harvest/sources.h"
 #include "journal/journal.h"
@@ -48,11 +52,17 @@ class MainWindow : public QWidget {
     IndexWindow* index_window() const { return index_window_; }
     HistoryWindow* history_window() const { return history_window_; }
     const WindowSettings& settings() const { return settings_; }
+    BrowserWindow* sign_in_window() const { return sign_in_window_; }
+    // The browser window a check page is open in while a harvest waits on it.
+    BrowserWindow* check_window() const { return check_window_; }
 
     // The journal every harvest is kept in. None with a `trouble` text: it
     // could not be opened, which each harvest says once. None without one:
     // harvests are kept in memory only, silently.
     void set_journal(journal::Journal* journal, std::string trouble = {});
+    // The program's marketplace session, shown beside "登录淘宝" and cleared
+    // by "退出登录"; without one both show no session.
+    void set_session(MarketplaceSession* session);
     // Shows a notice in the progress line until the next harvest.
     void show_notice(const QString& text);
     // The progress of the current or last harvest, as the window shows it.
@@ -86,6 +96,9 @@ class MainWindow : public QWidget {
     // The settings dialog; what it accepts applies from the next harvest on
     // and is kept for the next start.
     void show_settings();
+    // The sign-in window on the marketplace's sign-in page, in the shared browser.
+    void show_sign_in();
+    void sign_out();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +126,13 @@ class MainWindow : public QWidget {
     // The seed box, the check boxes, the result boxes and the store as a kept run left them.
     void fill_from(journal::LoadedRun& run);
     void update_progress();
+    void update_sign_in_state();
+    // Opens a check page in the shared browser (GUI thread).
+    BrowserWindow* open_check_window(const QUrl& page);
+    // Asks whether to open a check page, and waits until the user has closed
+    // it (worker thread): retry then, stop when declined or stopped.
+    harvest::VerificationAnswer pass_check_page(QtWindowOperations::RunView& window,
+                                                const harvest::VerificationPage& page);
     // A journal write failed or there is none: said once in the progress line and the log.
     void note_storage_trouble(const std::string& why);
     // Stops the run in flight, if any, and waits for its worker.
@@ -130,6 +150,11 @@ class MainWindow : public QWidget {
     QPushButton* export_button_ = nullptr;
     QPushButton* stop_button_ = nullptr;
     QPushButton* history_button_ = nullptr;
+    QPushButton* sign_out_button_ = nullptr;
+    QLabel* sign_in_state_ = nullptr;
+    MarketplaceSession* session_ = nullptr;
+    QPointer<BrowserWindow> sign_in_window_;
+    QPointer<BrowserWindow> check_window_;
     QProgressBar* progress_bar_ = nullptr;
     QLabel* progress_line_ = nullptr;
     QTimer progress_timer_;

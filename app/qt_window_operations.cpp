@@ -443,6 +443,32 @@ platform::MessageResult QtWindowOperations::RunView::ask(const QString& text,
         platform::MessageResult::cancel);
 }
 
+bool QtWindowOperations::RunView::wait_until(
+    const std::function<void(std::function<void()> done)>& start) {
+    if (operations_.on_gui_thread_now()) {
+        return false;  // waiting here would hold up what it waits for
+    }
+    auto over = std::make_shared<Answer<bool>>();
+    const bool started = operations_.on_gui_thread(
+        stop_,
+        [start, over] {
+            start([over] {
+                {
+                    std::lock_guard guard(over->mutex);
+                    over->done = true;
+                }
+                over->ready.notify_all();
+            });
+            return true;
+        },
+        false);
+    if (!started) {
+        return false;
+    }
+    std::unique_lock lock(over->mutex);
+    return over->ready.wait(lock, stop_, [&over] { return over->done; });
+}
+
 int QtWindowOperations::RunView::line_count(std::string_view control) {
     return operations_.line_count_now(name_of(control)).value_or(0);
 }

@@ -76,6 +76,10 @@ class QtWindowOperations : public QObject {
         // messages are silenced; Cancel when the run is stopped meanwhile.
         platform::MessageResult ask(const QString& text, platform::MessageStyle style,
                                     const QString& caption);
+        // Runs `start` on the GUI thread and waits until it calls the
+        // function it is given (any thread, any number of times): true then;
+        // false when called on the GUI thread or when the run is stopped first.
+        bool wait_until(const std::function<void(std::function<void()> done)>& start);
         // Whether the user asked not to be shown this run's further messages.
         bool silenced() const { return silenced_; }
 

@@ -148,6 +148,26 @@ class LongRunTest : public QObject {
         }
         QCOMPARE(find<QPushButton>("stopButton")->text(), u("停止"));
         QVERIFY(!find<QPushButton>("stopButton")->isEnabled());
+        // The strip under the panel and the boxes: sign-in and settings,
+        // inside the window and clear of every other control.
+        const QRect strip(0, 529, 741, 29);
+        const QStringList bottom = {u("signInButton"), u("signInState"), u("signOutButton"),
+                                    u("settingsButton")};
+        for (const QString& name : bottom) {
+            const QRect at = window_->findChild<QWidget*>(name)->geometry();
+            QVERIFY2(strip.contains(at), qPrintable(name));
+            for (QWidget* other : window_->findChildren<QWidget*>()) {
+                if (other != window_->findChild<QWidget*>(name) &&
+                    other->parentWidget() == window_.get() && other->isVisible() &&
+                    !bottom.contains(other->objectName())) {
+                    QVERIFY2(!at.intersects(other->geometry()),
+                             qPrintable(name + u(" / ") + other->objectName()));
+                }
+            }
+        }
+        QCOMPARE(find<QPushButton>("signInButton")->text(), u("登录淘宝"));
+        QCOMPARE(find<QPushButton>("signOutButton")->text(), u("退出登录"));
+        QCOMPARE(find<QLabel>("signInState")->text(), u("未登录"));
     }
 
     // Seed k of n and the seed asked while the run waits for its reply; a
@@ -449,55 +469,21 @@ class LongRunTest : public QObject {
         QCOMPARE(window_->settings().request_interval.count(), 150);
     }
 
-    // Without a session the search page sends the harvest to the sign-in
-    // host: the user is told once per run, in a box and the progress line,
-    // and the other kinds still fill.
-    void a_sign_in_wall_is_said_once() {
-        platform::set_resolve_entries({*platform::parse_resolve_entry(
-            std::string(testsupport::FakeMarketplace::login_host()) + ":" +
-            std::to_string(fake_->port()) + ":127.0.0.1")});
-        fake_->require_session(true);
-        seeds("连衣裙\n雪纺衫");
-        tick_all();
-        const bool finished = click_and_wait("按钮1", &MainWindow::harvest_finished);
-        fake_->require_session(false);
-        platform::set_resolve_entries({});
-        QVERIFY(finished);
-        QCOMPARE(dialogs_.messages.size(), 1);
-        QVERIFY2(dialogs_.messages[0].text.startsWith(u("“你是不是想找”需要登录淘宝")),
-                 qPrintable(dialogs_.messages[0].text));
-        QVERIFY(dialogs_.messages[0].check.isEmpty());
-        QCOMPARE(find<QPlainTextEdit>("编辑框5")->toPlainText(), QString());
-        QVERIFY(!find<QPlainTextEdit>("编辑框1")->toPlainText().isEmpty());
-        QVERIFY(!find<QPlainTextEdit>("编辑框3")->toPlainText().isEmpty());
-        QVERIFY2(line().endsWith(u("“你是不是想找”需要登录淘宝")), qPrintable(line()));
-        QCOMPARE(store_.seed_rows().size(), 2u);
-    }
-
-    // A verification page pauses the run on a question: "重试" after the
-    // check sends the same request again; "取消" stops the run, kept for later.
-    void a_check_page_waits_for_the_user() {
-        fake_->require_verification(Endpoint::pc, "验证裙");
-        seeds("连衣裙\n验证裙\n雪纺衫");
+    // Through the window: a request whose connection drops once is tried again
+    // and gives its words; one dropped three times gives its failure message
+    // once, after the last try.
+    void dropped_connections_are_tried_again() {
+        fake_->drop_connections(Endpoint::pc, "once", 1);
+        fake_->drop_connections(Endpoint::pc, "thrice", 3);
+        seeds("once\nthrice");
         find<QCheckBox>("选择框1")->setChecked(true);
-        dialogs_.next_answer = platform::MessageResult::cancel;
+        fake_->clear_requests();
         QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
         QCOMPARE(dialogs_.messages.size(), 1);
-        QVERIFY2(dialogs_.messages[0].text.startsWith(u("淘宝要求进行安全验证")),
-                 qPrintable(dialogs_.messages[0].text));
-        QCOMPARE(dialogs_.messages[0].style.buttons, platform::MessageButtons::retry_cancel);
-        QCOMPARE(store_.seed_rows().size(), 1u);
-        QCOMPARE(journal_->load(*window_->journal_run())->info.state, journal::RunState::stopped);
-
-        // Passed meanwhile: "重试" goes on with the same request.
-        dialogs_.messages.clear();
-        dialogs_.next_answer = platform::MessageResult::retry;
-        dialogs_.on_message = [this] { fake_->clear_verification(Endpoint::pc, "验证裙"); };
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
-        QCOMPARE(dialogs_.messages.size(), 1);
-        QCOMPARE(store_.seed_rows().size(), 3u);
-        QVERIFY2(find<QPlainTextEdit>("编辑框1")->toPlainText().contains(u("验证裙")),
-                 qPrintable(find<QPlainTextEdit>("编辑框1")->toPlainText()));
+        QCOMPARE(dialogs_.messages[0].text, u("抓取下拉词失败"));
+        QCOMPARE(fake_->requests().size(), 2u + 3u);
+        QCOMPARE(store_.word_rows(harvest::KeywordSource::PcDropdown).size(),
+                 testsupport::fake_words::pc("once").size());
     }
 
     // A journal that fills up during the run: the harvest goes on in memory,

@@ -242,7 +242,7 @@ std::string login_page() {
     return "<!DOCTYPE html><html><head><title>\xE7\x99\xBB\xE5\xBD\x95</title></head>"
            "<body><form method=\"post\" action=\"/member/login.jhtml\">"
            "<input name=\"TPL_username\"><input type=\"password\" name=\"TPL_password\">"
-           "</form></body></html>";
+           "<button type=\"submit\">OK</button></form></body></html>";
 }
 
 }  // namespace
@@ -405,11 +405,28 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
             impl->answer(Endpoint::search, keyword, search_page(keyword, true, false),
                          "text/html; charset=utf-8", res);
         });
+    impl->server.server().Get("/", [impl](const httplib::Request& req, httplib::Response& res) {
+        impl->note(req);
+        res.set_content(login_page(), "text/html; charset=utf-8");
+    });
     impl->server.server().Get("/member/login.jhtml",
                               [impl](const httplib::Request& req, httplib::Response& res) {
                                   impl->note(req);
                                   res.set_content(login_page(), "text/html; charset=utf-8");
                               });
+    // Signing in: any name and password will do; the session cookie is set
+    // for the marketplace's parent domain, as the live sign-in sets its own.
+    impl->server.server().Post(
+        "/member/login.jhtml", [impl](const httplib::Request& req, httplib::Response& res) {
+            impl->note(req);
+            res.set_header("Set-Cookie", std::string(session_cookie) +
+                                             "=signed-in; Domain=taobao.com; Path=/; "
+                                             "Max-Age=86400; Secure; HttpOnly");
+            res.set_content(
+                "<!DOCTYPE html><html><head><title>OK</title></head>"
+                "<body>signed in</body></html>",
+                "text/html; charset=utf-8");
+        });
     impl->server.server().Get("/_____tmd_____/punish",
                               [impl](const httplib::Request& req, httplib::Response& res) {
                                   impl->note(req);

@@ -71,7 +71,8 @@ class FakeMarketplace {
     void drop_connections(Endpoint endpoint, const std::string& keyword, int tries);
 
     // With `on`, a search request without the session cookie is redirected
-    // (302) to the sign-in page on login_host(), at this server's port.
+    // (302) to the sign-in page on login_host(), at this server's port. That
+    // page's form, posted, sets the session cookie for "taobao.com".
     void require_session(bool on);
     static constexpr const char* session_cookie = "_q_session";
     static constexpr const char* login_host() { return "login.taobao.com"; }

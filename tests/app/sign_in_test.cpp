@@ -1,0 +1,328 @@
+// The marketplace session end to end, through the real browser: signing in
+// on the fake sign-in page in the sign-in window gives the harvest its
+// session; without one the sign-in wall is said once and offers that window;
+// a check page is passed in the browser and the run goes on with the same
+// request. The browser reaches the fake's hosts by name through Chromium's
+// host resolver rules and trusts the test certificate through an NSS
+// database in a scratch home, made before the browser starts.
+
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/browser.h"
+#include "app/main_window.h"
+#include "app/marketplace_session.h"
+#include "app/settings_dialog.h"
+#include "harvest/sources.h"
+#include "platform/http_transport.h"
+#include "platform/session_cookies.h"
+#include "tests/app/qt_test_main.h"
+#include "tests/support/answering_dialogs.h"
+#include "tests/support/captured_log.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/scratch.h"
+#include "tests/support/test_servers.h"
+#include "tests/support/window_driver.h"
+
+using namespace quorvel;
+using app::MainWindow;
+using testsupport::Endpoint;
+using testsupport::u;
+
+namespace {
+
+testsupport::FakeMarketplace* fake = nullptr;
+testsupport::ScratchFolder* home = nullptr;
+
+std::filesystem::path cookie_file() {
+    return *home / "data" / "quorvel" / "cookies.txt";
+}
+
+// Submits the first form of the page the window shows once it has loaded
+// `path`, as a user pressing its button would.
+bool submit_form(app::BrowserWindow* window, const QString& path) {
+    QWebEnginePage* page = window->browser()->page();
+    // One question to the page at a time, until it has the form.
+    auto answer = std::make_shared<std::optional<bool>>(false);
+    const bool loaded = QTest::qWaitFor(
+        [&] {
+            if (*answer == false && page->url().path() == path && !page->isLoading()) {
+                answer->reset();
+                page->runJavaScript(
+                    QStringLiteral("document.readyState === 'complete' && "
+                                   "document.forms.length > 0"),
+                    [answer](const QVariant& result) { *answer = result.toBool(); });
+            }
+            return *answer == true;
+        },
+        20000);
+    if (!loaded) {
+        qWarning("the page did not load: %s", qPrintable(page->url().toString()));
+        return false;
+    }
+    page->runJavaScript(QStringLiteral("document.forms[0].querySelector('button').click();"));
+    return true;
+}
+
+}  // namespace
+
+class SignInTest : public QObject {
+    Q_OBJECT
+
+    harvest::HarvestStore store_;
+    testsupport::AnsweringDialogs dialogs_;
+    std::unique_ptr<app::MarketplaceSession> session_;
+    std::unique_ptr<MainWindow> window_;
+
+    template <typename W>
+    W* find(const char* name) {
+        return testsupport::find_control<W>(window_.get(), name);
+    }
+    QString box(const char* name) { return find<QPlainTextEdit>(name)->toPlainText(); }
+    QString state() { return find<QLabel>("signInState")->text(); }
+    void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
+    void tick(std::initializer_list<const char*> names) {
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            const char* check = harvest::info(source).check_box.data();
+            bool on = false;
+            for (const char* name : names) {
+                on = on || std::string(name) == check;
+            }
+            find<QCheckBox>(check)->setChecked(on);
+        }
+    }
+    bool click_and_wait(const char* button, int ms = 30000) {
+        QSignalSpy spy(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+        return spy.wait(ms);
+    }
+    std::size_t searches_with_session() {
+        std::size_t with = 0;
+        const auto paths = fake->requests();
+        const auto cookies = fake->request_cookies();
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            with +=
+                paths[i].starts_with("/search") &&
+                cookies[i].find(testsupport::FakeMarketplace::session_cookie) != std::string::npos;
+        }
+        return with;
+    }
+
+  private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        app::WindowSettings{}.save();
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
+        std::vector<platform::ResolveEntry> entries;
+        for (const char* host : {"suggest.taobao.com", "s.taobao.com", "login.taobao.com"}) {
+            entries.push_back(*platform::parse_resolve_entry(
+                std::string(host) + ":" + std::to_string(fake->port()) + ":127.0.0.1"));
+        }
+        platform::set_resolve_entries(entries);
+        fake->require_session(true);
+        session_ = std::make_unique<app::MarketplaceSession>(app::browser_profile(), cookie_file());
+    }
+    void cleanupTestCase() {
+        window_.reset();
+        session_.reset();
+    }
+    void init() {
+        store_.clear();
+        dialogs_ = {};
+        dialogs_.next_answer = platform::MessageResult::no;
+        const std::string port = ":" + std::to_string(fake->port());
+        window_ = std::make_unique<MainWindow>(
+            store_, dialogs_,
+            harvest::MarketplaceHosts{"suggest.taobao.com" + port, "s.taobao.com" + port});
+        window_->set_session(session_.get());
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        fake->clear_requests();
+    }
+    void cleanup() { window_.reset(); }
+
+    // Signed out, the search page sends the harvest to the sign-in host: the
+    // user is told once, offered the sign-in window, and the other kinds fill.
+    void without_a_session_the_wall_is_said_once_and_offers_the_sign_in() {
+        QCOMPARE(state(), u("未登录"));
+        QVERIFY(!find<QPushButton>("signOutButton")->isEnabled());
+        dialogs_.next_answer = platform::MessageResult::yes;
+        seeds("连衣裙\n雪纺衫");
+        tick({"选择框1", "选择框3", "选择框5"});
+        QVERIFY(click_and_wait("按钮1"));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY2(dialogs_.messages[0].text.startsWith(u("“你是不是想找”需要登录淘宝")),
+                 qPrintable(dialogs_.messages[0].text));
+        QCOMPARE(dialogs_.messages[0].style.buttons, platform::MessageButtons::yes_no);
+        QCOMPARE(box("编辑框5"), QString());
+        QVERIFY(!box("编辑框1").isEmpty());
+        QVERIFY(!box("编辑框3").isEmpty());
+        QVERIFY2(find<QLabel>("progressLine")->text().endsWith(u("“你是不是想找”需要登录淘宝")),
+                 qPrintable(find<QLabel>("progressLine")->text()));
+        // "是" opened the sign-in window on the marketplace's sign-in page.
+        QTRY_VERIFY(window_->sign_in_window() != nullptr);
+        QCOMPARE(window_->sign_in_window()->browser()->url(),
+                 QUrl(QString::fromUtf8(harvest::sign_in_page.data())));
+        window_->sign_in_window()->close();
+    }
+
+    // Signing in through the sign-in window: the session reaches the
+    // harvest, the cookie file and the state beside the button, and no
+    // cookie reaches the log; signing out takes it from all three.
+    void signing_in_in_the_browser_gives_the_harvest_its_session() {
+        testsupport::CapturedLog log;
+        QTest::mouseClick(find<QPushButton>("signInButton"), Qt::LeftButton);
+        app::BrowserWindow* browser = window_->sign_in_window();
+        QVERIFY(browser != nullptr);
+        QVERIFY(browser->isVisible());
+        QVERIFY(submit_form(browser, QStringLiteral("/")));
+        QTRY_COMPARE_WITH_TIMEOUT(state(), u("已登录"), 20000);
+        QVERIFY(find<QPushButton>("signOutButton")->isEnabled());
+
+        // Kept for the command line, private to the user.
+        session_->save_now();
+        struct stat file {};
+        QCOMPARE(::stat(cookie_file().c_str(), &file), 0);
+        QCOMPARE(file.st_mode & 0777, 0600u);
+        QVERIFY(testsupport::file_bytes(cookie_file()).find("_q_session\tsigned-in") !=
+                std::string::npos);
+        struct stat profile {};
+        QCOMPARE(::stat((*home / "data" / "quorvel" / "browser").c_str(), &profile), 0);
+        QCOMPARE(profile.st_mode & 0777, 0700u);
+        browser->close();
+
+        seeds("连衣裙");
+        tick({"选择框1", "选择框5"});
+        QVERIFY(click_and_wait("按钮1"));
+        QCOMPARE(dialogs_.messages.size(), 0);
+        QVERIFY2(box("编辑框5").contains(u("连衣裙")), qPrintable(box("编辑框5")));
+        QCOMPARE(searches_with_session(), 1u);
+        QVERIFY(log.text().find("signed-in") == std::string::npos);
+
+        QTest::mouseClick(find<QPushButton>("signOutButton"), Qt::LeftButton);
+        QCOMPARE(state(), u("未登录"));
+        QVERIFY(!std::filesystem::exists(cookie_file()));
+        QVERIFY(
+            platform::cookies_within(platform::cookies(), harvest::marketplace_domains).empty());
+        // The browser forgot it too: a reload of the profile brings nothing back.
+        app::browser_profile()->cookieStore()->loadAllCookies();
+        QTest::qWait(500);
+        QCOMPARE(state(), u("未登录"));
+        fake->clear_requests();
+        QVERIFY(click_and_wait("按钮1"));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(box("编辑框5"), QString());
+        QCOMPARE(searches_with_session(), 0u);
+    }
+
+    // A check page pauses the run on a question. Declined, the run stops
+    // with what it found; accepted, the page opens in the browser, and once
+    // the check is passed there and the window closed, the same request is
+    // sent again and the run goes on.
+    void a_check_page_is_passed_in_the_browser() {
+        fake->require_verification(Endpoint::pc, "验证裙");
+        seeds("连衣裙\n验证裙\n雪纺衫");
+        tick({"选择框1"});
+        QVERIFY(click_and_wait("按钮1"));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY2(dialogs_.messages[0].text.startsWith(u("淘宝要求进行安全验证")),
+                 qPrintable(dialogs_.messages[0].text));
+        QCOMPARE(store_.seed_rows().size(), 1u);
+        QVERIFY(window_->check_window() == nullptr);
+        QVERIFY2(find<QLabel>("progressLine")->text().startsWith(u("已停止")),
+                 qPrintable(find<QLabel>("progressLine")->text()));
+
+        dialogs_.messages.clear();
+        dialogs_.next_answer = platform::MessageResult::yes;
+        fake->clear_requests();
+        QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(window_->check_window() != nullptr, 20000);
+        QVERIFY(window_->harvest_running());
+        QTRY_VERIFY2(find<QLabel>("progressLine")->text().startsWith(u("等待安全验证")),
+                     qPrintable(find<QLabel>("progressLine")->text()));
+        QVERIFY(submit_form(window_->check_window(), QStringLiteral("/_____tmd_____/punish")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [] {
+                for (const std::string& request : fake->requests()) {
+                    if (request.starts_with("/_____tmd_____/verify")) {
+                        return true;
+                    }
+                }
+                return false;
+            }(),
+            20000);
+        QVERIFY(window_->harvest_running());  // it waits for the window to close
+        window_->check_window()->close();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(store_.seed_rows().size(), 3u);
+        QVERIFY2(box("编辑框1").contains(u("验证裙")), qPrintable(box("编辑框1")));
+        // The request that met the check, then the same one after it.
+        std::size_t asked = 0;
+        for (const std::string& request : fake->requests()) {
+            asked += request.starts_with("/sug") &&
+                     testsupport::percent_decode(request).find("验证裙") != std::string::npos;
+        }
+        QCOMPARE(asked, 2u);
+    }
+
+    // Closing the main window while a run waits on a check page ends both.
+    void closing_while_a_check_page_waits() {
+        fake->require_verification(Endpoint::pc, "验证裙");
+        dialogs_.next_answer = platform::MessageResult::yes;
+        seeds("验证裙");
+        tick({"选择框1"});
+        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(window_->check_window() != nullptr, 20000);
+        QPointer<app::BrowserWindow> check = window_->check_window();
+        window_->close();
+        QVERIFY(!window_->harvest_running());
+        QTRY_VERIFY(check == nullptr);
+        fake->clear_verification(Endpoint::pc, "验证裙");
+    }
+};
+
+int main(int argc, char* argv[]) {
+    // Everything the program keeps, and the browser's NSS database, in a
+    // scratch home.
+    testsupport::ScratchFolder scratch;
+    home = &scratch;
+    setenv("HOME", (scratch / "home").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
+    const std::filesystem::path nss = scratch / "home" / ".pki" / "nssdb";
+    std::filesystem::create_directories(nss);
+    const std::string database = "sql:" + nss.string();
+    const std::string make = "certutil -N -d " + database + " --empty-password";
+    const std::string trust = "certutil -A -d " + database + " -n quorvel-test -t C,, -i " +
+                              testsupport::test_certificate().cert_path;
+    if (std::system(make.c_str()) != 0 || std::system(trust.c_str()) != 0) {
+        std::fprintf(stderr, "certutil (libnss3-tools) could not make the test NSS database\n");
+        return 1;
+    }
+    testsupport::FakeMarketplace marketplace;
+    fake = &marketplace;
+    const std::string rules = "--disable-gpu \"--host-resolver-rules=MAP *.taobao.com 127.0.0.1:" +
+                              std::to_string(marketplace.port()) + "\"";
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", rules.c_str(), 1);
+    return run_qt_test<SignInTest>(argc, argv);
+}
+
+#include "sign_in_test.moc"
