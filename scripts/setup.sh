@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev libcli11-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb fonts-noto-cjk python3-openpyxl locales tzdata
+  xvfb fonts-noto-cjk python3-openpyxl locales tzdata libnss3-tools
 )
 
 missing=()
