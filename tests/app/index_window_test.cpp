@@ -4,8 +4,10 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "app/browser.h"
 #include "app/main_window.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
@@ -51,6 +53,8 @@ class IndexWindowTest : public QObject {
         QCOMPARE(index->size(), QSize(760, 416));
         QCOMPARE(index->browser()->objectName(), u("超文本浏览框1"));
         QCOMPARE(index->browser()->geometry(), QRect(8, 8, 1160, 656));
+        // The index pages share the program's browser profile, and its sign-in.
+        QCOMPARE(index->browser()->page()->profile(), app::browser_profile());
         QVERIFY(window_->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!page.requests().empty(), 15000);
         QCOMPARE(page.requests()[0].request_line, std::string("GET /index HTTP/1.1"));

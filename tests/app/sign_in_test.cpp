@@ -322,7 +322,7 @@ int main(int argc, char* argv[]) {
     const std::string rules = "--disable-gpu \"--host-resolver-rules=MAP *.taobao.com 127.0.0.1:" +
                               std::to_string(marketplace.port()) + "\"";
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", rules.c_str(), 1);
-    return run_qt_test<SignInTest>(argc, argv);
+    return run_qt_test<SignInTest>(argc, argv, UserFolders::as_set);
 }
 
 #include "sign_in_test.moc"
