@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/log.h"
 #include "platform/user_folders.h"
@@ -36,10 +37,11 @@ tl::expected<std::filesystem::path, std::string> profile_folder() {
     return folder;
 }
 
+QWebEngineProfile* profile = nullptr;
+
 }  // namespace
 
 QWebEngineProfile* browser_profile() {
-    static QWebEngineProfile* profile = nullptr;
     if (profile != nullptr) {
         return profile;
     }
@@ -56,6 +58,10 @@ QWebEngineProfile* browser_profile() {
     // The marketplace's sign-in lives in session cookies; kept, it survives a restart.
     profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
     return profile;
+}
+
+void release_browser_profile() {
+    delete std::exchange(profile, nullptr);
 }
 
 BrowserWindow::BrowserWindow(const QString& object_name, const QString& title, const QUrl& page,

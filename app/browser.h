@@ -16,8 +16,13 @@ namespace quorvel::app {
 // The process's browser profile, made on first use: persistent in
 // browser/ under the user's data folder (mode 0700), its session cookies
 // kept too; off the record, and said in the log, when that folder cannot be
-// had. It lives as long as the application object.
+// had. Until release_browser_profile(), or else the application object, ends it.
 QWebEngineProfile* browser_profile();
+
+// Ends the profile once every browser view is gone, while the application
+// object still runs, so that the browser shuts it down, writing its cookies,
+// in the order it expects.
+void release_browser_profile();
 
 // A top-level window holding one browser view on the shared profile. It is
 // deleted when closed and says so first.

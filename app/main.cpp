@@ -105,6 +105,7 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, &window, &quorvel::app::MainWindow::offer_resume);
         status = QApplication::exec();
     }
+    quorvel::app::release_browser_profile();
     quorvel::platform::log_info("Quorvel shut down, status " + std::to_string(status));
     return status;
 }

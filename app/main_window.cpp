@@ -195,6 +195,10 @@ void MainWindow::update_sign_in_state() {
 }
 
 void MainWindow::show_sign_in() {
+    // A closed window is on its way out: a new one opens the sign-in page afresh.
+    if (sign_in_window_ != nullptr && !sign_in_window_->isVisible()) {
+        sign_in_window_ = nullptr;
+    }
     if (sign_in_window_ == nullptr) {
         sign_in_window_ = new BrowserWindow(
             QStringLiteral("SignInWindow"), QStringLiteral("登录淘宝"),

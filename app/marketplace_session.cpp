@@ -32,6 +32,16 @@ platform::Cookie to_cookie(const QNetworkCookie& cookie) {
     return out;
 }
 
+QNetworkCookie to_network_cookie(const platform::Cookie& cookie) {
+    QNetworkCookie out(QByteArray::fromStdString(cookie.name),
+                       QByteArray::fromStdString(cookie.value));
+    out.setDomain(QString::fromStdString((cookie.include_subdomains ? "." : "") + cookie.domain));
+    out.setPath(QString::fromStdString(cookie.path));
+    out.setSecure(cookie.secure);
+    out.setHttpOnly(cookie.http_only);
+    return out;
+}
+
 bool of_marketplace(const QNetworkCookie& cookie) {
     std::string domain = cookie.domain().toStdString();
     if (domain.starts_with('.')) {
@@ -108,7 +118,14 @@ void MarketplaceSession::removed(const QNetworkCookie& cookie) {
 
 void MarketplaceSession::sign_out() {
     QWebEngineCookieStore* store = profile_->cookieStore();
-    const QList<QNetworkCookie> leaving = profile_cookies_;
+    QList<QNetworkCookie> leaving = profile_cookies_;
+    // The browser does not always report the cookies it kept from an earlier
+    // start; those were saved to the cookie file and loaded from it, so the
+    // shared store names them.
+    for (const platform::Cookie& kept :
+         platform::cookies_within(platform::cookies(), harvest::marketplace_domains)) {
+        leaving.append(to_network_cookie(kept));
+    }
     for (const QNetworkCookie& cookie : leaving) {
         store->deleteCookie(cookie);
     }

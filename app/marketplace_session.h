@@ -21,8 +21,9 @@ class MarketplaceSession : public QObject {
 
   public:
     // Loads `cookie_file` (when there is one and it exists) into the shared
-    // store, then every cookie the profile holds; from then on follows the
-    // profile. Without a file the session is not kept for the command line.
+    // store and asks the profile for every cookie it holds; from then on
+    // follows the profile's changes. Without a file the session is not kept
+    // for the command line.
     MarketplaceSession(QWebEngineProfile* profile, std::optional<std::filesystem::path> cookie_file,
                        QObject* parent = nullptr);
     // Writes a change still waiting to be saved.

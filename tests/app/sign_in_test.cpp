@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -32,9 +33,11 @@
 #include "harvest/sources.h"
 #include "platform/http_transport.h"
 #include "platform/session_cookies.h"
+#include "tests/app/browser_driver.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/captured_log.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
@@ -43,6 +46,7 @@
 using namespace quorvel;
 using app::MainWindow;
 using testsupport::Endpoint;
+using testsupport::submit_form;
 using testsupport::u;
 
 namespace {
@@ -52,32 +56,6 @@ testsupport::ScratchFolder* home = nullptr;
 
 std::filesystem::path cookie_file() {
     return *home / "data" / "quorvel" / "cookies.txt";
-}
-
-// Submits the first form of the page the window shows once it has loaded
-// `path`, as a user pressing its button would.
-bool submit_form(app::BrowserWindow* window, const QString& path) {
-    QWebEnginePage* page = window->browser()->page();
-    // One question to the page at a time, until it has the form.
-    auto answer = std::make_shared<std::optional<bool>>(false);
-    const bool loaded = QTest::qWaitFor(
-        [&] {
-            if (*answer == false && page->url().path() == path && !page->isLoading()) {
-                answer->reset();
-                page->runJavaScript(
-                    QStringLiteral("document.readyState === 'complete' && "
-                                   "document.forms.length > 0"),
-                    [answer](const QVariant& result) { *answer = result.toBool(); });
-            }
-            return *answer == true;
-        },
-        20000);
-    if (!loaded) {
-        qWarning("the page did not load: %s", qPrintable(page->url().toString()));
-        return false;
-    }
-    page->runJavaScript(QStringLiteral("document.forms[0].querySelector('button').click();"));
-    return true;
 }
 
 }  // namespace
@@ -220,15 +198,45 @@ class SignInTest : public QObject {
         QVERIFY(!std::filesystem::exists(cookie_file()));
         QVERIFY(
             platform::cookies_within(platform::cookies(), harvest::marketplace_domains).empty());
-        // The browser forgot it too: a reload of the profile brings nothing back.
-        app::browser_profile()->cookieStore()->loadAllCookies();
-        QTest::qWait(500);
+        // The browser forgot it too: the sign-in page, opened again, gets no session.
+        fake->clear_requests();
+        QTest::mouseClick(find<QPushButton>("signInButton"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!fake->requests().empty(), 20000);
+        QCOMPARE(fake->request_cookies().front(), std::string());
+        window_->sign_in_window()->close();
         QCOMPARE(state(), u("未登录"));
         fake->clear_requests();
         QVERIFY(click_and_wait("按钮1"));
         QCOMPARE(dialogs_.messages.size(), 1);
         QCOMPARE(box("编辑框5"), QString());
         QCOMPARE(searches_with_session(), 0u);
+    }
+
+    // The browser keeps a sign-in between starts: signed in by one process
+    // that then ends, the next one's browser sends the session to the
+    // marketplace; a profile that never signed in sends none.
+    void a_sign_in_survives_a_restart() {
+        const std::string page = std::string(harvest::sign_in_page);
+        auto visit_sends_session = [&](const std::filesystem::path& data) {
+            fake->clear_requests();
+            const auto visit = testsupport::run_child({QUORVEL_BROWSER_CHILD, "visit", page},
+                                                      {{"XDG_DATA_HOME", data.string()}});
+            if (visit.exit_code != 0) {
+                qWarning("%s", visit.err.c_str());
+                return std::optional<bool>();
+            }
+            const auto cookies = fake->request_cookies();
+            return std::optional<bool>(!cookies.empty() &&
+                                       cookies.front().find("_q_session=signed-in") !=
+                                           std::string::npos);
+        };
+        testsupport::ScratchFolder kept;
+        const auto signed_in = testsupport::run_child({QUORVEL_BROWSER_CHILD, "sign-in", page},
+                                                      {{"XDG_DATA_HOME", kept.path().string()}});
+        QVERIFY2(signed_in.exit_code == 0, signed_in.err.c_str());
+        QCOMPARE(visit_sends_session(kept.path()), std::optional<bool>(true));
+        testsupport::ScratchFolder fresh;
+        QCOMPARE(visit_sends_session(fresh.path()), std::optional<bool>(false));
     }
 
     // A check page pauses the run on a question. Declined, the run stops

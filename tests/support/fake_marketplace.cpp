@@ -407,11 +407,13 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
         });
     impl->server.server().Get("/", [impl](const httplib::Request& req, httplib::Response& res) {
         impl->note(req);
+        res.set_header("Cache-Control", "no-store");
         res.set_content(login_page(), "text/html; charset=utf-8");
     });
     impl->server.server().Get("/member/login.jhtml",
                               [impl](const httplib::Request& req, httplib::Response& res) {
                                   impl->note(req);
+                                  res.set_header("Cache-Control", "no-store");
                                   res.set_content(login_page(), "text/html; charset=utf-8");
                               });
     // Signing in: any name and password will do; the session cookie is set
