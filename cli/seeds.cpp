@@ -1,8 +1,5 @@
 #include "cli/seeds.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -10,6 +7,7 @@
 #include <optional>
 
 #include "platform/code_page.h"
+#include "platform/file_read.h"
 
 namespace quorvel::cli {
 namespace {
@@ -86,28 +84,11 @@ tl::expected<std::string, std::string> seed_text_from_file(const std::string& pa
         }
         return seed_text_from_lines(text, "standard input");
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return tl::unexpected("cannot read " + path + ": " + std::strerror(errno));
+    auto read = platform::read_whole_file(path);
+    if (!read) {
+        return tl::unexpected("cannot read " + path + ": " + read.error().reason);
     }
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return tl::unexpected("cannot read " + path + ": " + std::strerror(error));
-        }
-        if (n == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return seed_text_from_lines(text, path);
+    return seed_text_from_lines(*read, path);
 }
 
 tl::expected<harvest::KindSet, std::string> parse_kinds(std::string_view text) {

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/cookie_store.h"
+#include "platform/file_read.h"
 #include "platform/log.h"
 #include "platform/user_folders.h"
 
@@ -366,38 +367,15 @@ std::string cookie_file_text(const std::vector<Cookie>& cookies) {
 tl::expected<std::vector<Cookie>, CookieFileError> read_cookie_file(
     const std::filesystem::path& file) {
     const std::string name = file.string();
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return tl::unexpected(file_error(CookieFileError::Kind::cannot_read,
-                                         "cannot read " + name + ": " + error_text(errno)));
+    auto text = read_whole_file(file, {.regular_only = true, .max_size = max_file_size});
+    if (!text) {
+        const bool unreadable = text.error().kind == FileReadError::Kind::cannot_read;
+        return tl::unexpected(
+            file_error(CookieFileError::Kind::cannot_read,
+                       "cannot read " + name + ": " +
+                           (unreadable ? text.error().reason : "not a cookie file")));
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        static_cast<std::size_t>(status.st_size) > max_file_size) {
-        ::close(fd);
-        return tl::unexpected(file_error(CookieFileError::Kind::cannot_read,
-                                         "cannot read " + name + ": not a cookie file"));
-    }
-    std::string text;
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return tl::unexpected(file_error(CookieFileError::Kind::cannot_read,
-                                             "cannot read " + name + ": " + error_text(error)));
-        }
-        if (n == 0 || text.size() + static_cast<std::size_t>(n) > max_file_size) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return parse_cookie_text(text, name);
+    return parse_cookie_text(*text, name);
 }
 
 tl::expected<void, CookieFileError> write_cookie_file(const std::filesystem::path& file,

@@ -1,0 +1,44 @@
+#include "platform/file_read.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <string>
+
+#include "tests/support/scratch.h"
+
+using quorvel::platform::FileReadError;
+using quorvel::platform::read_whole_file;
+using quorvel::testsupport::ScratchFolder;
+
+// Whole files come back byte for byte, past the read buffer's size; what
+// cannot be read says why, and the limits refuse what they are for.
+TEST(ReadWholeFile, BytesLimitsAndReasons) {
+    ScratchFolder folder;
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7);
+    }
+    std::ofstream(folder / "big", std::ios::binary) << bytes;
+    EXPECT_EQ(read_whole_file(folder / "big"), bytes);
+    EXPECT_EQ(read_whole_file(folder / "big", {.max_size = bytes.size()}), bytes);
+
+    const auto too_large = read_whole_file(folder / "big", {.max_size = bytes.size() - 1});
+    ASSERT_FALSE(too_large);
+    EXPECT_EQ(too_large.error().kind, FileReadError::Kind::too_large);
+
+    const auto missing = read_whole_file(folder / "missing");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, FileReadError::Kind::cannot_read);
+    EXPECT_EQ(missing.error().reason, "No such file or directory");
+
+    // A pipe is fine for seeds, not where a regular file is wanted.
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    const auto pipe = read_whole_file(folder / "pipe", {.regular_only = true});
+    ASSERT_FALSE(pipe);
+    EXPECT_EQ(pipe.error().kind, FileReadError::Kind::not_a_file);
+    const auto folder_read = read_whole_file(folder.path(), {.regular_only = true});
+    ASSERT_FALSE(folder_read);
+    EXPECT_EQ(folder_read.error().kind, FileReadError::Kind::not_a_file);
+}
