@@ -13,6 +13,7 @@
 
 #include "app/dialogs.h"
 #include "app/main_window.h"
+#include "app/start_options.h"
 #include "harvest/harvest_store.h"
 #include "harvest/sources.h"
 #include "journal/journal.h"
@@ -78,6 +79,11 @@ void load_session() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // --version and --help are answered before Qt starts, so they need no display.
+    if (auto answer = quorvel::app::early_answer(argc, argv)) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
     // The embedded browser's sandbox refuses to start as root; only then is it turned off.
     if (geteuid() == 0) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
