@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "app/desktop_identity.h"
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/start_options.h"
@@ -90,6 +91,7 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    quorvel::app::set_desktop_identity();
     open_log();
     quorvel::platform::log_info("Quorvel started");
     load_session();

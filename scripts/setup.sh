@@ -11,6 +11,7 @@ packages=(
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb fonts-noto-cjk python3-openpyxl locales tzdata
+  librsvg2-bin
 )
 
 missing=()
