@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package Quorvel needs to build, run and test,
+# Installs every Debian package Quorvel needs to build, run, test and package,
 # non-interactively and only when something is missing.
 set -euo pipefail
 
@@ -11,7 +11,7 @@ packages=(
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils fonts-noto-cjk python3-openpyxl locales tzdata
-  librsvg2-bin desktop-file-utils appstream
+  librsvg2-bin desktop-file-utils appstream lintian
 )
 
 missing=()
