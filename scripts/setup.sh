@@ -10,8 +10,8 @@ packages=(
   libsqlite3-dev libcli11-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb x11-utils fonts-noto-cjk python3-openpyxl locales tzdata
-  librsvg2-bin desktop-file-utils appstream lintian
+  xvfb xauth x11-utils fonts-noto-cjk python3-openpyxl locales tzdata
+  librsvg2-bin desktop-file-utils appstream man-db lintian
 )
 
 missing=()
