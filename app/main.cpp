@@ -12,9 +12,11 @@
 #include <string>
 
 #include "app/browser.h"
+#include "app/desktop_identity.h"
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/marketplace_session.h"
+#include "app/start_options.h"
 #include "harvest/harvest_store.h"
 #include "journal/journal.h"
 #include "platform/log.h"
@@ -76,12 +78,18 @@ std::optional<std::filesystem::path> cookie_file() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // --version and --help are answered before Qt starts, so they need no display.
+    if (auto answer = quorvel::app::early_answer(argc, argv)) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
     // The embedded browser's sandbox refuses to start as root; only then is it turned off.
     if (geteuid() == 0) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    quorvel::app::set_desktop_identity();
     open_log();
     quorvel::platform::log_info("Quorvel started");
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package Quorvel needs to build, run and test,
+# Installs every Debian package Quorvel needs to build, run, test and package,
 # non-interactively and only when something is missing.
 set -euo pipefail
 
@@ -10,7 +10,8 @@ packages=(
   libsqlite3-dev libcli11-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb fonts-noto-cjk python3-openpyxl locales tzdata libnss3-tools
+  xvfb xauth x11-utils fonts-noto-cjk python3-openpyxl locales tzdata libnss3-tools
+  librsvg2-bin desktop-file-utils appstream man-db lintian
 )
 
 missing=()

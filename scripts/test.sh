@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then checks and tests everything, as CI does:
-# formatting and the layer order; the normal build with -Werror; the core
-# libraries alone, without Qt; a short run of each fuzz target; the
-# AddressSanitizer + UndefinedBehaviorSanitizer build; and the threaded parts
-# (transport, harvest, window operations) under ThreadSanitizer.
+# formatting and the layer order; the normal build with -Werror; the Debian
+# package, built and checked without installing it; the core libraries alone,
+# without Qt; a short run of each fuzz target; the AddressSanitizer +
+# UndefinedBehaviorSanitizer build; and the threaded parts (transport,
+# harvest, window operations) under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,8 @@ run_preset() {
 }
 
 run_preset default
+echo "== package =="
+bash scripts/check_package.sh
 run_preset core
 bash scripts/fuzz.sh
 run_preset asan
