@@ -34,9 +34,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Static libraries only: a .dll.a import library found first would make the
-# program depend on a DLL.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+# Static libraries only: an import library (.dll.a) would make the program
+# depend on a DLL. CMake's Windows-GNU platform file sets the library suffixes
+# after this file is read, so they are set again in a rules override read
+# after it. FindZLIB is told as well (libz-mingw-w64-dev ships both kinds).
+set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-static.cmake)
+set(ZLIB_USE_STATIC_LIBS ON)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
