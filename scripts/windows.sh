@@ -276,7 +276,7 @@ use_scratch_wine() {
     if [ -z "${scratch_wine:-}" ]; then
         scratch_wine=$(mktemp -d -t quorvel-wine.XXXXXX)
         # The prefix's own wineserver is stopped first: it writes the registry on exit.
-        trap 'WINEPREFIX="$scratch_wine" wineserver -k 2>/dev/null; rm -rf "$scratch_wine"' EXIT
+        trap 'WINEPREFIX="$scratch_wine" wineserver -k 2>/dev/null || true; rm -rf "$scratch_wine"' EXIT
     fi
     export WINEDEBUG=-all WINEPREFIX="$scratch_wine" WINEDLLOVERRIDES="mscoree,mshtml="
 }
