@@ -1,0 +1,357 @@
+#!/usr/bin/env bash
+# Cross-builds Quorvel's Qt-free core and quorvel-cli for Windows with MinGW-w64.
+#
+#   bash scripts/windows.sh [tools|deps|all]...     (default: all)
+#
+#   tools  installs what is missing: MinGW-w64, Wine (64- and 32-bit, the latter
+#          through Debian's i386 multiarch), zlib for MinGW, and the deb-src
+#          entries apt-get source needs
+#   deps   builds the libraries Debian does not ship for MinGW from Debian's own
+#          source packages (apt-get source), for each target, as static
+#          libraries in a cache outside the repository:
+#          ${QUORVEL_WIN_CACHE:-~/.cache/quorvel-windows}/<target>/prefix
+#          Each library is built once per version and target; a stamp file
+#          records it, so a second run rebuilds nothing.
+#
+# QUORVEL_WIN_TARGETS picks the targets (default: both), QUORVEL_JOBS the
+# parallel jobs (default: 2).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+cache=${QUORVEL_WIN_CACHE:-$HOME/.cache/quorvel-windows}
+jobs=${QUORVEL_JOBS:-2}
+read -r -a targets <<<"${QUORVEL_WIN_TARGETS:-x86_64-w64-mingw32 i686-w64-mingw32}"
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+log() { printf '== %s\n' "$*" >&2; }
+
+# --- tools ------------------------------------------------------------------
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# apt-get source needs deb-src entries. Debian 12 keeps its sources in deb822
+# form; "Types: deb" becomes "Types: deb deb-src" there. One-line sources get
+# a matching deb-src file of their own.
+enable_deb_src() {
+    local changed=0 f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$f" ] || continue
+        if grep -qE '^Types:.*\bdeb\b' "$f" && grep -qE '^Types:' "$f" &&
+            grep -E '^Types:' "$f" | grep -qv 'deb-src'; then
+            as_root sed -i -E '/^Types:/{/deb-src/!s/$/ deb-src/}' "$f"
+            changed=1
+        fi
+    done
+    local list=/etc/apt/sources.list extra=/etc/apt/sources.list.d/quorvel-deb-src.list
+    if [ -s "$list" ] && ! grep -qE '^deb-src ' "$list" && [ ! -e "$extra" ]; then
+        grep -E '^deb ' "$list" | sed 's/^deb /deb-src /' | as_root tee "$extra" >/dev/null
+        changed=1
+    fi
+    return $((1 - changed))
+}
+
+step_tools() {
+    local update=0
+    if enable_deb_src; then
+        log "deb-src entries added to the apt sources"
+        update=1
+    fi
+    local packages=(
+        mingw-w64 libz-mingw-w64-dev wine wine64
+        dpkg-dev cmake ninja-build pkg-config make tcl xvfb zip
+        googletest nlohmann-json3-dev libcli11-dev libexpected-dev
+    )
+    local missing=() p
+    for p in "${packages[@]}"; do
+        installed "$p" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ] || [ $update -eq 1 ]; then
+        export DEBIAN_FRONTEND=noninteractive
+        as_root apt-get update -q
+    fi
+    if [ ${#missing[@]} -gt 0 ]; then
+        log "installing: ${missing[*]}"
+        as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+    install_wine32
+    log "tools: $(x86_64-w64-mingw32-g++-posix --version | head -1); $(WINEDEBUG=-all wine --version)"
+}
+
+# 32-bit Windows programs run under wine32, from Debian's i386 multiarch. It
+# only works where the kernel runs 32-bit Linux programs; where it does not
+# (some virtual machines switch IA-32 emulation off), /usr/lib/wine/wine from
+# wine32 cannot start, and because /usr/bin/wine prefers it, installing wine32
+# there would break 64-bit Wine too. So the i386 C library goes first, and
+# wine32 follows only when its loader runs.
+can_run_i386() {
+    [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+install_wine32() {
+    if installed wine32:i386; then
+        can_run_i386 && return 0
+        log "wine32 is installed but this kernel cannot run 32-bit programs; removing it so wine64 keeps working"
+        as_root apt-get remove -y -q wine32:i386
+        return 0
+    fi
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        log "adding the i386 architecture (for wine32)"
+        as_root dpkg --add-architecture i386
+        as_root apt-get update -q
+    fi
+    installed libc6:i386 || as_root apt-get install -y -q --no-install-recommends libc6:i386
+    if can_run_i386; then
+        log "installing wine32"
+        as_root apt-get install -y -q --no-install-recommends wine32:i386
+    else
+        log "this kernel cannot run 32-bit programs (IA-32 emulation is off): wine32 is not installed and the i686 build is not tested here"
+    fi
+}
+
+# --- deps -------------------------------------------------------------------
+
+# The newest version of a source package the apt sources offer.
+source_version() {
+    apt-cache showsrc --only-source "$1" | awk '/^Version:/ { print $2 }' | sort -V | tail -1
+}
+
+# Unpacks a Debian source package (with Debian's patches applied) once into
+# $cache/src/<package>-<version> and prints that folder.
+fetch_source() {
+    local pkg=$1 ver=$2 dir="$cache/src/$1-$2"
+    if [ ! -e "$dir/.unpacked" ]; then
+        log "apt-get source $pkg=$ver"
+        rm -rf "$dir" "$dir.download"
+        mkdir -p "$dir.download"
+        (cd "$dir.download" && apt-get source -q --only-source "$pkg=$ver" >&2)
+        mv "$(find "$dir.download" -mindepth 1 -maxdepth 1 -type d | head -1)" "$dir"
+        rm -rf "$dir.download"
+        touch "$dir/.unpacked"
+    fi
+    printf '%s\n' "$dir"
+}
+
+# Configures, builds and installs a CMake project for the current target.
+cmake_dep() {
+    local src=$1 build=$2
+    shift 2
+    rm -rf "$build"
+    cmake -S "$src" -B "$build" -G Ninja -Wno-dev \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/$target.cmake" \
+        -DQUORVEL_WIN_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF "$@" >"$build.log" 2>&1 ||
+        { tail -30 "$build.log" >&2; return 1; }
+    cmake --build "$build" --parallel "$jobs" >>"$build.log" 2>&1 ||
+        { tail -30 "$build.log" >&2; return 1; }
+    cmake --install "$build" >>"$build.log" 2>&1
+}
+
+# libcurl over Schannel, Windows' own TLS, so the system's certificate store
+# is used; HTTP and HTTPS only, gzip/deflate through zlib (the transport asks
+# for compressed replies); no LDAP, SSH, IDN, PSL, brotli, zstd or HTTP/2.
+# ENABLE_UNICODE makes libcurl take file names (the --cacert file, for one)
+# as UTF-8 and open them through the wide Windows API.
+build_curl() {
+    cmake_dep "$1" "$2" \
+        -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_WINDOWS_SSPI=ON \
+        -DENABLE_UNICODE=ON -DHTTP_ONLY=ON -DCURL_DISABLE_LDAP=ON -DCURL_DISABLE_LDAPS=ON \
+        -DCURL_ZLIB=ON -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF \
+        -DUSE_LIBIDN2=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF \
+        -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
+        -DPICKY_COMPILER=OFF -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none
+}
+
+# libxlsxwriter with its bundled minizip and zlib from libz-mingw-w64-dev.
+build_libxlsxwriter() {
+    cmake_dep "$1" "$2" -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF
+}
+
+# SQLite: the amalgamation (sqlite3.c) is generated by the source tree's own
+# tools, which run on the build machine (tclsh, lemon), then compiled for the
+# target, thread-safe as Debian builds it.
+build_sqlite3() {
+    local src=$1 build=$2
+    rm -rf "$build"
+    mkdir -p "$build"
+    (cd "$build" && "$src/configure" --disable-tcl --disable-readline >"$build.log" 2>&1 &&
+        make sqlite3.c sqlite3.h >>"$build.log" 2>&1) || { tail -30 "$build.log" >&2; return 1; }
+    "$target-gcc-posix" -O2 -DNDEBUG -DSQLITE_THREADSAFE=1 -DSQLITE_ENABLE_COLUMN_METADATA \
+        -DSQLITE_ENABLE_UNLOCK_NOTIFY -DSQLITE_ENABLE_DBSTAT_VTAB -DSQLITE_ENABLE_FTS5 \
+        -DSQLITE_MAX_SCHEMA_RETRY=25 -DSQLITE_ENABLE_RTREE \
+        -c "$build/sqlite3.c" -o "$build/sqlite3.o"
+    mkdir -p "$prefix/lib/pkgconfig" "$prefix/include"
+    rm -f "$prefix/lib/libsqlite3.a"
+    "$target-gcc-ar-posix" rcs "$prefix/lib/libsqlite3.a" "$build/sqlite3.o"
+    cp "$build/sqlite3.h" "$src/src/sqlite3ext.h" "$prefix/include/"
+    local ver
+    ver=$(cat "$src/VERSION")
+    cat >"$prefix/lib/pkgconfig/sqlite3.pc" <<PC
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: SQLite
+Description: SQL database engine
+Version: $ver
+Libs: -L\${libdir} -lsqlite3
+Cflags: -I\${includedir}
+PC
+}
+
+build_fmtlib() {
+    cmake_dep "$1" "$2" -DFMT_DOC=OFF -DFMT_TEST=OFF -DFMT_INSTALL=ON
+}
+
+# spdlog as a static library over the fmt built above (as Debian builds it).
+build_spdlog() {
+    cmake_dep "$1" "$2" -DSPDLOG_FMT_EXTERNAL=ON -DSPDLOG_BUILD_SHARED=OFF \
+        -DSPDLOG_BUILD_EXAMPLE=OFF -DSPDLOG_BUILD_TESTS=OFF -DSPDLOG_BUILD_BENCH=OFF \
+        -DSPDLOG_INSTALL=ON
+}
+
+# GoogleTest from Debian's googletest package (/usr/src/googletest).
+build_googletest() {
+    cmake_dep /usr/src/googletest "$2" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
+}
+
+# Header-only libraries are taken as Debian installs them for Linux: their
+# headers, CMake package files and .pc files are copied into the prefix
+# (their CMake files locate the headers relative to themselves).
+copy_headers_of() {
+    local pkg=$1 f rel
+    while IFS= read -r f; do
+        [ -f "$f" ] || continue
+        case "$f" in
+        /usr/include/* | /usr/share/cmake/* | /usr/share/pkgconfig/*) rel=${f#/usr/} ;;
+        *) continue ;;
+        esac
+        mkdir -p "$prefix/$(dirname "$rel")"
+        cp "$f" "$prefix/$rel"
+    done < <(dpkg -L "$pkg")
+}
+
+# Builds (or finds in the cache) one dependency for the current target. The
+# stamp's name holds the version and a hash of the recipe, so a new Debian
+# version or a changed recipe rebuilds it and nothing else does.
+dep() {
+    local name=$1 kind=$2 ver recipe stamp start
+    case "$kind" in
+    source) ver=$(source_version "$name") ;;
+    installed) ver=$(dpkg-query -W -f='${Version}' "$3") ;;
+    esac
+    [ -n "$ver" ] || { echo "no version of $name found (deb-src missing?)" >&2; return 1; }
+    recipe=$( (declare -f "build_$name" copy_headers_of cmake_dep 2>/dev/null; cat "$repo/cmake/toolchains/"*.cmake) | sha1sum | cut -c1-10)
+    stamp="$cache/$target/stamps/$name-$ver-$recipe"
+    if [ -e "$stamp" ]; then
+        log "$target: $name $ver (cached)"
+        return 0
+    fi
+    log "$target: building $name $ver"
+    start=$(date +%s)
+    local build="$cache/$target/build/$name-$ver"
+    mkdir -p "$cache/$target/build" "$cache/$target/stamps"
+    case "$kind" in
+    source) "build_$name" "$(fetch_source "$name" "$ver")" "$build" ;;
+    installed)
+        if declare -F "build_$name" >/dev/null; then
+            "build_$name" "" "$build"
+        else
+            copy_headers_of "$3"
+        fi
+        ;;
+    esac
+    rm -f "$cache/$target/stamps/$name-"*
+    touch "$stamp"
+    log "$target: $name $ver built in $(($(date +%s) - start)) s"
+}
+
+# One scratch Wine prefix per run of this script (creating one takes about
+# 10 s; kept, one would take some 700 MB), without Mono and Gecko.
+use_scratch_wine() {
+    if [ -z "${scratch_wine:-}" ]; then
+        scratch_wine=$(mktemp -d -t quorvel-wine.XXXXXX)
+        # The prefix's own wineserver is stopped first: it writes the registry on exit.
+        trap 'WINEPREFIX="$scratch_wine" wineserver -k 2>/dev/null || true; rm -rf "$scratch_wine"' EXIT
+    fi
+    export WINEDEBUG=-all WINEPREFIX="$scratch_wine" WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+step_deps() {
+    use_scratch_wine
+    for target in "${targets[@]}"; do
+        prefix="$cache/$target/prefix"
+        mkdir -p "$prefix"
+        dep curl source
+        dep libxlsxwriter source
+        dep sqlite3 source
+        dep fmtlib source
+        dep spdlog source
+        dep googletest installed googletest
+        dep nlohmann-json installed nlohmann-json3-dev
+        dep cli11 installed libcli11-dev
+        dep tl-expected installed libexpected-dev
+        check_deps
+    done
+    du -sh "$cache" >&2
+}
+
+# Links every dependency into scripts/windows/deps_check and checks that the
+# program imports nothing but Windows' own DLLs; runs it under Wine where
+# Wine can run the target.
+check_deps() {
+    local build="$cache/$target/build/deps-check" exe dlls
+    rm -rf "$build"
+    cmake -S "$repo/scripts/windows/deps_check" -B "$build" -G Ninja         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/$target.cmake"         -DQUORVEL_WIN_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release >"$build.log" 2>&1 &&
+        cmake --build "$build" --parallel "$jobs" >>"$build.log" 2>&1 ||
+        { tail -30 "$build.log" >&2; return 1; }
+    exe="$build/quorvel_deps_check.exe"
+    dlls=$("$target-objdump" -p "$exe" | awk '/DLL Name:/ { print $3 }' | sort -u | tr '\n' ' ')
+    log "$target: the dependency check imports $dlls"
+    local dll
+    for dll in $dlls; do
+        case "${dll,,}" in
+        kernel32.dll | msvcrt.dll | advapi32.dll | ws2_32.dll | crypt32.dll | bcrypt.dll | user32.dll | shell32.dll | secur32.dll) ;;
+        *)
+            echo "$exe needs $dll, which Windows does not have" >&2
+            return 1
+            ;;
+        esac
+    done
+    if can_run "$target"; then
+        (cd "$build" && wine "$exe" --gtest_brief=1) >&2
+    else
+        log "$target: not run (no Wine for this target here)"
+    fi
+}
+
+# Whether Wine runs the target's programs on this machine.
+can_run() {
+    case "$1" in
+    x86_64-*) command -v wine >/dev/null ;;
+    *) installed wine32:i386 && can_run_i386 ;;
+    esac
+}
+
+# --- main -------------------------------------------------------------------
+
+steps=("$@")
+[ ${#steps[@]} -gt 0 ] || steps=(all)
+for s in "${steps[@]}"; do
+    case "$s" in
+    tools) step_tools ;;
+    deps) step_deps ;;
+    all)
+        step_tools
+        step_deps
+        ;;
+    *)
+        echo "unknown step: $s (tools, deps, all)" >&2
+        exit 2
+        ;;
+    esac
+done
