@@ -50,10 +50,6 @@ bool of_marketplace(const QNetworkCookie& cookie) {
     return platform::domain_within(domain, harvest::marketplace_domains);
 }
 
-bool same_cookie(const QNetworkCookie& a, const QNetworkCookie& b) {
-    return a.hasSameIdentifier(b);
-}
-
 }  // namespace
 
 MarketplaceSession::MarketplaceSession(QWebEngineProfile* profile,
@@ -98,7 +94,7 @@ void MarketplaceSession::added(const QNetworkCookie& cookie) {
         return;
     }
     profile_cookies_.removeIf(
-        [&](const QNetworkCookie& kept) { return same_cookie(kept, cookie); });
+        [&](const QNetworkCookie& kept) { return kept.hasSameIdentifier(cookie); });
     profile_cookies_.append(cookie);
     save_timer_.start();
     emit changed();
@@ -111,7 +107,7 @@ void MarketplaceSession::removed(const QNetworkCookie& cookie) {
     const platform::Cookie gone = to_cookie(cookie);
     platform::remove_cookie(gone.domain, gone.path, gone.name);
     profile_cookies_.removeIf(
-        [&](const QNetworkCookie& kept) { return same_cookie(kept, cookie); });
+        [&](const QNetworkCookie& kept) { return kept.hasSameIdentifier(cookie); });
     save_timer_.start();
     emit changed();
 }

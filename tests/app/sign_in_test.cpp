@@ -15,9 +15,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
-#include <QWebEngineCookieStore>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <cstdio>
 #include <cstdlib>
