@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "tests/support/code_pages.h"
 
 namespace quorvel::data {
 namespace {
@@ -16,6 +17,7 @@ constexpr std::string_view kEmojiGb = "\x94\x39\xFC\x36";          // 😀
 
 // The harvest's call: every UTF-8 byte becomes "%XX", letters and spaces included.
 TEST(UrlEncode, PercentEncodesEveryUtf8Byte) {
+    QUORVEL_SKIP_WITHOUT_GB18030();
     EXPECT_EQ(url_encode("", Unreserved::encode, EncodeBytes::utf8), "");
     EXPECT_EQ(url_encode("abc", Unreserved::encode, EncodeBytes::utf8), "%61%62%63");
     EXPECT_EQ(url_encode("a b", Unreserved::encode, EncodeBytes::utf8), "%61%20%62");
@@ -36,6 +38,7 @@ TEST(UrlEncode, KeepsOnlyUnreservedBytesWhenAsked) {
 
 // Whole texts go to UTF-8 and back unchanged, including characters outside GBK.
 TEST(TextConversion, RoundTripsThroughUtf8) {
+    QUORVEL_SKIP_WITHOUT_GB18030();
     const std::string gb = std::string(kDressGb) +
                            "\xA1\xA1"
                            "ab 1" +
@@ -56,6 +59,7 @@ TEST(TextConversion, RoundTripsThroughUtf8) {
 // Characters U+0080-U+00FF (· × ° é U+0080 U+00FF) are not single bytes in
 // either direction.
 TEST(TextConversion, ConvertsLatin1RangeCharacters) {
+    QUORVEL_SKIP_WITHOUT_GB18030();
     const std::string gb = "\xA1\xA4\xA1\xC1\xA1\xE3\xA8\xA6\x81\x30\x81\x30\x81\x30\x8B\x37";
     const std::string utf8 = "\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
     EXPECT_EQ(utf8_from_gbk(gb), utf8);
@@ -65,6 +69,7 @@ TEST(TextConversion, ConvertsLatin1RangeCharacters) {
 
 // Little-endian UTF-16 with a terminating zero unit; SourceCodePage::utf8 reads UTF-8.
 TEST(WideText, FromMultibyte) {
+    QUORVEL_SKIP_WITHOUT_GB18030();
     const Bytes dress_emoji = {0xDE, 0x8F, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0x00};
     const std::string gb = "\xC1\xAC" + std::string(kEmojiGb);
     EXPECT_EQ(wide_from_multibyte(gb, platform::code_page_gbk, SourceCodePage::given), dress_emoji);
@@ -81,6 +86,7 @@ TEST(WideText, FromMultibyte) {
 
 // Stops at the first zero unit; TargetCodePage::ansi writes the ANSI code page (GB18030).
 TEST(WideText, ToMultibyte) {
+    QUORVEL_SKIP_WITHOUT_GB18030();
     const Bytes wide = {0xDE, 0x8F, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0x00, 'x', 0x00};
     const std::string gb = "\xC1\xAC" + std::string(kEmojiGb);
     EXPECT_EQ(multibyte_from_wide(wide, platform::code_page_gbk, TargetCodePage::given), gb);

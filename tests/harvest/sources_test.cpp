@@ -8,11 +8,12 @@
 
 #include "data/encoding.h"
 #include "tests/support/locales.h"
+#include "tests/support/regex_matchers.h"
 
 namespace quorvel::harvest {
 namespace {
 
-using ::testing::MatchesRegex;
+using testsupport::MatchesPattern;
 
 std::string gb(const std::string& utf8) {
     return data::gbk_from_utf8(utf8);
@@ -20,8 +21,8 @@ std::string gb(const std::string& utf8) {
 
 TEST(SuggestionUrls, CarryTheirQueryKeysInOrder) {
     EXPECT_THAT(pc_suggest_url("abc"),
-                MatchesRegex("https://suggest\\.taobao\\.com/sug\\?code=utf-8&q=%61%62%63&_ksTS="
-                             "[0-9]{13}_3909&callback=&k=1&area=c2c&bucketid=11"));
+                MatchesPattern("https://suggest\\.taobao\\.com/sug\\?code=utf-8&q=%61%62%63&_ksTS="
+                               "[0-9]{13}_3909&callback=&k=1&area=c2c&bucketid=11"));
     EXPECT_EQ(mobile_suggest_url("abc"),
               "https://suggest.taobao.com/sug?q=%61%62%63&code=utf-8&area=c2c&nick=&sid=null"
               "&callback=");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "tests/support/code_pages.h"
 
 namespace quorvel::shell {
 namespace {
@@ -126,6 +127,7 @@ TEST(RunProgress, TheLineSaysWhereTheRunIs) {
 }
 
 TEST(RunProgress, ALongSeedIsCutBetweenCharacters) {
+    QUORVEL_SKIP_WITHOUT_GB18030();
     ProgressSnapshot p;
     p.seeds_total = 1;
     p.current = 1;
