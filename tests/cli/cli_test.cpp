@@ -184,7 +184,10 @@ class Cli : public ::testing::Test {
 };
 FakeMarketplace* Cli::fake_ = nullptr;
 
-const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", "手机壳😀"};
+// Under Wine 8, which has no GB18030 (code page 54936), the Windows build holds
+// text in code page 936, which has no emoji: there the last seed goes without
+// its emoji (this build's own run keeps it).
+const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", under_wine ? "手机壳" : "手机壳😀"};
 
 // The same requests, in the same order, and the same words as the window's
 // harvest; the CSV is the window's export byte for byte, and text on standard
