@@ -2,9 +2,9 @@
 // An exclusive lock on a file that says a process is alive: taken without
 // waiting, held while the object lives, and let go by the system when the
 // process dies, however it dies. On Linux it is flock(2); on Windows
-// LockFileEx on the whole file, which also keeps other handles from reading or
-// writing it while held, and which the system lets go of a short while after
-// the process ends rather than at once.
+// LockFileEx on the whole file, which on Windows (not under Wine) also keeps
+// other handles from reading or writing it while held, and which the system
+// lets go of a short while after the process ends rather than at once.
 
 #include <cstdint>
 #include <filesystem>
