@@ -41,7 +41,7 @@ TEST(UserFolders, DataFolderIsUnderLocalAppData) {
 // system's words that names it.
 TEST(UserFolders, FoldersAreMadeAlongTheWholePath) {
     ScratchFolder scratch;
-    const fs::path deep = scratch.path() / "a" / "连衣裙" / "b";
+    const fs::path deep = scratch.path() / "a" / fs::path(u8"连衣裙") / "b";
     ASSERT_TRUE(deep.has_root_name());
     const auto made = make_private_folder(deep);
     ASSERT_TRUE(made.has_value()) << made.error();
