@@ -79,8 +79,9 @@ tl::expected<std::vector<Cookie>, CookieFileError> read_cookie_file(
     const std::filesystem::path& file);
 
 // Writes the file whole or not at all: a temporary file in the same folder,
-// mode 0600, renamed into place. Missing folders are created private to the
-// user.
+// mode 0600 (on Windows the folder's access rules), renamed into place.
+// Missing folders are created private to the user. On Windows a file another
+// program holds open without sharing its deletion is not replaced (an error).
 tl::expected<void, CookieFileError> write_cookie_file(const std::filesystem::path& file,
                                                       const std::vector<Cookie>& cookies);
 

@@ -288,21 +288,6 @@ TEST(HttpTransport, TrustedCertificateForAnotherHostIsRefused) {
 namespace quorvel::platform {
 namespace {
 
-TEST(ResolveEntries, ParsedAsCurlTakesThem) {
-    auto v4 = parse_resolve_entry("suggest.taobao.com:443:127.0.0.2");
-    ASSERT_TRUE(v4.has_value()) << v4.error();
-    EXPECT_EQ(v4->host, "suggest.taobao.com");
-    EXPECT_EQ(v4->port, 443);
-    EXPECT_EQ(v4->text(), "suggest.taobao.com:443:127.0.0.2");
-    EXPECT_TRUE(parse_resolve_entry("h:80:[::1]").has_value());
-    for (const char* bad :
-         {"", "host", "host:443", "host:x:127.0.0.1", "host:0:127.0.0.1", "host:70000:127.0.0.1",
-          "host:443:", "host:443:localhost", "host:443:::1", "ho st:443:127.0.0.1",
-          ":443:127.0.0.1", "host:443:127.0.0.1,evil"}) {
-        EXPECT_FALSE(parse_resolve_entry(bad).has_value()) << bad;
-    }
-}
-
 // Requests to a name go to the address an entry gives for its port.
 TEST(ResolveEntries, SendAHostsRequestsToTheGivenAddress) {
     RawServer server([](const RawRequest&) { return ok("resolved"); });
