@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
-#include "tests/platform/scoped_env.h"
+#include "tests/support/environment.h"
 #include "tests/support/locales.h"
 
 namespace quorvel::platform {
 namespace {
 
-using testing_env::ScopedEnv;
+using testsupport::ScopedEnv;
 
 // The C locale writes "%H:%M:%S"; an unknown locale falls back to it; the
 // United States locale writes times on the 12-hour clock.

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <tuple>
 
-#include "tests/platform/scoped_env.h"
+#include "tests/support/environment.h"
 
 namespace quorvel::platform {
 namespace {
@@ -46,7 +46,7 @@ TEST(Clock, TimePictureIs24HourReadsTheHourLetter) {
 
 // Calendar fields of a Unix time in the local zone (UTC+8 here).
 TEST(Clock, LocalTimeOfUsesTheLocalZone) {
-    testing_env::ScopedEnv zone("TZ", "CST-8");
+    testsupport::ScopedEnv zone("TZ", "CST-8");
     tzset();
     auto fields = [](const LocalDateTime& t) {
         return std::tuple{t.year, t.month,  t.day,    t.day_of_week,

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tests/support/code_pages.h"
+
 namespace quorvel::platform {
 namespace {
 
@@ -14,14 +16,6 @@ constexpr std::string_view kGb =
 constexpr std::u16string_view kWide = u"连衣裙\u3000a😀𠮷";
 constexpr std::string_view kUtf8 = "连衣裙\u3000a😀𠮷";
 constexpr std::string_view kGbReplacement = "\x84\x31\xA4\x37";  // U+FFFD
-
-// Windows without code page 54936 (Wine 8) serves code page 936 by itself, which
-// lacks what these tests need.
-#define SKIP_WITHOUT_GB18030()                                                       \
-    if (!gb18030_available()) {                                                      \
-        GTEST_SKIP() << "needs code page 54936 (GB18030), which this system lacks; " \
-                        "code page 936 serves instead";                              \
-    }
 
 // Text within code page 936 reads and writes the same with or without GB18030.
 TEST(CodePage, RoundTripsGbkText) {
@@ -41,7 +35,7 @@ TEST(CodePage, RoundTripsGbkText) {
 
 // Characters outside GBK must survive every direction instead of becoming "?".
 TEST(CodePage, RoundTripsChineseEmojiAndRareCharacters) {
-    SKIP_WITHOUT_GB18030();
+    QUORVEL_SKIP_WITHOUT_GB18030();
     for (int cp : {code_page_gbk, code_page_ansi}) {
         EXPECT_EQ(utf16_from_code_page(kGb, cp), kWide);
         EXPECT_EQ(code_page_from_utf16(kWide, cp), kGb);
@@ -56,7 +50,7 @@ TEST(CodePage, RoundTripsChineseEmojiAndRareCharacters) {
 
 // Output larger than one conversion buffer must come out whole.
 TEST(CodePage, ConvertsLongTexts) {
-    SKIP_WITHOUT_GB18030();
+    QUORVEL_SKIP_WITHOUT_GB18030();
     std::string gb;
     std::string utf8;
     for (int i = 0; i < 3000; ++i) {
@@ -102,7 +96,7 @@ TEST(CodePage, UndecodableInputBecomesReplacementCharacters) {
 // U+0080-U+00FF are double-byte or four-byte characters in GB18030 and
 // two-byte ones in UTF-8: none of them may be copied as a single byte.
 TEST(CodePage, ConvertsLatin1RangeCharactersAsMultibyteText) {
-    SKIP_WITHOUT_GB18030();
+    QUORVEL_SKIP_WITHOUT_GB18030();
     // · × ° é U+0080 U+00FF, then the same in GB18030.
     constexpr std::u16string_view wide = u"\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
     constexpr std::string_view utf8 = "\u00B7\u00D7\u00B0\u00E9\u0080\u00FF";
@@ -147,7 +141,7 @@ TEST(CodePage, ReadsTheWindowsEuroByteAndWritesGb18030s) {
 
 // GB18030 has U+FFFD, so bad input and lone surrogates are written as it.
 TEST(CodePage, ReplacementCharactersInGb18030Text) {
-    SKIP_WITHOUT_GB18030();
+    QUORVEL_SKIP_WITHOUT_GB18030();
     EXPECT_EQ(convert_code_page("a\xFF", code_page_gbk, code_page_gbk),
               std::string("a").append(kGbReplacement));
     const char16_t lone_low[] = {0xDE00, u'连', 0};

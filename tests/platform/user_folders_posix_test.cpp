@@ -11,7 +11,7 @@
 #include "platform/log.h"
 #include "platform/log_file.h"
 #include "platform/user_folders.h"
-#include "tests/platform/scoped_env.h"
+#include "tests/support/environment.h"
 #include "tests/support/scratch.h"
 
 namespace quorvel::platform {
@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using testing_env::ScopedEnv;
+using testsupport::ScopedEnv;
 using testsupport::ScratchFolder;
 
 mode_t mode_of(const fs::path& path) {

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "platform/user_folders.h"
-#include "tests/platform/scoped_env.h"
+#include "tests/support/environment.h"
 #include "tests/support/scratch.h"
 
 namespace quorvel::platform {
@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using testing_env::ScopedEnv;
+using testsupport::ScopedEnv;
 using testsupport::ScratchFolder;
 
 TEST(UserFolders, DataFolderIsUnderLocalAppData) {

@@ -9,6 +9,10 @@ void set_environment(const std::string& name, const std::string& value) {
     ::_putenv_s(name.c_str(), value.c_str());
 }
 
+void unset_environment(const std::string& name) {
+    ::_putenv_s(name.c_str(), "");
+}
+
 void use_time_zone(const std::string& zone) {
     set_environment("TZ", zone);
     ::_tzset();
