@@ -58,16 +58,20 @@ std::string https_address;  // where this process may listen on port 443
 constexpr std::string_view runner = QUORVEL_CLI_RUNNER;
 const bool under_wine = !runner.empty();
 
+// The Wine prefix quorvel-cli.exe runs in: this process's, kept when the
+// cases give the child a scratch HOME (Wine would make a new prefix there).
+fs::path wine_prefix() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    return prefix != nullptr ? fs::path(prefix) : fs::path(std::getenv("HOME")) / ".wine";
+}
+
 // Where the Windows build keeps its journal and session under Wine: the
 // Wine user's %LOCALAPPDATA%\Quorvel. Wine sets that variable itself, so the
 // cases share one prefix and the fixture empties the folder before each.
 fs::path wine_data_folder() {
-    const char* prefix = std::getenv("WINEPREFIX");
     const char* user = std::getenv("USER");
-    const fs::path base =
-        prefix != nullptr ? fs::path(prefix) : fs::path(std::getenv("HOME")) / ".wine";
-    return base / "drive_c" / "users" / (user != nullptr ? user : "root") / "AppData" / "Local" /
-           "Quorvel";
+    return wine_prefix() / "drive_c" / "users" / (user != nullptr ? user : "root") / "AppData" /
+           "Local" / "Quorvel";
 }
 
 std::string gb(const std::string& utf8) {
@@ -138,9 +142,14 @@ class Cli : public ::testing::Test {
         return argv;
     }
     std::map<std::string, std::string> environment() const {
-        return {{"HOME", home_.path().string()},
-                {"XDG_DATA_HOME", (home_ / "data").string()},
-                {"LC_ALL", "C.UTF-8"}};
+        std::map<std::string, std::string> variables = {
+            {"HOME", home_.path().string()},
+            {"XDG_DATA_HOME", (home_ / "data").string()},
+            {"LC_ALL", "C.UTF-8"}};
+        if (under_wine) {
+            variables["WINEPREFIX"] = wine_prefix().string();
+        }
+        return variables;
     }
     ChildResult cli(const std::vector<std::string>& args, std::string input = {}) const {
         return testsupport::run_child(command(args), environment(), std::move(input));
@@ -325,7 +334,7 @@ TEST_F(Cli, FailedRequestsGiveStatusOne) {
                                          "kind pc\\)\n\r\\[0/2\\] bad · 0 words · 1 requests · "
                                          "1 failed · [0-9]+:[0-9]{2}\x1b\\[K"));
     EXPECT_THAT(result.err, HasSubstr("1 failed"));
-    EXPECT_THAT(result.out, HasSubstr("pc\tgood\t"));
+    EXPECT_THAT(result.out, HasSubstr("pc\tgood\t")) << result.err;
 }
 
 // Bad usage or input: status 2, a message that says what, and no request.
