@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/user_folders.h"
+#include "platform/utf8_path.h"
 
 namespace quorvel::journal {
 namespace {
@@ -80,6 +81,12 @@ bool not_a_database(const sql::Error& failure) {
            failure.primary() == sql::code::corrupt;
 }
 
+// The file's name with `suffix` after it, as SQLite names its companion files.
+fs::path with_suffix(fs::path file, const std::string& suffix) {
+    file += suffix;
+    return file;
+}
+
 // Whether the file is plainly not a database, seen without SQLite: SQLite
 // takes any file named like a write-ahead log for one, and deletes a log or
 // rollback journal it finds beside an empty file.
@@ -93,8 +100,8 @@ bool plainly_not_a_database(const fs::path& file) {
     const std::streamsize got = in.gcount();
     if (got == 0) {
         std::error_code ignored;
-        return fs::exists(file.string() + "-wal", ignored) ||
-               fs::exists(file.string() + "-journal", ignored);
+        return fs::exists(with_suffix(file, "-wal"), ignored) ||
+               fs::exists(with_suffix(file, "-journal"), ignored);
     }
     constexpr char magic[16] = "SQLite format 3";  // with its zero byte
     return got < 16 || std::memcmp(header, magic, sizeof magic) != 0;
@@ -143,8 +150,9 @@ fs::path aside_name(const fs::path& file) {
     base += stamp;
     fs::path name = base;
     std::error_code ignored;
-    for (int n = 2; fs::exists(name, ignored) || fs::exists(name.string() + "-wal", ignored); ++n) {
-        name = base.string() + "-" + std::to_string(n);
+    for (int n = 2; fs::exists(name, ignored) || fs::exists(with_suffix(name, "-wal"), ignored);
+         ++n) {
+        name = with_suffix(base, "-" + std::to_string(n));
     }
     return name;
 }
@@ -154,21 +162,22 @@ fs::path aside_name(const fs::path& file) {
 tl::expected<fs::path, std::string> move_aside(const fs::path& file) {
     const fs::path aside = aside_name(file);
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-        const fs::path companion = file.string() + suffix;
+        const fs::path companion = with_suffix(file, suffix);
         std::error_code failed;
         if (!fs::exists(companion, failed)) {
             continue;
         }
-        fs::rename(companion, aside.string() + suffix, failed);
+        fs::rename(companion, with_suffix(aside, suffix), failed);
         if (failed) {
-            return tl::unexpected("cannot move " + companion.string() +
+            return tl::unexpected("cannot move " + platform::utf8_of(companion) +
                                   " aside: " + failed.message());
         }
     }
     std::error_code failed;
     fs::rename(file, aside, failed);
     if (failed) {
-        return tl::unexpected("cannot move " + file.string() + " aside: " + failed.message());
+        return tl::unexpected("cannot move " + platform::utf8_of(file) +
+                              " aside: " + failed.message());
     }
     return aside;
 }
@@ -362,7 +371,7 @@ void Journal::Impl::sweep_lock_files() {
         }
         const auto running =
             db.query_number("SELECT count(*) FROM runs WHERE lock_token = ? AND state = 'running'",
-                            entry.path().stem().string());
+                            platform::utf8_of(entry.path().stem()));
         if (running && *running == 0) {
             lock.remove_and_release();
         }
@@ -419,7 +428,7 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     OpenNotes unused;
     OpenNotes& said = notes != nullptr ? *notes : unused;
     said = {};
-    const std::string name = file.string();
+    const std::string name = platform::utf8_of(file);
     auto cannot_open = [&](const std::string& why) {
         return logged(error(Kind::cannot_open, "cannot open " + name + ": " + why));
     };
@@ -434,7 +443,8 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
             return cannot_open(why + "; " + aside.error());
         }
         platform::log_warning("journal: " + name + " is not a usable database (" + why +
-                              "); moved aside to " + aside->string() + " and started afresh");
+                              "); moved aside to " + platform::utf8_of(*aside) +
+                              " and started afresh");
         said.moved_aside = *aside;
         return {};
     };
