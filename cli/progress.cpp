@@ -151,9 +151,12 @@ std::string Progress::line_text() const {
     using shell::grouped;
     const shell::ProgressSnapshot now = tally_.snapshot();
     const double seconds = std::chrono::duration<double>(now.elapsed).count();
-    std::string text = "[" + grouped(now.seeds_done) + "/" + grouped(now.seeds_total) + "] " +
-                       fit(utf8(now.seed), 24) + " · " + grouped(now.words) + " words · " +
-                       grouped(now.requests) + " requests";
+    // Built by appending: GCC 12 warns wrongly (-Wrestrict) on "text" + std::string
+    // in the MinGW build.
+    std::string text = "[";
+    text += grouped(now.seeds_done) + "/" + grouped(now.seeds_total) + "] " +
+            fit(utf8(now.seed), 24) + " · " + grouped(now.words) + " words · " +
+            grouped(now.requests) + " requests";
     if (seconds >= 1) {
         char rate[32];
         std::snprintf(rate, sizeof rate, " (%.1f/s)", static_cast<double>(now.requests) / seconds);

@@ -152,7 +152,7 @@ fs::path aside_name(const fs::path& file) {
     std::error_code ignored;
     for (int n = 2; fs::exists(name, ignored) || fs::exists(with_suffix(name, "-wal"), ignored);
          ++n) {
-        name = with_suffix(base, "-" + std::to_string(n));
+        name = with_suffix(with_suffix(base, "-"), std::to_string(n));
     }
     return name;
 }

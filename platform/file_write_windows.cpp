@@ -11,6 +11,9 @@
 namespace quorvel::platform::file_system {
 namespace {
 
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
+constexpr DWORD disk_quota_exceeded = 1295;
+
 HANDLE handle_of(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -35,7 +38,7 @@ FileWriteError failure(std::string_view step, DWORD error) {
             break;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
-        case ERROR_DISK_QUOTA_EXCEEDED:
+        case disk_quota_exceeded:
             failed.kind = Kind::disk_full;
             break;
         case ERROR_SHARING_VIOLATION:
