@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds Quorvel's Qt-free core and quorvel-cli for Windows with MinGW-w64.
 #
-#   bash scripts/windows.sh [tools|deps|all]...     (default: all)
+#   bash scripts/windows.sh [tools|deps|build|test|dist|all]...   (default: all)
 #
 #   tools  installs what is missing: MinGW-w64, Wine (64- and 32-bit, the latter
 #          through Debian's i386 multiarch), zlib for MinGW, and the deb-src
@@ -12,6 +12,13 @@
 #          ${QUORVEL_WIN_CACHE:-~/.cache/quorvel-windows}/<target>/prefix
 #          Each library is built once per version and target; a stamp file
 #          records it, so a second run rebuilds nothing.
+#   build  builds Quorvel (core libraries, quorvel-cli.exe, the tests) for
+#          each target into build/windows-<target>, warnings as errors
+#   test   runs the Windows test executables under Wine, then quorvel-cli.exe
+#          under Wine against the fake marketplace running natively on Linux
+#          (the Linux build in build/default compares it with its own core)
+#   dist   packs dist/quorvel-<version>-win64.zip and -win32.zip
+#   all    all of the above, in that order
 #
 # QUORVEL_WIN_TARGETS picks the targets (default: both), QUORVEL_JOBS the
 # parallel jobs (default: 2).
@@ -304,24 +311,16 @@ step_deps() {
 # program imports nothing but Windows' own DLLs; runs it under Wine where
 # Wine can run the target.
 check_deps() {
-    local build="$cache/$target/build/deps-check" exe dlls
+    local build="$cache/$target/build/deps-check" exe
     rm -rf "$build"
-    cmake -S "$repo/scripts/windows/deps_check" -B "$build" -G Ninja         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/$target.cmake"         -DQUORVEL_WIN_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release >"$build.log" 2>&1 &&
+    cmake -S "$repo/scripts/windows/deps_check" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/$target.cmake" \
+        -DQUORVEL_WIN_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release >"$build.log" 2>&1 &&
         cmake --build "$build" --parallel "$jobs" >>"$build.log" 2>&1 ||
         { tail -30 "$build.log" >&2; return 1; }
     exe="$build/quorvel_deps_check.exe"
-    dlls=$("$target-objdump" -p "$exe" | awk '/DLL Name:/ { print $3 }' | sort -u | tr '\n' ' ')
-    log "$target: the dependency check imports $dlls"
-    local dll
-    for dll in $dlls; do
-        case "${dll,,}" in
-        kernel32.dll | msvcrt.dll | advapi32.dll | ws2_32.dll | crypt32.dll | bcrypt.dll | user32.dll | shell32.dll | secur32.dll) ;;
-        *)
-            echo "$exe needs $dll, which Windows does not have" >&2
-            return 1
-            ;;
-        esac
-    done
+    log "$target: the dependency check imports $("$target-objdump" -p "$exe" | awk '/DLL Name:/ { print $3 }' | sort -u | tr '\n' ' ')"
+    check_imports "$exe"
     if can_run "$target"; then
         (cd "$build" && wine "$exe" --gtest_brief=1) >&2
     else
@@ -337,6 +336,89 @@ can_run() {
     esac
 }
 
+# --- build, test, dist --------------------------------------------------------
+
+build_dir() { printf '%s/build/windows-%s\n' "$repo" "$1"; }
+
+step_build() {
+    for target in "${targets[@]}"; do
+        local build
+        build=$(build_dir "$target")
+        log "$target: building Quorvel in ${build#"$repo"/}"
+        cmake -S "$repo" -B "$build" -G Ninja -Wno-dev \
+            -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchains/$target.cmake" \
+            -DQUORVEL_WIN_PREFIX="$cache/$target/prefix" -DCMAKE_BUILD_TYPE=Release \
+            -DQUORVEL_WITH_QT=OFF -DQUORVEL_BUILD_BENCHMARKS=OFF -DQUORVEL_WERROR=ON >/dev/null
+        cmake --build "$build" --parallel "$jobs"
+        check_imports "$build/cli/quorvel-cli.exe"
+    done
+}
+
+# A program for Windows may import only Windows' own DLLs: nothing of MinGW's
+# runtime and no dependency may be needed beside it.
+check_imports() {
+    local exe=$1 dll
+    for dll in $("$target-objdump" -p "$exe" | awk '/DLL Name:/ { print $3 }' | sort -u); do
+        case "${dll,,}" in
+        kernel32.dll | msvcrt.dll | advapi32.dll | ws2_32.dll | crypt32.dll | bcrypt.dll | \
+            user32.dll | shell32.dll | secur32.dll | ole32.dll | api-ms-win-*.dll) ;;
+        *)
+            echo "$exe needs $dll, which Windows does not have" >&2
+            return 1
+            ;;
+        esac
+    done
+}
+
+step_test() {
+    use_scratch_wine
+    for target in "${targets[@]}"; do
+        if ! can_run "$target"; then
+            log "$target: not tested (Wine cannot run $target programs on this machine)"
+            continue
+        fi
+        log "$target: the test executables under Wine"
+        ctest --test-dir "$(build_dir "$target")" --output-on-failure
+        # quorvel-cli.exe against the fake marketplace, compared with the Linux
+        # build's own core: the Linux build in build/default gains the test.
+        if [ "$target" = x86_64-w64-mingw32 ]; then
+            log "$target: quorvel-cli.exe under Wine against the fake marketplace"
+            cmake --preset default -DQUORVEL_WINDOWS_CLI="$(build_dir "$target")/cli/quorvel-cli.exe" \
+                -DQUORVEL_WINE="$(command -v wine)" >/dev/null
+            cmake --build --preset default --parallel "$jobs" --target quorvel_cli_wine_tests
+            ctest --preset default -L wine --output-on-failure
+        fi
+    done
+}
+
+# The version the project states, as the zips' names carry it.
+project_version() {
+    sed -n 's/^project(Quorvel VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt"
+}
+
+step_dist() {
+    local version
+    version=$(project_version)
+    mkdir -p "$repo/dist"
+    for target in "${targets[@]}"; do
+        local bits=64 stage zip
+        [ "$target" = i686-w64-mingw32 ] && bits=32
+        zip="$repo/dist/quorvel-$version-win$bits.zip"
+        stage=$(mktemp -d)
+        mkdir "$stage/quorvel-$version-win$bits"
+        cp "$(build_dir "$target")/cli/quorvel-cli.exe" "$stage/quorvel-$version-win$bits/"
+        "$target-strip" "$stage/quorvel-$version-win$bits/quorvel-cli.exe"
+        # Notepad and the console read CR LF text; the BOM marks it as UTF-8.
+        { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$repo/packaging/windows/README.txt"; } \
+            >"$stage/quorvel-$version-win$bits/README.txt"
+        rm -f "$zip"
+        (cd "$stage" && TZ=UTC find "quorvel-$version-win$bits" -exec touch -d "$(git -C "$repo" log -1 --format=%cI)" {} + &&
+            zip -q -X -r "$zip" "quorvel-$version-win$bits")
+        rm -rf "$stage"
+        log "${zip#"$repo"/}: $(stat -c %s "$zip") bytes"
+    done
+}
+
 # --- main -------------------------------------------------------------------
 
 steps=("$@")
@@ -345,12 +427,18 @@ for s in "${steps[@]}"; do
     case "$s" in
     tools) step_tools ;;
     deps) step_deps ;;
+    build) step_build ;;
+    test) step_test ;;
+    dist) step_dist ;;
     all)
         step_tools
         step_deps
+        step_build
+        step_test
+        step_dist
         ;;
     *)
-        echo "unknown step: $s (tools, deps, all)" >&2
+        echo "unknown step: $s (tools, deps, build, test, dist, all)" >&2
         exit 2
         ;;
     esac

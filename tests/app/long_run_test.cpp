@@ -30,6 +30,7 @@
 #include "tests/support/captured_log.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_marketplace.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/window_driver.h"

@@ -1,5 +1,7 @@
 // quorvel-cli run as a user runs it, against the local fake marketplace on
-// the HTTPS port, reached through --resolve and --cacert.
+// the HTTPS port, reached through --resolve and --cacert. Built a second time
+// with QUORVEL_CLI_RUNNER set to Wine, the same cases run the Windows build
+// of quorvel-cli and compare it with this build's own core.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,12 +13,14 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "data/encoding.h"
@@ -49,6 +53,22 @@ using testsupport::file_bytes;
 using testsupport::ScratchFolder;
 
 std::string https_address;  // where this process may listen on port 443
+
+// What starts quorvel-cli: nothing for this build's own, Wine for the Windows one.
+constexpr std::string_view runner = QUORVEL_CLI_RUNNER;
+const bool under_wine = !runner.empty();
+
+// Where the Windows build keeps its journal and session under Wine: the
+// Wine user's %LOCALAPPDATA%\Quorvel. Wine sets that variable itself, so the
+// cases share one prefix and the fixture empties the folder before each.
+fs::path wine_data_folder() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    const char* user = std::getenv("USER");
+    const fs::path base =
+        prefix != nullptr ? fs::path(prefix) : fs::path(std::getenv("HOME")) / ".wine";
+    return base / "drive_c" / "users" / (user != nullptr ? user : "root") / "AppData" / "Local" /
+           "Quorvel";
+}
 
 std::string gb(const std::string& utf8) {
     return data::gbk_from_utf8(utf8);
@@ -93,11 +113,19 @@ class Cli : public ::testing::Test {
              *platform::parse_resolve_entry("s.taobao.com:443:" + https_address)});
     }
     static void TearDownTestSuite() { delete fake_; }
-    void SetUp() override { fake_->clear_requests(); }
+    void SetUp() override {
+        fake_->clear_requests();
+        if (under_wine) {
+            fs::remove_all(wine_data_folder());
+        }
+    }
 
     // quorvel-cli with these arguments, the network options and a data folder of its own.
     std::vector<std::string> command(const std::vector<std::string>& args) const {
         std::vector<std::string> argv = {QUORVEL_CLI};
+        if (under_wine) {
+            argv.insert(argv.begin(), std::string(runner));
+        }
         argv.insert(argv.end(), args.begin(), args.end());
         if (!args.empty() && (args[0] == "harvest" || args[0] == "resume")) {
             for (const char* host : {"suggest.taobao.com", "s.taobao.com", "login.taobao.com"}) {
@@ -117,7 +145,11 @@ class Cli : public ::testing::Test {
     ChildResult cli(const std::vector<std::string>& args, std::string input = {}) const {
         return testsupport::run_child(command(args), environment(), std::move(input));
     }
-    fs::path journal_file() const { return home_ / "data" / "quorvel" / "quorvel.sqlite3"; }
+    // The program's own folder: its journal, session file and log.
+    fs::path data_folder() const {
+        return under_wine ? wine_data_folder() : home_ / "data" / "quorvel";
+    }
+    fs::path journal_file() const { return data_folder() / "quorvel.sqlite3"; }
 
     // The harvest the window runs for these seeds and kinds, in this process.
     HarvestStore window_harvest(const std::vector<std::string>& seeds, harvest::KindSet kinds) {
@@ -334,7 +366,7 @@ TEST_F(Cli, BadUsageAsksForNothing) {
 // or none with --no-cookies; only the marketplace's cookies are sent, on
 // every request of harvest and resume.
 TEST_F(Cli, TheSessionCookiesGoWithEveryRequest) {
-    const fs::path session = home_ / "data" / "quorvel" / "cookies.txt";
+    const fs::path session = data_folder() / "cookies.txt";
     fs::create_directories(session.parent_path());
     std::ofstream(session) << "# Netscape HTTP Cookie File\n"
                               ".taobao.com\tTRUE\t/\tFALSE\t0\tsid\tdefault\n"
@@ -399,7 +431,7 @@ TEST_F(Cli, AnUnusableCookieFileAsksForNothing) {
     std::ofstream(malformed) << "# Netscape HTTP Cookie File\n"
                                 ".taobao.com\tTRUE\t/\tFALSE\t0\tsid\tgoodSecret\n"
                                 ".taobao.com\tTRUE\t/\tFALSE\tsoon\tlineSecret\tvalueSecret\n";
-    const fs::path session = home_ / "data" / "quorvel" / "cookies.txt";
+    const fs::path session = data_folder() / "cookies.txt";
     fs::create_directories(session.parent_path());
     fs::copy_file(malformed, session);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -418,8 +450,7 @@ TEST_F(Cli, AnUnusableCookieFileAsksForNothing) {
     }
     EXPECT_THAT(cli({"harvest", "a"}).err, HasSubstr("--no-cookies"));
     EXPECT_TRUE(fake_->requests().empty());
-    EXPECT_THAT(file_bytes(home_ / "data" / "quorvel" / "logs" / "quorvel-cli.log"),
-                Not(HasSubstr("Secret")));
+    EXPECT_THAT(file_bytes(data_folder() / "logs" / "quorvel-cli.log"), Not(HasSubstr("Secret")));
 
     // --no-cookies runs without the broken default file; a file without the
     // marketplace's cookies runs without a session and says so.

@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "tests/support/environment.h"
 #include "tests/support/locales.h"
 
 namespace quorvel::data {
@@ -33,9 +34,8 @@ double at(int year, int month, int day, int hour = 0, int minute = 0, int second
 }
 
 void pin_zone_and_locale() {
-    setenv("TZ", "CST-8", 1);
-    tzset();
-    setenv("LC_ALL", "C", 1);
+    testsupport::use_time_zone("CST-8");
+    testsupport::set_environment("LC_ALL", "C");
 }
 
 TEST(DateTime, ConvertsToAndFromCalendarFields) {
@@ -148,9 +148,9 @@ TEST(DateTime, HoursFollowTheUsersClock) {
 // The locale is read once: a later change of locale does not change the
 // answer (reading it on every call would answer 0 under en_US and 1 under C).
 TEST(DateTime, ReadsTheUsersClockOncePerProcess) {
-    setenv("LC_ALL", testsupport::make_locale("en_US.UTF-8").c_str(), 1);
+    testsupport::set_environment("LC_ALL", testsupport::make_locale("en_US.UTF-8"));
     const int under_en_us = clock_is_24_hour();
-    setenv("LC_ALL", "C", 1);
+    testsupport::set_environment("LC_ALL", "C");
     const int under_c = clock_is_24_hour();
     EXPECT_EQ(under_en_us, under_c);
     EXPECT_TRUE(under_c == 0 || under_c == 1) << under_c;
@@ -161,8 +161,7 @@ TEST(DateTime, FormatsNowWhenNoDateTimeIsGiven) {
     pin_zone_and_locale();
     const char* format = clock_is_24_hour() == 1 ? "%Y%m%d%H%M%S" : "%Y%m%d%I%M%S";
     auto local_text = [format](std::time_t t) {
-        std::tm local{};
-        localtime_r(&t, &local);
+        const std::tm local = *std::localtime(&t);  // the test's only thread
         char buffer[32];
         std::strftime(buffer, sizeof buffer, format, &local);
         return std::string(buffer);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "data/date_time.h"
+#include "tests/support/environment.h"
 
 namespace quorvel::data {
 namespace {
@@ -67,8 +68,7 @@ TEST(RequestTimestamp, CountsEverySecondExactly) {
 // shifted by the zone's offset from UTC+8 elsewhere.
 TEST(RequestTimestamp, FollowsTheClockAndTheLocalZone) {
     for (auto [zone, shift] : {std::pair{"CST-8", 0}, std::pair{"UTC0", -8 * 3600}}) {
-        setenv("TZ", zone, 1);
-        tzset();
+        testsupport::use_time_zone(zone);
         const std::int64_t before = std::time(nullptr) + shift;
         const std::string millis = request_timestamp();
         const std::string seconds = request_timestamp(TimestampForm::seconds_only);
@@ -80,8 +80,7 @@ TEST(RequestTimestamp, FollowsTheClockAndTheLocalZone) {
         EXPECT_LE(before - 2, std::stoll(seconds)) << zone;
         EXPECT_LE(std::stoll(seconds), after + 2) << zone;
     }
-    setenv("TZ", "CST-8", 1);
-    tzset();
+    testsupport::use_time_zone("CST-8");
 }
 
 }  // namespace

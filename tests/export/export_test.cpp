@@ -22,6 +22,7 @@
 #include "data/encoding.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scratch.h"
 
 namespace quorvel::exporting {

@@ -14,6 +14,7 @@
 #include "tests/journal/journal_test_support.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/fake_marketplace.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 
@@ -25,7 +26,7 @@ using harvest::KeywordSource;
 using harvest::KindSet;
 using harvest::RunEnd;
 using testing::file_bytes;
-using testing::FileSizeLimit;
+using testsupport::FileSizeLimit;
 using testing::gb;
 using testing::names_in;
 using testsupport::RecordingWindow;

@@ -27,7 +27,6 @@ inline std::string gb(const std::string& utf8) {
 }
 
 using testsupport::file_bytes;
-using testsupport::FileSizeLimit;
 using testsupport::names_in;
 using testsupport::ScratchFolder;
 

@@ -1,16 +1,12 @@
 #pragma once
 // Files and folders for tests: a temporary folder removed with everything in
-// it, a file's bytes, the names in a folder, and a lowered file-size limit
-// that stands in for a full disk.
-
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/resource.h>
+// it, a file's bytes and the names in a folder.
 
 #include <algorithm>
-#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,10 +15,24 @@ namespace quorvel::testsupport {
 
 class ScratchFolder {
   public:
+    // A new folder of its own under the temporary folder: a random name,
+    // created only if it did not exist yet.
     ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (;;) {
+            char name[32];
+            std::snprintf(name, sizeof name, "quorvel-test-%08x", random());
+            std::error_code error;
+            if (std::filesystem::create_directory(base / name, error)) {
+                path_ = base / name;
+                return;
+            }
+            if (error) {
+                throw std::filesystem::filesystem_error("cannot make a scratch folder", base / name,
+                                                        error);
+            }
+        }
     }
     ~ScratchFolder() {
         // A test may have taken the owner's rights away to make it unwritable.
@@ -64,28 +74,5 @@ inline std::vector<std::string> names_in(const std::filesystem::path& folder) {
 inline std::vector<std::string> ScratchFolder::names() const {
     return names_in(path_);
 }
-
-// Lowers the largest file this process may write while it lives; a write
-// past it fails with EFBIG, as on a full disk, instead of raising SIGXFSZ.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit previous_{};
-    void (*previous_handler_)(int) = nullptr;
-};
 
 }  // namespace quorvel::testsupport
