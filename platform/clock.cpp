@@ -1,13 +1,14 @@
-#include "platform/clock.h"
+// The parts of the clock both systems share; clock_posix.cpp and
+// clock_windows.cpp hold the local time and the user's clock setting.
 
-#include <langinfo.h>
-#include <locale.h>
-#include <time.h>
+#include <ctime>
+
+#include "platform/clock.h"
+#include "platform/clock_detail.h"
 
 namespace quorvel::platform {
-namespace {
 
-LocalDateTime from_tm(const tm& t, int milliseconds) {
+LocalDateTime local_date_time(const std::tm& t, int milliseconds) {
     LocalDateTime out;
     out.year = t.tm_year + 1900;
     out.month = t.tm_mon + 1;
@@ -20,25 +21,8 @@ LocalDateTime from_tm(const tm& t, int milliseconds) {
     return out;
 }
 
-}  // namespace
-
-LocalDateTime local_now() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    localtime_r(&now.tv_sec, &local);
-    return from_tm(local, static_cast<int>(now.tv_nsec / 1000000));
-}
-
 std::int64_t unix_seconds_now() {
-    return static_cast<std::int64_t>(time(nullptr));
-}
-
-LocalDateTime local_time_of(std::int64_t unix_seconds) {
-    auto seconds = static_cast<time_t>(unix_seconds);
-    tm local{};
-    localtime_r(&seconds, &local);
-    return from_tm(local, 0);
+    return static_cast<std::int64_t>(std::time(nullptr));
 }
 
 bool time_format_is_24_hour(std::string_view time_format) {
@@ -66,18 +50,18 @@ bool time_format_is_24_hour(std::string_view time_format) {
     return false;
 }
 
-bool user_clock_is_24_hour() {
-    locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (user == static_cast<locale_t>(nullptr)) {
-        user = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+bool time_picture_is_24_hour(std::string_view picture) {
+    bool quoted = false;
+    for (char c : picture) {
+        if (c == '\'') {
+            // A doubled quote inside quotes is a literal quote: leaving and
+            // entering again comes to the same.
+            quoted = !quoted;
+        } else if (!quoted && c == 'H') {
+            return true;
+        }
     }
-    if (user == static_cast<locale_t>(nullptr)) {
-        return true;
-    }
-    const char* format = nl_langinfo_l(T_FMT, user);
-    bool result = time_format_is_24_hour(format != nullptr ? format : "");
-    freelocale(user);
-    return result;
+    return false;
 }
 
 }  // namespace quorvel::platform

@@ -17,6 +17,9 @@ struct LocalDateTime {
     int milliseconds = 0;
 };
 
+// Local times follow the TZ variable where it is set, else the system's time
+// zone (on Windows through the C runtime, which reads TZ the same way).
+
 // The current local date and time, milliseconds included.
 LocalDateTime local_now();
 
@@ -24,13 +27,20 @@ LocalDateTime local_now();
 std::int64_t unix_seconds_now();
 
 // A calendar time in whole seconds as local date and time (milliseconds 0).
+// On Windows a time before 1970 gives all fields 0.
 LocalDateTime local_time_of(std::int64_t unix_seconds);
 
 // Whether a strftime time format renders the hour on the 24-hour clock.
 bool time_format_is_24_hour(std::string_view time_format);
 
-// Whether the user's locale (LC_ALL, LC_TIME, LANG) writes times on the
-// 24-hour clock.
+// Whether a Windows time picture (LOCALE_STIMEFORMAT, such as "HH:mm:ss" or
+// "h:mm:ss tt") renders the hour on the 24-hour clock: an "H" outside quoted
+// text.
+bool time_picture_is_24_hour(std::string_view picture);
+
+// Whether the user writes times on the 24-hour clock: on Linux the locale's
+// (LC_ALL, LC_TIME, LANG) time format; on Windows the user's time format in
+// the regional settings.
 bool user_clock_is_24_hour();
 
 }  // namespace quorvel::platform

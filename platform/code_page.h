@@ -1,5 +1,6 @@
 #pragma once
-// Conversion between multibyte code-page text and UTF-16, over iconv. Code
+// Conversion between multibyte code-page text and UTF-16, over iconv on Linux
+// and MultiByteToWideChar/WideCharToMultiByte on Windows. Code
 // page 936 and 0 (the program's ANSI code page, Chinese whatever the machine's
 // locale) are served by GB18030, which also holds every other Unicode
 // character; 65001 is UTF-8. GB18030 reads most of code page 936 the same way
@@ -10,6 +11,11 @@
 // text from a Windows source keeps its euro sign; writing, U+20AC becomes
 // A2 E3. Undecodable input never fails a conversion: each other bad byte
 // becomes U+FFFD.
+//
+// On Windows, GB18030 is code page 54936. Where the system lacks it (Wine 8
+// has none), code pages 936 and 0 fall back to code page 936 itself, with the
+// same euro rules: characters code page 936 lacks are then read as U+FFFD and
+// written as "?", and a replacement character is written as "?".
 
 #include <string>
 #include <string_view>
@@ -26,6 +32,10 @@ bool all_ascii(std::string_view text);
 // Whether `text` is well-formed UTF-8: no stray or missing continuation bytes,
 // no overlong forms, no surrogates, nothing above U+10FFFF.
 bool valid_utf8(std::string_view text);
+
+// Whether code pages 936 and 0 are served by GB18030 here: always with iconv;
+// on Windows, where the system has code page 54936.
+bool gb18030_available();
 
 // Whether a code page number is one of the three above.
 bool code_page_supported(int code_page);

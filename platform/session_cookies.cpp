@@ -1,16 +1,11 @@
 #include "platform/session_cookies.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <optional>
 
+#include "platform/atomic_file.h"
 #include "platform/cookie_store.h"
 #include "platform/file_read.h"
 #include "platform/log.h"
@@ -239,10 +234,6 @@ void expire(const Cookie& stored) {
     cookie_store::command(netscape_line(gone));
 }
 
-std::string error_text(int error) {
-    return std::strerror(error);
-}
-
 CookieFileError file_error(CookieFileError::Kind kind, std::string message) {
     return CookieFileError{kind, 0, std::move(message)};
 }
@@ -395,40 +386,8 @@ tl::expected<void, CookieFileError> write_cookie_file(const std::filesystem::pat
     if (auto made = make_private_folder(folder); !made) {
         return fail(made.error());
     }
-    std::string temporary = (folder / (file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
-    if (fd < 0) {
-        return fail(error_text(errno));
-    }
-    const std::string text = cookie_file_text(cookies);
-    std::size_t written = 0;
-    int error = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fchmod(fd, 0600) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return fail(error_text(error));
+    if (auto written = write_file_atomically(file, cookie_file_text(cookies)); !written) {
+        return fail(written.error());
     }
     return {};
 }

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <tuple>
 
-#include "tests/support/locales.h"
+#include "tests/platform/scoped_env.h"
 
 namespace quorvel::platform {
 namespace {
@@ -31,23 +30,23 @@ TEST(Clock, TimeFormatIs24HourReadsTheHourConversion) {
     EXPECT_FALSE(time_format_is_24_hour(""));
 }
 
-// The C locale writes "%H:%M:%S"; an unknown locale falls back to it; the
-// United States locale writes times on the 12-hour clock.
-TEST(Clock, UserClockFollowsTheLocale) {
-    setenv("LC_ALL", "C", 1);
-    EXPECT_TRUE(user_clock_is_24_hour());
-    setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);
-    EXPECT_TRUE(user_clock_is_24_hour());
-    setenv("LC_ALL", testsupport::make_locale("en_US.UTF-8").c_str(), 1);
-    EXPECT_FALSE(user_clock_is_24_hour());
-    setenv("LC_ALL", testsupport::make_locale("de_DE.UTF-8").c_str(), 1);
-    EXPECT_TRUE(user_clock_is_24_hour());
-    setenv("LC_ALL", "C", 1);
+// A Windows time picture is 24-hour by an "H" outside quoted text; "h" and
+// quoted letters do not count.
+TEST(Clock, TimePictureIs24HourReadsTheHourLetter) {
+    EXPECT_TRUE(time_picture_is_24_hour("HH:mm:ss"));
+    EXPECT_TRUE(time_picture_is_24_hour("H:mm"));
+    EXPECT_TRUE(time_picture_is_24_hour("'Uhr' HH.mm"));
+    EXPECT_TRUE(time_picture_is_24_hour("'it''s' H:mm"));  // a quote within quotes
+    EXPECT_FALSE(time_picture_is_24_hour("h:mm:ss tt"));
+    EXPECT_FALSE(time_picture_is_24_hour("tt hh:mm"));
+    EXPECT_FALSE(time_picture_is_24_hour("'H' h:mm"));
+    EXPECT_FALSE(time_picture_is_24_hour("'it''s H' h:mm"));
+    EXPECT_FALSE(time_picture_is_24_hour(""));
 }
 
 // Calendar fields of a Unix time in the local zone (UTC+8 here).
 TEST(Clock, LocalTimeOfUsesTheLocalZone) {
-    setenv("TZ", "CST-8", 1);
+    testing_env::ScopedEnv zone("TZ", "CST-8");
     tzset();
     auto fields = [](const LocalDateTime& t) {
         return std::tuple{t.year, t.month,  t.day,    t.day_of_week,
@@ -55,6 +54,17 @@ TEST(Clock, LocalTimeOfUsesTheLocalZone) {
     };
     EXPECT_EQ(fields(local_time_of(1709618829)), std::tuple(2024, 3, 5, 2, 14, 7, 9, 0));
     EXPECT_EQ(fields(local_time_of(0)), std::tuple(1970, 1, 1, 4, 8, 0, 0, 0));
+    // The current time in the same zone, to the second.
+    const std::int64_t before = unix_seconds_now();
+    const LocalDateTime now = local_now();
+    const std::int64_t after = unix_seconds_now();
+    auto minutes = [&](const LocalDateTime& t) {
+        return std::tuple{t.year, t.month, t.day, t.hour, t.minute};
+    };
+    EXPECT_TRUE(minutes(now) == minutes(local_time_of(before)) ||
+                minutes(now) == minutes(local_time_of(after)));
+    EXPECT_GE(now.milliseconds, 0);
+    EXPECT_LT(now.milliseconds, 1000);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+#pragma once
+// Within platform/: the transport's few calls that differ between the
+// systems, in http_transport_posix.cpp and http_transport_windows.cpp.
+
+#include <curl/curl.h>
+
+#include <string>
+
+namespace quorvel::platform {
+
+// libcurl's socket opener: sockets that child processes do not inherit (the
+// embedded browser starts some).
+curl_socket_t open_socket(void* data, curlsocktype purpose, curl_sockaddr* address);
+
+// Whether `text` is a numeric IPv6 address (`v6`) or IPv4 address.
+bool numeric_address(const std::string& text, bool v6);
+
+}  // namespace quorvel::platform
