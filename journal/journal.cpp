@@ -182,6 +182,40 @@ tl::expected<fs::path, std::string> move_aside(const fs::path& file) {
     return aside;
 }
 
+// Copies the file aside with its companions, for where an open file cannot
+// be renamed (Windows): copied while SQLite still has it open, the copies
+// are what was there, whatever closing it does to the originals.
+tl::expected<fs::path, std::string> copy_aside(const fs::path& file) {
+    const fs::path aside = aside_name(file);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const fs::path original = with_suffix(file, suffix);
+        std::error_code failed;
+        if (!fs::exists(original, failed)) {
+            continue;
+        }
+        fs::copy_file(original, with_suffix(aside, suffix), failed);
+        if (failed) {
+            return tl::unexpected("cannot copy " + platform::utf8_of(original) +
+                                  " aside: " + failed.message());
+        }
+    }
+    return aside;
+}
+
+// Removes the file and its companions once copied aside.
+tl::expected<void, std::string> remove_with_companions(const fs::path& file) {
+    for (const char* suffix : {"-wal", "-shm", "-journal", ""}) {
+        const fs::path original = with_suffix(file, suffix);
+        std::error_code failed;
+        fs::remove(original, failed);
+        if (failed) {
+            return tl::unexpected("cannot remove " + platform::utf8_of(original) + ": " +
+                                  failed.message());
+        }
+    }
+    return {};
+}
+
 // Makes a stopped or interrupted run ready to go on, in one transaction:
 // drops the words of its first unfinished seed and those after it (they
 // will be found again), and marks it running. `was` is the state it was in
@@ -437,8 +471,21 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     if (auto made = platform::make_private_folder(folder); !made) {
         return cannot_open(made.error());
     }
-    auto set_aside = [&](const std::string& why) -> tl::expected<void, JournalError> {
+    // `open_db`, when given, is SQLite's connection to the file. Windows
+    // renames no file SQLite holds open: there the files are copied aside,
+    // the connection closed and the originals removed.
+    auto set_aside = [&](const std::string& why,
+                         sql::Connection* open_db) -> tl::expected<void, JournalError> {
         auto aside = move_aside(file);
+        if (!aside && open_db != nullptr) {
+            aside = copy_aside(file);
+            *open_db = sql::Connection();
+            if (aside) {
+                if (auto removed = remove_with_companions(file); !removed) {
+                    aside = tl::unexpected(removed.error());
+                }
+            }
+        }
         if (!aside) {
             return cannot_open(why + "; " + aside.error());
         }
@@ -449,7 +496,7 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
         return {};
     };
     if (plainly_not_a_database(file)) {
-        if (auto moved = set_aside("not an SQLite file"); !moved) {
+        if (auto moved = set_aside("not an SQLite file", nullptr); !moved) {
             return tl::unexpected(moved.error());
         }
     }
@@ -459,9 +506,10 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     }
     auto version = check(*db);
     if (!version && not_a_database(version.error()) && !said.moved_aside) {
-        // Moved while SQLite still has it open: closing it then cannot remove
-        // or rewrite the companion files under their old names.
-        auto moved = set_aside(version.error().text());
+        // Moved while SQLite still has it open (where the system allows it):
+        // closing it then cannot remove or rewrite the companion files under
+        // their old names.
+        auto moved = set_aside(version.error().text(), &*db);
         db = sql::Connection();
         if (!moved) {
             return tl::unexpected(moved.error());

@@ -115,6 +115,12 @@ void close(Handle handle) {
 
 std::optional<FileWriteError> replace(const std::filesystem::path& from,
                                       const std::filesystem::path& to) {
+    // Windows refuses to replace a read-only file; checked here too, as not
+    // every implementation of MoveFileExW does (Wine replaces it).
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return failure("MoveFileExW", ERROR_ACCESS_DENIED);
+    }
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return std::nullopt;
     }

@@ -27,12 +27,12 @@ namespace quorvel::exporting {
 namespace {
 
 namespace fs = std::filesystem;
-using harvest::HarvestStore;
-using harvest::KeywordSource;
 using export_testing::awkward_store;
 using export_testing::exported;
 using export_testing::gb;
 using export_testing::many_rows;
+using harvest::HarvestStore;
+using harvest::KeywordSource;
 using testsupport::file_bytes;
 using testsupport::FileSizeLimit;
 using testsupport::ScratchFolder;
@@ -318,6 +318,15 @@ TEST(ExportToFile, AStopLeavesTheTargetAsItWas) {
     EXPECT_EQ(file_bytes(csv), "old");
     EXPECT_EQ(file_bytes(xlsx), "old");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"old.csv", "old.xlsx"}));
+}
+
+// The log names the failed call and errno by name.
+TEST(ExportToFile, TheLogNamesTheSystemCallAndTheErrno) {
+    ScratchFolder folder;
+    testsupport::CapturedLog log;
+    const fs::path missing = folder / "missing" / "x.csv";
+    ASSERT_FALSE(export_to_file(missing.string(), awkward_store()));
+    EXPECT_THAT(log.text(), ::testing::HasSubstr(gb("文件夹不存在") + " (open: ENOENT (2))"));
 }
 
 }  // namespace

@@ -26,9 +26,9 @@ using harvest::KeywordSource;
 using harvest::KindSet;
 using harvest::RunEnd;
 using testing::file_bytes;
-using testsupport::FileSizeLimit;
 using testing::gb;
 using testing::names_in;
+using testsupport::FileSizeLimit;
 using testsupport::RecordingWindow;
 
 // A window whose seed box holds `seed_text` (code-page text) with these kinds ticked.
