@@ -1,9 +1,8 @@
 #include "cli/commands.h"
 
-#include <unistd.h>
-
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -14,11 +13,13 @@
 #include "cli/progress.h"
 #include "cli/seeds.h"
 #include "cli/session.h"
+#include "cli/system.h"
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/code_page.h"
 #include "platform/http_transport.h"
 #include "platform/log.h"
+#include "platform/utf8_path.h"
 
 namespace quorvel::cli {
 namespace {
@@ -27,7 +28,15 @@ using journal::Journal;
 using journal::JournalError;
 
 void say(std::FILE* to, const std::string& line) {
-    std::fprintf(to, "quorvel-cli: %s\n", line.c_str());
+    write_text(to, "quorvel-cli: " + line + "\n");
+}
+
+// printf-style text, for the columns of the run list.
+template <typename... Values>
+std::string formatted(const char* format, Values... values) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
 }
 
 int usage(const Console& console, const std::string& message) {
@@ -39,8 +48,10 @@ int usage(const Console& console, const std::string& message) {
 // to given addresses.
 std::optional<std::string> apply_network(const Invocation& in) {
     if (in.cacert) {
-        if (::access(in.cacert->c_str(), R_OK) != 0 ||
-            !std::filesystem::is_regular_file(*in.cacert)) {
+        const std::filesystem::path file = platform::path_from_utf8(*in.cacert);
+        std::error_code ignored;
+        if (!std::filesystem::is_regular_file(file, ignored) ||
+            !std::ifstream(file, std::ios::binary).is_open()) {
             return "cannot read the CA file " + *in.cacert;
         }
         platform::set_extra_ca_file(*in.cacert);
@@ -70,7 +81,7 @@ class Storage {
         }
         std::filesystem::path path;
         if (in_.db) {
-            path = *in_.db;
+            path = platform::path_from_utf8(*in_.db);
         } else {
             auto found = Journal::default_path();
             if (!found) {
@@ -86,8 +97,9 @@ class Storage {
             return false;
         }
         if (notes.moved_aside) {
-            say(console_.err, path.string() + " was not a database; it was moved aside to " +
-                                  notes.moved_aside->string() + " and a new journal started");
+            say(console_.err,
+                platform::utf8_of(path) + " was not a database; it was moved aside to " +
+                    platform::utf8_of(*notes.moved_aside) + " and a new journal started");
         }
         journal_.emplace(std::move(*opened));
         return true;
@@ -129,7 +141,7 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
                       const OutputTarget& target, HeadlessWindow& window,
                       harvest::HarvestStore& store, std::size_t first_seed,
                       journal::RunRecorder* recorder) {
-    const bool line = in.progress.value_or(::isatty(::fileno(console.err)) == 1) && !in.quiet;
+    const bool line = in.progress.value_or(is_terminal(console.err)) && !in.quiet;
     Progress progress({.line = line, .failures = !in.quiet, .out = console.err});
     harvest::ObserverList observers;
     observers.add(progress);
@@ -307,18 +319,17 @@ int resume_command(const Invocation& in, const Console& console) {
 }
 
 std::string local_time_text(std::int64_t unix_ms, bool iso) {
-    const std::time_t seconds = static_cast<std::time_t>(unix_ms / 1000);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
+    const LocalTime local = local_time(static_cast<std::time_t>(unix_ms / 1000));
     char text[64];
     if (!iso) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local.fields);
         return text;
     }
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string out = text;
-    out.insert(out.size() - 2, ":");  // +0800 as +08:00
-    return out;
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local.fields);
+    // The offset as +08:00; not through %z, which some C runtimes write as the zone's name.
+    const long offset = local.utc_offset_seconds;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    return text + formatted("%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
 }
 
 int runs_command(const Invocation& in, const Console& console) {
@@ -356,29 +367,31 @@ int runs_command(const Invocation& in, const Console& console) {
             item["words"] = words;
             list.push_back(item);
         }
-        std::fprintf(
-            console.out, "%s\n",
-            list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        write_text(
+            console.out,
+            list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
         return exit_status::ok;
     }
-    std::fprintf(console.out, "%6s  %-16s  %-11s  %11s  %8s %8s %8s %8s %8s\n", "RUN", "STARTED",
-                 "STATE", "SEEDS", "PC", "ARROW", "MOBILE", "LONGTAIL", "RELATED");
+    std::string table =
+        formatted("%6s  %-16s  %-11s  %11s  %8s %8s %8s %8s %8s\n", "RUN", "STARTED", "STATE",
+                  "SEEDS", "PC", "ARROW", "MOBILE", "LONGTAIL", "RELATED");
     for (const journal::RunInfo& run : *runs) {
         const std::string seeds =
             std::to_string(run.seeds_done) + "/" + std::to_string(run.seeds_total);
-        std::fprintf(console.out, "%6lld  %-16s  %-11s  %11s", static_cast<long long>(run.id),
-                     local_time_text(run.started_ms, false).c_str(),
-                     std::string(journal::state_name(run.state)).c_str(), seeds.c_str());
+        table += formatted("%6lld  %-16s  %-11s  %11s", static_cast<long long>(run.id),
+                           local_time_text(run.started_ms, false).c_str(),
+                           std::string(journal::state_name(run.state)).c_str(), seeds.c_str());
         for (harvest::KeywordSource source : harvest::all_sources) {
             if (run.kinds.has(source)) {
-                std::fprintf(console.out, " %8lld",
-                             static_cast<long long>(run.words[harvest::index_of(source)]));
+                table += formatted(" %8lld",
+                                   static_cast<long long>(run.words[harvest::index_of(source)]));
             } else {
-                std::fprintf(console.out, " %8s", "-");
+                table += formatted(" %8s", "-");
             }
         }
-        std::fprintf(console.out, "\n");
+        table += "\n";
     }
+    write_text(console.out, table);
     return exit_status::ok;
 }
 

@@ -1,26 +1,33 @@
 // quorvel-cli: the command-line harvester.
 
-#include <csignal>
 #include <cstdio>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/signals.h"
+#include "cli/system.h"
 #include "platform/log.h"
 #include "platform/log_file.h"
 #include "platform/user_folders.h"
 
 int main(int argc, char* argv[]) {
     using namespace quorvel;
-    auto parsed = cli::parse_command_line(argc, argv);
+    cli::prepare_process();
+    std::vector<std::string> arguments = cli::utf8_arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) {
+        pointers.push_back(argument.data());
+    }
+    pointers.push_back(nullptr);
+    auto parsed = cli::parse_command_line(static_cast<int>(arguments.size()), pointers.data());
     if (auto* early = std::get_if<cli::EarlyExit>(&parsed)) {
-        std::fputs(early->out.c_str(), stdout);
-        std::fputs(early->err.c_str(), stderr);
+        cli::write_text(stdout, early->out);
+        cli::write_text(stderr, early->err);
         return early->status;
     }
-    // A file-size limit makes writes fail with an error instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     std::stop_source stop;
     cli::SignalStop signals(stop);  // before any other thread starts
 

@@ -1,20 +1,21 @@
 #include "cli/output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <unordered_set>
 
+#include "cli/system.h"
 #include "export/export.h"
 #include "export/export_order.h"
 #include "platform/code_page.h"
+#include "platform/file_write.h"
+#include "platform/utf8_path.h"
 
 namespace quorvel::cli {
 namespace {
@@ -52,7 +53,8 @@ std::optional<OutputFormat> format_named(std::string_view name) {
 }
 
 std::optional<OutputFormat> format_of_extension(const std::string& path) {
-    const std::string extension = lower_ascii(fs::path(path).extension().string());
+    const std::string extension =
+        lower_ascii(platform::utf8_of(platform::path_from_utf8(path).extension()));
     if (extension == ".txt") {
         return OutputFormat::text;
     }
@@ -60,44 +62,17 @@ std::optional<OutputFormat> format_of_extension(const std::string& path) {
 }
 
 fs::path folder_of(const std::string& path) {
-    const fs::path parent = fs::path(path).parent_path();
+    const fs::path parent = platform::path_from_utf8(path).parent_path();
     return parent.empty() ? fs::path(".") : parent;
 }
 
-// A new file in `folder` under a random name, created exclusively with the
-// mode new files get; its name and descriptor, or errno.
-struct NewFile {
-    std::string name;
-    int fd = -1;
-};
-tl::expected<NewFile, int> new_file_in(const fs::path& folder, const std::string& stem) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name =
-            (folder / (stem + ".partial-" + std::to_string(entropy()))).string();
-        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return NewFile{name, fd};
-        }
-        if (errno != EEXIST) {
-            return tl::unexpected(errno);
-        }
+// Why a file could not be written, in the system's words, and plainly when
+// another program holds it open.
+std::string reason_of(const platform::FileWriteError& error) {
+    if (error.kind == platform::FileWriteError::Kind::in_use) {
+        return "it is in use by another program; close it there and try again";
     }
-    return tl::unexpected(EEXIST);
-}
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    return error.reason;
 }
 
 // The rows to write: every word, or with dedup only each word's first occurrence.
@@ -160,23 +135,41 @@ std::string lines_of(const harvest::HarvestStore& store, const OutputTarget& tar
 }
 
 tl::expected<void, std::string> write_file(const std::string& path, std::string_view bytes) {
-    const fs::path folder = folder_of(path);
-    auto file = new_file_in(folder, fs::path(path).filename().string());
+    auto file = platform::AtomicFile::create(platform::path_from_utf8(path));
     if (!file) {
-        return tl::unexpected("cannot write " + path + ": " + std::strerror(file.error()));
+        return tl::unexpected("cannot write " + path + ": " + reason_of(file.error()));
     }
-    int error = write_all(file->fd, bytes) && ::fsync(file->fd) == 0 ? 0 : errno;
-    if (::close(file->fd) != 0 && error == 0) {
-        error = errno;
+    platform::FileWritten written = file->write(bytes);
+    if (written) {
+        written = file->commit();
     }
-    if (error == 0 && std::rename(file->name.c_str(), path.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(file->name.c_str());
-        return tl::unexpected("cannot write " + path + ": " + std::strerror(error));
+    if (!written) {
+        return tl::unexpected("cannot write " + path + ": " + reason_of(written.error()));
     }
     return {};
+}
+
+// Standard output as a stream; the bytes reach it unchanged.
+tl::expected<void, std::string> write_standard_output(std::string_view bytes) {
+    if (!write_text(stdout, bytes)) {
+        return tl::unexpected(std::string("cannot write to standard output: ") +
+                              std::strerror(errno));
+    }
+    return {};
+}
+
+// A name in the system's folder for temporary files that no file has.
+fs::path unused_temporary_name() {
+    std::random_device entropy;
+    std::error_code ignored;
+    const fs::path folder = fs::temp_directory_path(ignored);
+    for (;;) {
+        const fs::path name =
+            folder / ("quorvel-cli-" + std::to_string(entropy()) + std::to_string(entropy()));
+        if (!fs::exists(name, ignored)) {
+            return name;
+        }
+    }
 }
 
 }  // namespace
@@ -240,18 +233,18 @@ tl::expected<void, std::string> check_writable(const OutputTarget& target) {
     const fs::path folder = folder_of(path);
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        return tl::unexpected("cannot write " + path + ": the folder " + folder.string() +
+        return tl::unexpected("cannot write " + path + ": the folder " + platform::utf8_of(folder) +
                               " does not exist");
     }
-    if (fs::is_directory(path, error)) {
+    if (fs::is_directory(platform::path_from_utf8(path), error)) {
         return tl::unexpected("cannot write " + path + ": it is a folder");
     }
-    auto probe = new_file_in(folder, ".quorvel-probe");
+    // A file made there and removed again; named after the target, so that
+    // its name fits wherever the target's does.
+    auto probe = platform::AtomicFile::create(platform::path_from_utf8(path));
     if (!probe) {
-        return tl::unexpected("cannot write " + path + ": " + std::strerror(probe.error()));
+        return tl::unexpected("cannot write " + path + ": " + reason_of(probe.error()));
     }
-    ::close(probe->fd);
-    ::unlink(probe->name.c_str());
     return {};
 }
 
@@ -263,34 +256,22 @@ tl::expected<void, std::string> write_output(const OutputTarget& target,
         if (!target.path) {
             // CSV to standard output: written to a temporary file by the
             // export itself, then copied, so the bytes are the export's own.
-            char name[] = "/tmp/quorvel-cli-XXXXXX";
-            const int fd = ::mkstemp(name);
-            if (fd < 0) {
-                return tl::unexpected(std::string("cannot write a temporary file: ") +
-                                      std::strerror(errno));
-            }
-            ::close(fd);
-            auto written = exporting::export_to_file(name, rows, {}, exporting::ExportFormat::csv);
+            const fs::path name = unused_temporary_name();
+            auto written = exporting::export_to_file(
+                platform::convert_code_page(platform::utf8_of(name), platform::code_page_utf8,
+                                            platform::code_page_gbk),
+                rows, {}, exporting::ExportFormat::csv);
             std::string bytes;
             if (written) {
-                std::FILE* in = std::fopen(name, "rb");
-                char buffer[65536];
-                std::size_t n = 0;
-                while (in != nullptr && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-                    bytes.append(buffer, n);
-                }
-                if (in != nullptr) {
-                    std::fclose(in);
-                }
+                std::ifstream in(name, std::ios::binary);
+                bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
             }
-            ::unlink(name);
+            std::error_code ignored;
+            fs::remove(name, ignored);
             if (!written) {
                 return tl::unexpected("cannot write the table: " + utf8(written.error().reason));
             }
-            return write_all(STDOUT_FILENO, bytes)
-                       ? tl::expected<void, std::string>()
-                       : tl::unexpected(std::string("cannot write to standard output: ") +
-                                        std::strerror(errno));
+            return write_standard_output(bytes);
         }
         auto written = exporting::export_to_file(
             platform::convert_code_page(*target.path, platform::code_page_utf8,
@@ -306,10 +287,7 @@ tl::expected<void, std::string> write_output(const OutputTarget& target,
     }
     const std::string bytes = lines_of(store, target, options);
     if (!target.path) {
-        return write_all(STDOUT_FILENO, bytes)
-                   ? tl::expected<void, std::string>()
-                   : tl::unexpected(std::string("cannot write to standard output: ") +
-                                    std::strerror(errno));
+        return write_standard_output(bytes);
     }
     return write_file(*target.path, bytes);
 }

@@ -1,10 +1,8 @@
 #include "cli/progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <condition_variable>
 
+#include "cli/system.h"
 #include "platform/code_page.h"
 
 namespace quorvel::cli {
@@ -33,14 +31,6 @@ std::string fit(const std::string& text, std::size_t columns) {
         i += length;
     }
     return text.substr(0, i);
-}
-
-std::size_t terminal_columns(std::FILE* out) {
-    winsize size{};
-    if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        return size.ws_col;
-    }
-    return 100;
 }
 
 }  // namespace
@@ -85,8 +75,7 @@ std::size_t Progress::seeds_done() const {
 void Progress::clear_line() {
     std::lock_guard guard(mutex_);
     if (line_shown_) {
-        std::fputs("\r\x1b[K", settings_.out);
-        std::fflush(settings_.out);
+        write_text(settings_.out, "\r\x1b[K");
         line_shown_ = false;
     }
 }
@@ -124,13 +113,10 @@ void Progress::failure_message(std::string_view message, harvest::KeywordSource 
     tally_.failure_message(message, source, seed);
     std::lock_guard guard(mutex_);
     if (settings_.failures) {
-        if (line_shown_) {
-            std::fputs("\r\x1b[K", settings_.out);
-            line_shown_ = false;
-        }
-        std::fprintf(settings_.out, "quorvel-cli: %s (seed \"%s\", kind %s)\n",
-                     utf8(message).c_str(), utf8(seed).c_str(),
-                     std::string(harvest::info(source).short_name).c_str());
+        write_text(settings_.out, std::string(line_shown_ ? "\r\x1b[K" : "") + "quorvel-cli: " +
+                                      utf8(message) + " (seed \"" + utf8(seed) + "\", kind " +
+                                      std::string(harvest::info(source).short_name) + ")\n");
+        line_shown_ = false;
     }
     draw(true);
 }
@@ -138,16 +124,13 @@ void Progress::failure_message(std::string_view message, harvest::KeywordSource 
 void Progress::login_wall(harvest::RequestKind kind, const std::string&, const std::string&) {
     const harvest::KeywordSource source = harvest::source_of(kind);
     std::lock_guard guard(mutex_);
-    if (line_shown_) {
-        std::fputs("\r\x1b[K", settings_.out);
-        line_shown_ = false;
-    }
-    std::fprintf(settings_.out,
-                 "quorvel-cli: the marketplace asks to sign in for \"%s\" (%s) words; sign in "
-                 "with the window's 登录淘宝, "
-                 "or give --cookies FILE\n",
-                 utf8(harvest::info(source).export_label).c_str(),
-                 std::string(harvest::info(source).short_name).c_str());
+    write_text(settings_.out, std::string(line_shown_ ? "\r\x1b[K" : "") +
+                                  "quorvel-cli: the marketplace asks to sign in for \"" +
+                                  utf8(harvest::info(source).export_label) + "\" (" +
+                                  std::string(harvest::info(source).short_name) +
+                                  ") words; sign in with the window's 登录淘宝, or give "
+                                  "--cookies FILE\n");
+    line_shown_ = false;
     draw(true);
 }
 
@@ -168,9 +151,12 @@ std::string Progress::line_text() const {
     using shell::grouped;
     const shell::ProgressSnapshot now = tally_.snapshot();
     const double seconds = std::chrono::duration<double>(now.elapsed).count();
-    std::string text = "[" + grouped(now.seeds_done) + "/" + grouped(now.seeds_total) + "] " +
-                       fit(utf8(now.seed), 24) + " · " + grouped(now.words) + " words · " +
-                       grouped(now.requests) + " requests";
+    // Built by appending: GCC 12 warns wrongly (-Wrestrict) on "text" + std::string
+    // in the MinGW build.
+    std::string text = "[";
+    text += grouped(now.seeds_done) + "/" + grouped(now.seeds_total) + "] " +
+            fit(utf8(now.seed), 24) + " · " + grouped(now.words) + " words · " +
+            grouped(now.requests) + " requests";
     if (seconds >= 1) {
         char rate[32];
         std::snprintf(rate, sizeof rate, " (%.1f/s)", static_cast<double>(now.requests) / seconds);
@@ -196,8 +182,7 @@ void Progress::draw(bool force) {
     }
     drawn_ = now;
     const std::string text = fit(line_text(), terminal_columns(settings_.out) - 1);
-    std::fprintf(settings_.out, "\r%s\x1b[K", text.c_str());
-    std::fflush(settings_.out);
+    write_text(settings_.out, "\r" + text + "\x1b[K");
     line_shown_ = true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/code_page.h"
 #include "platform/file_read.h"
+#include "platform/utf8_path.h"
 
 namespace quorvel::cli {
 namespace {
@@ -84,7 +85,7 @@ tl::expected<std::string, std::string> seed_text_from_file(const std::string& pa
         }
         return seed_text_from_lines(text, "standard input");
     }
-    auto read = platform::read_whole_file(path);
+    auto read = platform::read_whole_file(platform::path_from_utf8(path));
     if (!read) {
         return tl::unexpected("cannot read " + path + ": " + read.error().reason);
     }

@@ -5,6 +5,7 @@
 
 #include "harvest/sources.h"
 #include "platform/session_cookies.h"
+#include "platform/utf8_path.h"
 
 namespace quorvel::cli {
 
@@ -14,7 +15,7 @@ SessionOutcome load_session(const Invocation& in) {
     }
     std::filesystem::path file;
     if (in.cookies) {
-        file = *in.cookies;
+        file = platform::path_from_utf8(*in.cookies);
     } else {
         auto found = platform::default_cookie_file();
         std::error_code missing;
@@ -32,7 +33,7 @@ SessionOutcome load_session(const Invocation& in) {
         return {.error = message};
     }
     if (*loaded == 0 && in.cookies) {
-        return {.notice = file.string() +
+        return {.notice = platform::utf8_of(file) +
                           " holds no taobao.com or tmall.com cookies; the run goes on without a "
                           "signed-in session"};
     }

@@ -1,7 +1,5 @@
 #include "export/export.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <array>
@@ -18,9 +16,12 @@
 
 #include "data/encoding.h"
 #include "export/export_order.h"
+#include "export/library_name.h"
 #include "export/zip_check.h"
 #include "harvest/keyword_source.h"
+#include "platform/file_write.h"
 #include "platform/log.h"
+#include "platform/utf8_path.h"
 #include "web/text_search.h"
 
 namespace quorvel::exporting {
@@ -45,42 +46,40 @@ constexpr std::string_view incomplete_text =
 // Said when a run stopped the export (code-page text): 已停止.
 constexpr std::string_view stopped_text = "\xD2\xD1\xCD\xA3\xD6\xB9";
 
-// The system's description of an error number. strerrordesc_np is thread-safe
-// (the export runs on a worker thread) and plain ASCII, so also code-page text.
-std::string system_text(int error) {
-    const char* text = strerrordesc_np(error);
-    return text != nullptr ? text : "error " + std::to_string(error);
-}
+// Said when another program holds the file open (code-page text):
+// 文件正被其他程序使用，请关闭后再试.
+constexpr std::string_view in_use_text =
+    "\xCE\xC4\xBC\xFE\xD5\xFD\xB1\xBB\xC6\xE4\xCB\xFB\xB3\xCC\xD0\xF2\xCA\xB9\xD3\xC3"
+    "\xA3\xAC\xC7\xEB\xB9\xD8\xB1\xD5\xBA\xF3\xD4\xD9\xCA\xD4";
 
-// A system call that failed at `step`; `error` is the errno it set, read
-// right after it. The common causes are said in the user's words.
-ExportError system_failure(std::string_view step, int error) {
+// A file operation that failed; the common causes are said in the user's words,
+// the others in the system's (UTF-8, so converted).
+ExportError file_failure(const platform::FileWriteError& error) {
+    using FileKind = platform::FileWriteError::Kind;
     ExportError failure;
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
+    failure.detail = error.detail;
+    switch (error.kind) {
+        case FileKind::folder_missing:
             failure.kind = Kind::folder_missing;
             failure.reason = folder_missing_text;
             break;
-        case EACCES:
-        case EPERM:
-        case EROFS:
+        case FileKind::no_permission:
             failure.kind = Kind::no_permission;
             failure.reason = no_permission_text;
             break;
-        case ENOSPC:
-        case EDQUOT:
+        case FileKind::disk_full:
             failure.kind = Kind::disk_full;
             failure.reason = disk_full_text;
             break;
-        default:
+        case FileKind::in_use:
+            failure.kind = Kind::in_use;
+            failure.reason = in_use_text;
+            break;
+        case FileKind::other:
             failure.kind = Kind::other;
-            failure.reason = system_text(error);
+            failure.reason = data::gbk_from_utf8(error.reason);
             break;
     }
-    const char* name = strerrorname_np(error);
-    failure.detail = std::string(step) + ": " + (name != nullptr ? name : "errno") + " (" +
-                     std::to_string(error) + ")";
     return failure;
 }
 
@@ -89,58 +88,6 @@ ExportError system_failure(std::string_view step, int error) {
 ExportError library_failure(std::string_view step, lxw_error error) {
     return {Kind::other, lxw_strerror(error),
             std::string(step) + ": lxw_error " + std::to_string(static_cast<int>(error))};
-}
-
-// An open file descriptor, closed when it goes unless closed before.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    // Closes it now; 0, or the errno close set.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-  private:
-    int fd_;
-};
-
-// A temporary file beside `path`, created empty: its name and descriptor.
-struct TemporaryFile {
-    std::string name;
-    int fd = -1;
-};
-
-// Created exclusively under a random name, with the mode every new file gets
-// (0666 less the process umask): the rename keeps that mode, and nothing
-// changes the process-wide umask while other threads run.
-tl::expected<TemporaryFile, ExportError> temporary_beside(const std::string& path) {
-    static constexpr std::string_view letters =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    constexpr int attempts = 100;
-    for (int attempt = 1;; ++attempt) {
-        std::string name = path + ".partial-";
-        for (int i = 0; i < 8; ++i) {
-            name += letters[arc4random_uniform(static_cast<std::uint32_t>(letters.size()))];
-        }
-        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return TemporaryFile{std::move(name), fd};
-        }
-        const int error = errno;
-        if (error != EEXIST || attempt == attempts) {
-            return tl::unexpected(system_failure("open", error));
-        }
-    }
 }
 
 // How far an export got: the data rows put so far and whether it stopped
@@ -175,43 +122,35 @@ bool put_table(const harvest::HarvestStore& store, Progress& progress, Put& put)
            });
 }
 
-// Writes to a file descriptor through a buffer, so that a row is not a system call.
+// Writes to the file through a buffer, so that a row is not a system call.
 class BufferedOutput {
   public:
-    explicit BufferedOutput(int fd) : fd_(fd) { buffer_.reserve(capacity); }
-    // False once a write has failed; error() is then the errno it set.
+    explicit BufferedOutput(platform::AtomicFile& file) : file_(file) { buffer_.reserve(capacity); }
+    // False once a write has failed; error() then says why.
     bool append(std::string_view bytes) {
         buffer_ += bytes;
         return buffer_.size() < capacity || flush();
     }
     bool flush() {
-        std::size_t done = 0;
-        while (done < buffer_.size()) {
-            const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-            if (n < 0) {
-                const int error = errno;
-                if (error == EINTR) {
-                    continue;
-                }
-                error_ = error;
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
+        if (auto written = file_.write(buffer_); !written) {
+            error_ = std::move(written.error());
+            return false;
         }
         buffer_.clear();
         return true;
     }
-    int error() const { return error_; }
+    const platform::FileWriteError& error() const { return error_; }
 
   private:
     static constexpr std::size_t capacity = 64 * 1024;
-    int fd_;
+    platform::AtomicFile& file_;
     std::string buffer_;
-    int error_ = 0;
+    platform::FileWriteError error_;
 };
 
-Written write_csv(int fd, const harvest::HarvestStore& store, Progress& progress) {
-    BufferedOutput out(fd);
+Written write_csv(platform::AtomicFile& file, const harvest::HarvestStore& store,
+                  Progress& progress) {
+    BufferedOutput out(file);
     std::string line;
     auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
         line.clear();
@@ -228,7 +167,7 @@ Written write_csv(int fd, const harvest::HarvestStore& store, Progress& progress
         return tl::unexpected(stopped_error(progress));
     }
     if (!all_put || !out.flush()) {
-        return tl::unexpected(system_failure("write", out.error()));
+        return tl::unexpected(file_failure(out.error()));
     }
     return {};
 }
@@ -283,24 +222,32 @@ void write_cell_text(std::string_view text, std::string& out) {
 
 // Writes the workbook to `file`. libxlsxwriter opens its output by name with
 // fopen(..., "wb"), that is O_CREAT | O_TRUNC without O_EXCL; as `file` already
-// exists (created exclusively by temporary_beside), it truncates that file and
-// keeps its mode. Its own temporary files go to `tmpdir` (the target's folder,
-// which has room for the result), created there with O_EXCL, mode 0600, and
+// exists (created exclusively by AtomicFile::create, shared for writing on
+// Windows), it truncates that file and keeps its mode. Its own temporary files go to `tmpdir` (the
+// target's folder, which has room for the result), created there with O_EXCL, mode 0600, and
 // unlinked at once. libxlsxwriter 1.1.4 does not check its writes to those
 // files or to the output: a workbook cut short (disk full, file size limit)
 // still closes without error, so the finished file is checked to end in a
 // whole zip directory.
-Written write_xlsx(const std::string& file, const harvest::HarvestStore& store,
+Written write_xlsx(const std::filesystem::path& file, const harvest::HarvestStore& store,
                    Progress& progress) {
-    const std::size_t slash = file.find_last_of('/');
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    // libxlsxwriter opens files with fopen(), so it gets the names fopen() reaches them by.
+    const std::optional<std::string> name = library_file_name(file);
+    std::optional<std::string> tmpdir = library_file_name(folder);
+    if (!name || !tmpdir) {
+        return tl::unexpected(ExportError{
+            Kind::other, lxw_strerror(LXW_ERROR_CREATING_XLSX_FILE),
+            "library_file_name: no name the C library can open for " + platform::utf8_of(file)});
+    }
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
     options.use_zip64 = LXW_TRUE;
-    std::string tmpdir = slash == std::string::npos ? std::string(".")
-                         : slash == 0               ? std::string("/")
-                                                    : file.substr(0, slash);
-    options.tmpdir = tmpdir.data();
-    lxw_workbook* workbook = workbook_new_opt(file.c_str(), &options);
+    options.tmpdir = tmpdir->data();
+    lxw_workbook* workbook = workbook_new_opt(name->c_str(), &options);
     if (workbook == nullptr) {
         return tl::unexpected(library_failure("workbook_new_opt", LXW_ERROR_MEMORY_MALLOC_FAILED));
     }
@@ -361,35 +308,27 @@ Written write_file(const std::string& path, const harvest::HarvestStore& store, 
             Kind::too_many_rows, lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE),
             std::to_string(rows) + " rows, a sheet holds " + std::to_string(LXW_ROW_MAX - 1)});
     }
-    // File names on this system are UTF-8.
-    const std::string target = data::utf8_from_gbk(path);
-    auto partial = temporary_beside(target);
+    // The path is code-page text; file names are UTF-8 (Linux) or UTF-16 (Windows).
+    const std::filesystem::path target = platform::path_from_utf8(data::utf8_from_gbk(path));
+    auto partial = platform::AtomicFile::create(target);
     if (!partial) {
-        return tl::unexpected(partial.error());
+        return tl::unexpected(file_failure(partial.error()));
     }
-    FileDescriptor fd(partial->fd);
-    Written written =
-        csv ? write_csv(fd.get(), store, progress) : write_xlsx(partial->name, store, progress);
-    // The data reaches the disk before the name does; for the workbook this
-    // also covers what libxlsxwriter wrote through its own descriptor.
-    if (written && fsync(fd.get()) != 0) {
-        written = tl::unexpected(system_failure("fsync", errno));
-    }
-    if (const int error = fd.close(); written && error != 0) {
-        written = tl::unexpected(system_failure("close", error));
-    }
+    Written written = csv ? write_csv(*partial, store, progress)
+                          : write_xlsx(partial->temporary(), store, progress);
     // A stop that came while the file was finished still leaves the target as it was.
     if (written && progress.stop.stop_requested()) {
         progress.stopped = true;
         written = tl::unexpected(stopped_error(progress));
     }
-    if (written && std::rename(partial->name.c_str(), target.c_str()) != 0) {
-        written = tl::unexpected(system_failure("rename", errno));
+    // The data reaches the disk before the name does; for the workbook this
+    // also covers what libxlsxwriter wrote through its own handle.
+    if (written) {
+        if (auto committed = partial->commit(); !committed) {
+            written = tl::unexpected(file_failure(committed.error()));
+        }
     }
-    if (!written) {
-        std::remove(partial->name.c_str());
-    }
-    return written;
+    return written;  // an uncommitted file is removed as `partial` goes
 }
 
 std::string_view kind_name(Kind kind) {
@@ -404,6 +343,8 @@ std::string_view kind_name(Kind kind) {
             return "stopped";
         case Kind::too_many_rows:
             return "too many rows";
+        case Kind::in_use:
+            return "in use";
         case Kind::other:
             break;
     }

@@ -36,13 +36,15 @@ struct ExportError {
         folder_missing,  // the target's folder does not exist
         no_permission,   // the folder or the file may not be written
         disk_full,       // no space or quota left
+        in_use,          // another program holds the file open (Windows)
         stopped,         // the run was asked to stop
         too_many_rows,   // more rows than an XLSX sheet holds
         other,
     };
     Kind kind = Kind::other;
-    // For the user (code-page text): 文件夹不存在, 没有写入权限 or 磁盘空间不足 for the
-    // common causes, otherwise the system's or the library's own text.
+    // For the user (code-page text): 文件夹不存在, 没有写入权限, 磁盘空间不足 or
+    // 文件正被其他程序使用，请关闭后再试 for the common causes, otherwise the
+    // system's or the library's own text.
     std::string reason;
     // For the log: the step that failed and the system's or the library's error code.
     std::string detail;

@@ -1,8 +1,8 @@
 #include "export/zip_check.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
+#include <fstream>
 #include <vector>
 
 namespace quorvel::exporting {
@@ -24,32 +24,29 @@ std::uint64_t little_endian(const unsigned char* bytes, int count) {
     return value;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool read_at(std::FILE* file, std::uint64_t offset, unsigned char* out, std::size_t count) {
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-           std::fread(out, 1, count, file) == count;
+bool read_at(std::ifstream& file, std::uint64_t offset, unsigned char* out, std::size_t count) {
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(offset));
+    file.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
+    return file && static_cast<std::size_t>(file.gcount()) == count;
 }
 
 }  // namespace
 
-bool zip_is_whole(const std::string& path) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file || fseeko(file.get(), 0, SEEK_END) != 0) {
+bool zip_is_whole(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file || !file.seekg(0, std::ios::end)) {
         return false;
     }
-    const off_t end = ftello(file.get());
-    if (end < static_cast<off_t>(end_size)) {
+    const std::streamoff end = file.tellg();
+    if (end < static_cast<std::streamoff>(end_size)) {
         return false;
     }
     const auto size = static_cast<std::uint64_t>(end);
     // The record is the last thing in the file, followed only by its comment.
     const std::uint64_t tail_size = std::min<std::uint64_t>(size, end_size + max_comment);
     std::vector<unsigned char> tail(tail_size);
-    if (!read_at(file.get(), size - tail_size, tail.data(), tail.size())) {
+    if (!read_at(file, size - tail_size, tail.data(), tail.size())) {
         return false;
     }
     for (std::size_t at = tail.size() - end_size + 1; at-- > 0;) {
@@ -67,12 +64,12 @@ bool zip_is_whole(const std::string& path) {
             unsigned char locator[zip64_locator_size];
             unsigned char zip64_end[56];
             if (record_offset < zip64_locator_size ||
-                !read_at(file.get(), record_offset - zip64_locator_size, locator, sizeof locator) ||
+                !read_at(file, record_offset - zip64_locator_size, locator, sizeof locator) ||
                 little_endian(locator, 4) != zip64_locator_signature) {
                 return false;
             }
             directory_end = little_endian(locator + 8, 8);
-            if (!read_at(file.get(), directory_end, zip64_end, sizeof zip64_end) ||
+            if (!read_at(file, directory_end, zip64_end, sizeof zip64_end) ||
                 little_endian(zip64_end, 4) != zip64_end_signature) {
                 return false;
             }
@@ -81,7 +78,7 @@ bool zip_is_whole(const std::string& path) {
         }
         unsigned char first[4];
         return directory_size > 0 && directory_offset + directory_size == directory_end &&
-               read_at(file.get(), directory_offset, first, sizeof first) &&
+               read_at(file, directory_offset, first, sizeof first) &&
                little_endian(first, 4) == directory_entry_signature;
     }
     return false;

@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/user_folders.h"
+#include "platform/utf8_path.h"
 
 namespace quorvel::journal {
 namespace {
@@ -80,6 +81,12 @@ bool not_a_database(const sql::Error& failure) {
            failure.primary() == sql::code::corrupt;
 }
 
+// The file's name with `suffix` after it, as SQLite names its companion files.
+fs::path with_suffix(fs::path file, const std::string& suffix) {
+    file += suffix;
+    return file;
+}
+
 // Whether the file is plainly not a database, seen without SQLite: SQLite
 // takes any file named like a write-ahead log for one, and deletes a log or
 // rollback journal it finds beside an empty file.
@@ -93,8 +100,8 @@ bool plainly_not_a_database(const fs::path& file) {
     const std::streamsize got = in.gcount();
     if (got == 0) {
         std::error_code ignored;
-        return fs::exists(file.string() + "-wal", ignored) ||
-               fs::exists(file.string() + "-journal", ignored);
+        return fs::exists(with_suffix(file, "-wal"), ignored) ||
+               fs::exists(with_suffix(file, "-journal"), ignored);
     }
     constexpr char magic[16] = "SQLite format 3";  // with its zero byte
     return got < 16 || std::memcmp(header, magic, sizeof magic) != 0;
@@ -143,8 +150,9 @@ fs::path aside_name(const fs::path& file) {
     base += stamp;
     fs::path name = base;
     std::error_code ignored;
-    for (int n = 2; fs::exists(name, ignored) || fs::exists(name.string() + "-wal", ignored); ++n) {
-        name = base.string() + "-" + std::to_string(n);
+    for (int n = 2; fs::exists(name, ignored) || fs::exists(with_suffix(name, "-wal"), ignored);
+         ++n) {
+        name = with_suffix(with_suffix(base, "-"), std::to_string(n));
     }
     return name;
 }
@@ -154,23 +162,58 @@ fs::path aside_name(const fs::path& file) {
 tl::expected<fs::path, std::string> move_aside(const fs::path& file) {
     const fs::path aside = aside_name(file);
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-        const fs::path companion = file.string() + suffix;
+        const fs::path companion = with_suffix(file, suffix);
         std::error_code failed;
         if (!fs::exists(companion, failed)) {
             continue;
         }
-        fs::rename(companion, aside.string() + suffix, failed);
+        fs::rename(companion, with_suffix(aside, suffix), failed);
         if (failed) {
-            return tl::unexpected("cannot move " + companion.string() +
+            return tl::unexpected("cannot move " + platform::utf8_of(companion) +
                                   " aside: " + failed.message());
         }
     }
     std::error_code failed;
     fs::rename(file, aside, failed);
     if (failed) {
-        return tl::unexpected("cannot move " + file.string() + " aside: " + failed.message());
+        return tl::unexpected("cannot move " + platform::utf8_of(file) +
+                              " aside: " + failed.message());
     }
     return aside;
+}
+
+// Copies the file aside with its companions, for where an open file cannot
+// be renamed (Windows): copied while SQLite still has it open, the copies
+// are what was there, whatever closing it does to the originals.
+tl::expected<fs::path, std::string> copy_aside(const fs::path& file) {
+    const fs::path aside = aside_name(file);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const fs::path original = with_suffix(file, suffix);
+        std::error_code failed;
+        if (!fs::exists(original, failed)) {
+            continue;
+        }
+        fs::copy_file(original, with_suffix(aside, suffix), failed);
+        if (failed) {
+            return tl::unexpected("cannot copy " + platform::utf8_of(original) +
+                                  " aside: " + failed.message());
+        }
+    }
+    return aside;
+}
+
+// Removes the file and its companions once copied aside.
+tl::expected<void, std::string> remove_with_companions(const fs::path& file) {
+    for (const char* suffix : {"-wal", "-shm", "-journal", ""}) {
+        const fs::path original = with_suffix(file, suffix);
+        std::error_code failed;
+        fs::remove(original, failed);
+        if (failed) {
+            return tl::unexpected("cannot remove " + platform::utf8_of(original) + ": " +
+                                  failed.message());
+        }
+    }
+    return {};
 }
 
 // Makes a stopped or interrupted run ready to go on, in one transaction:
@@ -362,7 +405,7 @@ void Journal::Impl::sweep_lock_files() {
         }
         const auto running =
             db.query_number("SELECT count(*) FROM runs WHERE lock_token = ? AND state = 'running'",
-                            entry.path().stem().string());
+                            platform::utf8_of(entry.path().stem()));
         if (running && *running == 0) {
             lock.remove_and_release();
         }
@@ -419,7 +462,7 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     OpenNotes unused;
     OpenNotes& said = notes != nullptr ? *notes : unused;
     said = {};
-    const std::string name = file.string();
+    const std::string name = platform::utf8_of(file);
     auto cannot_open = [&](const std::string& why) {
         return logged(error(Kind::cannot_open, "cannot open " + name + ": " + why));
     };
@@ -428,18 +471,32 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     if (auto made = platform::make_private_folder(folder); !made) {
         return cannot_open(made.error());
     }
-    auto set_aside = [&](const std::string& why) -> tl::expected<void, JournalError> {
+    // `open_db`, when given, is SQLite's connection to the file. Windows
+    // renames no file SQLite holds open: there the files are copied aside,
+    // the connection closed and the originals removed.
+    auto set_aside = [&](const std::string& why,
+                         sql::Connection* open_db) -> tl::expected<void, JournalError> {
         auto aside = move_aside(file);
+        if (!aside && open_db != nullptr) {
+            aside = copy_aside(file);
+            *open_db = sql::Connection();
+            if (aside) {
+                if (auto removed = remove_with_companions(file); !removed) {
+                    aside = tl::unexpected(removed.error());
+                }
+            }
+        }
         if (!aside) {
             return cannot_open(why + "; " + aside.error());
         }
         platform::log_warning("journal: " + name + " is not a usable database (" + why +
-                              "); moved aside to " + aside->string() + " and started afresh");
+                              "); moved aside to " + platform::utf8_of(*aside) +
+                              " and started afresh");
         said.moved_aside = *aside;
         return {};
     };
     if (plainly_not_a_database(file)) {
-        if (auto moved = set_aside("not an SQLite file"); !moved) {
+        if (auto moved = set_aside("not an SQLite file", nullptr); !moved) {
             return tl::unexpected(moved.error());
         }
     }
@@ -449,9 +506,10 @@ tl::expected<Journal, JournalError> Journal::open(const fs::path& file, OpenNote
     }
     auto version = check(*db);
     if (!version && not_a_database(version.error()) && !said.moved_aside) {
-        // Moved while SQLite still has it open: closing it then cannot remove
-        // or rewrite the companion files under their old names.
-        auto moved = set_aside(version.error().text());
+        // Moved while SQLite still has it open (where the system allows it):
+        // closing it then cannot remove or rewrite the companion files under
+        // their old names.
+        auto moved = set_aside(version.error().text(), &*db);
         db = sql::Connection();
         if (!moved) {
             return tl::unexpected(moved.error());

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "platform/utf8_path.h"
+
 namespace quorvel::journal::sql {
 
 static_assert(code::read_only == SQLITE_READONLY && code::corrupt == SQLITE_CORRUPT &&
@@ -17,7 +19,8 @@ Result<Connection> Connection::open(const std::filesystem::path& file, Mode mode
     const int flags =
         SQLITE_OPEN_READWRITE | (mode == Mode::read_write_create ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
-    const int code = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
+    // SQLite takes the name as UTF-8 on every system.
+    const int code = sqlite3_open_v2(platform::utf8_of(file).c_str(), &db, flags, nullptr);
     Connection connection(db);
     if (code != SQLITE_OK) {
         if (db == nullptr) {
