@@ -31,12 +31,13 @@ std::string random_letters() {
 
 }  // namespace
 
-tl::expected<AtomicFile, FileWriteError> AtomicFile::create(const std::filesystem::path& target) {
+tl::expected<AtomicFile, FileWriteError> AtomicFile::create(const std::filesystem::path& target,
+                                                            NewFileAccess access) {
     constexpr int attempts = 100;
     for (int attempt = 1;; ++attempt) {
         std::filesystem::path name = target;
         name += ".partial-" + random_letters();
-        file_system::Created created = file_system::create_new(name);
+        file_system::Created created = file_system::create_new(name, access);
         if (created.handle != file_system::no_handle) {
             return AtomicFile(target, std::move(name), created.handle);
         }

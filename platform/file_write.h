@@ -26,12 +26,18 @@ struct FileWriteError {
 
 using FileWritten = tl::expected<void, FileWriteError>;
 
+// Who may read a new file: whoever the folder and the process's defaults let
+// (0666 less the umask), or its owner alone (0600). Windows has no modes: a
+// new file takes its folder's access rules either way.
+enum class NewFileAccess { usual, owner_only };
+
 class AtomicFile {
   public:
     // Creates an empty file beside `target`, exclusively, under the target's
-    // name with ".partial-" and random letters after it, with the mode new
-    // files get. Other handles may open it by name while it is being written.
-    static tl::expected<AtomicFile, FileWriteError> create(const std::filesystem::path& target);
+    // name with ".partial-" and random letters after it. Other handles may
+    // open it by name while it is being written.
+    static tl::expected<AtomicFile, FileWriteError> create(
+        const std::filesystem::path& target, NewFileAccess access = NewFileAccess::usual);
 
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;

@@ -50,11 +50,12 @@ FileWriteError failure(std::string_view step, int error) {
 
 }  // namespace
 
-// With the mode every new file gets (0666 less the process umask): the rename
-// keeps that mode, and nothing changes the process-wide umask while other
-// threads run.
-Created create_new(const std::filesystem::path& name) {
-    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+// Usually with the mode every new file gets (0666 less the process umask),
+// owner-only files with 0600: the rename keeps that mode, and nothing changes
+// the process-wide umask while other threads run.
+Created create_new(const std::filesystem::path& name, NewFileAccess access) {
+    const mode_t mode = access == NewFileAccess::owner_only ? 0600 : 0666;
+    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0) {
         return {.handle = fd, .exists = false, .error = {}};
     }

@@ -21,7 +21,7 @@ struct Created {
 };
 
 // Creates `name` for writing, failing when it exists.
-Created create_new(const std::filesystem::path& name);
+Created create_new(const std::filesystem::path& name, NewFileAccess access);
 
 std::optional<FileWriteError> write_all(Handle handle, std::string_view bytes);
 

@@ -73,7 +73,7 @@ bool held_open_elsewhere(const std::filesystem::path& name) {
 
 // Shared for reading, writing and deleting, so that a library may open the
 // file by name and write it while this handle stays open for the flush.
-Created create_new(const std::filesystem::path& name) {
+Created create_new(const std::filesystem::path& name, NewFileAccess) {
     const HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/atomic_file.h"
 #include "platform/cookie_store.h"
 #include "platform/file_read.h"
+#include "platform/file_write.h"
 #include "platform/log.h"
 #include "platform/user_folders.h"
 
@@ -386,8 +386,16 @@ tl::expected<void, CookieFileError> write_cookie_file(const std::filesystem::pat
     if (auto made = make_private_folder(folder); !made) {
         return fail(made.error());
     }
-    if (auto written = write_file_atomically(file, cookie_file_text(cookies)); !written) {
-        return fail(written.error());
+    // Whole or not at all, and readable by the user alone.
+    auto out = AtomicFile::create(file, NewFileAccess::owner_only);
+    if (!out) {
+        return fail(out.error().reason);
+    }
+    if (auto written = out->write(cookie_file_text(cookies)); !written) {
+        return fail(written.error().reason);
+    }
+    if (auto committed = out->commit(); !committed) {
+        return fail(committed.error().reason);
     }
     return {};
 }
