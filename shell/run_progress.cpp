@@ -144,12 +144,18 @@ std::optional<std::chrono::seconds> time_left(const ProgressSnapshot& progress) 
     return std::chrono::seconds(static_cast<long long>(left_ms / 1000.0 + 0.5));
 }
 
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) about inserting into
+// a string at -O3.
 std::string grouped(std::size_t value) {
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), ",");
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
     }
-    return digits;
+    return out;
 }
 
 std::string clock_text(std::chrono::seconds elapsed) {
@@ -157,7 +163,10 @@ std::string clock_text(std::chrono::seconds elapsed) {
     const long long hours = total / 3600;
     const long long minutes = total / 60 % 60;
     const long long seconds = total % 60;
-    auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    auto two = [](long long v) {
+        std::string text = v < 10 ? "0" : "";
+        return text += std::to_string(v);
+    };
     return hours > 0 ? std::to_string(hours) + ":" + two(minutes) + ":" + two(seconds)
                      : std::to_string(minutes) + ":" + two(seconds);
 }
