@@ -344,11 +344,7 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
     }
     std::string extra_ca = shared_caches().extra_ca();
     if (!extra_ca.empty()) {
-        set(curl_easy_setopt(curl, CURLOPT_CAINFO, extra_ca.c_str()));
-        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
-        const char* capath =
-            info != nullptr && info->capath != nullptr ? info->capath : "/etc/ssl/certs";
-        set(curl_easy_setopt(curl, CURLOPT_CAPATH, capath));
+        set(trust_extra_ca_file(curl, extra_ca));
     }
 
     if (policy == ConnectionPolicy::shared) {

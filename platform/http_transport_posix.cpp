@@ -11,6 +11,16 @@ curl_socket_t open_socket(void*, curlsocktype, curl_sockaddr* address) {
     return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
+CURLcode trust_extra_ca_file(CURL* curl, const std::string& file) {
+    if (CURLcode set = curl_easy_setopt(curl, CURLOPT_CAINFO, file.c_str()); set != CURLE_OK) {
+        return set;
+    }
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    const char* capath =
+        info != nullptr && info->capath != nullptr ? info->capath : "/etc/ssl/certs";
+    return curl_easy_setopt(curl, CURLOPT_CAPATH, capath);
+}
+
 bool numeric_address(const std::string& text, bool v6) {
     in_addr v4_address{};
     in6_addr v6_address{};

@@ -12,6 +12,12 @@ namespace quorvel::platform {
 // embedded browser starts some).
 curl_socket_t open_socket(void* data, curlsocktype purpose, curl_sockaddr* address);
 
+// Makes a CA file given with --cacert trusted in addition to the system's
+// certificates, where the TLS library can: OpenSSL keeps the system's folder
+// of certificates beside the file. Schannel cannot: given a file, it checks
+// against that file alone.
+CURLcode trust_extra_ca_file(CURL* curl, const std::string& file);
+
 // Whether `text` is a numeric IPv6 address (`v6`) or IPv4 address.
 bool numeric_address(const std::string& text, bool v6);
 

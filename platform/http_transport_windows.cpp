@@ -14,6 +14,12 @@ curl_socket_t open_socket(void*, curlsocktype, curl_sockaddr* address) {
                       WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
 }
 
+// Schannel checks the chain against the file alone when given one; it has no
+// folder of certificates to add (CURLOPT_CAPATH is not built in).
+CURLcode trust_extra_ca_file(CURL* curl, const std::string& file) {
+    return curl_easy_setopt(curl, CURLOPT_CAINFO, file.c_str());
+}
+
 bool numeric_address(const std::string& text, bool v6) {
     // Winsock wants starting before its first use, which may come before
     // libcurl's; each start is counted, so one more does no harm.
