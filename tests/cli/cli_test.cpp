@@ -68,10 +68,12 @@ fs::path wine_prefix() {
 // Where the Windows build keeps its journal and session under Wine: the
 // Wine user's %LOCALAPPDATA%\Quorvel. Wine sets that variable itself, so the
 // cases share one prefix and the fixture empties the folder before each.
-fs::path wine_data_folder() {
+std::string wine_user() {
     const char* user = std::getenv("USER");
-    return wine_prefix() / "drive_c" / "users" / (user != nullptr ? user : "root") / "AppData" /
-           "Local" / "Quorvel";
+    return user != nullptr ? user : "root";
+}
+fs::path wine_data_folder() {
+    return wine_prefix() / "drive_c" / "users" / wine_user() / "AppData" / "Local" / "Quorvel";
 }
 
 std::string gb(const std::string& utf8) {
@@ -446,11 +448,15 @@ TEST_F(Cli, AnUnusableCookieFileAsksForNothing) {
     const fs::path session = data_folder() / "cookies.txt";
     fs::create_directories(session.parent_path());
     fs::copy_file(malformed, session);
+    // The program names its own session file as its system spells it.
+    const std::string session_name =
+        under_wine ? "C:\\users\\" + wine_user() + "\\AppData\\Local\\Quorvel\\cookies.txt"
+                   : session.string();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"harvest", "a", "--cookies", malformed.string()}, malformed.string() + ", line 3"},
         {{"harvest", "a", "--cookies", (home_ / "missing.txt").string()}, "missing.txt"},
-        {{"harvest", "a"}, session.string() + ", line 3"},
-        {{"resume", "1"}, session.string() + ", line 3"},
+        {{"harvest", "a"}, session_name + ", line 3"},
+        {{"resume", "1"}, session_name + ", line 3"},
         {{"harvest", "a", "--cookies", malformed.string(), "--no-cookies"}, "exclude each other"},
         {{"resume", "1", "--cookies", malformed.string(), "--no-cookies"}, "exclude each other"},
     };
@@ -491,9 +497,10 @@ TEST_F(Cli, StorageTroubleGivesStatusThree) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
     // The data folder's place is taken by a file.
-    fs::remove_all(home_ / "data");
-    std::ofstream(home_ / "data") << "not a folder";
-    ASSERT_TRUE(fs::is_regular_file(home_ / "data"));
+    fs::remove_all(data_folder());
+    fs::create_directories(data_folder().parent_path());
+    std::ofstream(data_folder()) << "not a folder";
+    ASSERT_TRUE(fs::is_regular_file(data_folder()));
     const fs::path csv = home_ / "out.csv";
     const ChildResult unwritable = cli({"harvest", "a", "-k", "mobile", "-o", csv.string()});
     EXPECT_EQ(unwritable.exit_code, 3) << unwritable.err;
