@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/system.h"
 
 #include <CLI/CLI.hpp>
 
@@ -16,14 +17,15 @@ constexpr const char* description =
     "searches of the results page (related). Every run is kept in a journal as it\n"
     "happens, so a stopped or interrupted run can be continued.";
 
-constexpr const char* footer =
+constexpr std::string_view exit_statuses =
     "Exit status: 0 finished with no failure; 1 finished, but some requests failed, or\n"
     "stopped at the marketplace's verification page; 2 bad usage or input (nothing was\n"
-    "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n"
-    "The journal is $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when\n"
-    "XDG_DATA_HOME is unset). The signed-in marketplace session is cookies.txt in the same\n"
-    "folder, written by the window's 登录淘宝 and read by harvest and resume when it exists;\n"
-    "the search page's related words (\"你是不是想找\") need it.";
+    "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n";
+
+// The exit statuses, then where the journal and the session are on this system.
+std::string footer() {
+    return std::string(exit_statuses) + std::string(data_folder_help());
+}
 
 void add_output_options(CLI::App& command, Invocation& in) {
     command
@@ -82,7 +84,7 @@ std::string usage_error(const std::string& message) {
 std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* const* argv) {
     Invocation in;
     CLI::App app(description, program);
-    app.footer(footer);
+    app.footer(footer());
     app.set_version_flag("--version", std::string(program) + " " + version_text);
     app.require_subcommand(1);
     app.fallthrough(false);

@@ -18,6 +18,9 @@ namespace quorvel::cli {
 // sequences of the progress line.
 void prepare_process();
 
+// The help's sentences on where the journal and the session file are.
+std::string_view data_folder_help();
+
 // The program's arguments as UTF-8: argv itself on POSIX; on Windows, where
 // argv is in the ANSI code page, the UTF-16 command line converted.
 std::vector<std::string> utf8_arguments(int argc, char* argv[]);
