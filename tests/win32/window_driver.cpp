@@ -1,0 +1,778 @@
+// Drives the Win32 main window from another process, as a user would: finds
+// its controls by ID, checks them against the control table, types seeds,
+// ticks and clicks, answers message boxes and the save dialog, closes the
+// window and takes a picture of it. Run under the same Wine (or Windows) as
+// the window; every step prints JSON lines (UTF-8) on standard output for the
+// test that strings the steps together.
+//
+//   quorvel_window_driver.exe STEP [STEP...]
+//     wait SECONDS        wait for the main window to appear (first step by default: 30)
+//     controls            every control of the table: class, text, place, size, style
+//     seeds FILE          the seed box's text from a UTF-8 file (LF or CR LF lines)
+//     tick NAMES          ticks these check boxes (comma-separated names), clicking
+//     untick NAMES        clears them, clicking
+//     answer ok|cancel|yes|no   how later message boxes are answered (default ok)
+//     harvest SECONDS     clicks 搜索 and waits until 搜索 is enabled again, answering
+//                         message boxes meanwhile
+//     start-harvest       clicks 搜索 and returns once it is disabled (the run is on)
+//     sleep MILLISECONDS  waits that long
+//     boxes               the texts of the seed box, the result boxes and the progress line
+//     export PATH         clicks 导出结果, gives the save dialog PATH, confirms, answers
+//                         the messages that follow until 导出结果 is enabled again
+//     close               WM_CLOSE; times until the window is gone and its process ended
+//     screenshot FILE     the window's pixels as a PNG
+
+#include <windows.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "shell/control_table.h"
+
+namespace {
+
+using quorvel::shell::ControlKind;
+using quorvel::shell::ControlScope;
+using quorvel::shell::ControlSpec;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr int first_control_id = 1000;
+constexpr int message_text_id = 0xFFFF;  // the static text of a MessageBox
+constexpr int file_name_combo_id = 0x47C;
+constexpr int file_name_edit_id = 0x480;
+constexpr int file_type_combo_id = 0x470;
+
+std::wstring wide(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
+    return out;
+}
+
+std::string utf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+void emit(const nlohmann::json& event) {
+    std::string line = event.dump() + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+// A step that cannot go on: reported, and the driver exits with status 2.
+[[noreturn]] void fail(const std::string& step, const std::string& what) {
+    emit({{"event", "error"}, {"step", step}, {"what", what}});
+    std::exit(2);
+}
+
+std::string class_of(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return utf8(name);
+}
+
+// A window's text through WM_GETTEXT, as another process reads it.
+std::string text_of(HWND window) {
+    DWORD_PTR length = 0;
+    if (SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length) == 0) {
+        return "<no answer>";
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(copied);
+    return utf8(text);
+}
+
+double milliseconds_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool lower_equal(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every window below `parent`, at any depth.
+std::vector<HWND> descendants(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The visible dialogs ("#32770") of a process, in Z order.
+std::vector<HWND> dialogs_of(DWORD process) {
+    struct Search {
+        DWORD process;
+        std::vector<HWND> found;
+    } search{process, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->process && IsWindowVisible(window) && class_of(window) == "#32770") {
+                s->found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct Rect {
+    int x, y, width, height;
+};
+
+// A window's place in the client area of `window`.
+Rect place_in(HWND control, HWND window) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+std::string rect_text(const Rect& r) {
+    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+           std::to_string(r.height);
+}
+
+// The Win32 class each kind of control is expected to be; empty: any (the panel).
+std::string_view expected_class(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::panel:
+            return {};
+        case ControlKind::label:
+        case ControlKind::progress_line:
+            return "Static";
+        case ControlKind::seed_box:
+            return "RichEdit50W";
+        case ControlKind::button:
+        case ControlKind::check_box:
+            return "Button";
+        case ControlKind::result_box:
+            return "Edit";
+        case ControlKind::progress_bar:
+            return "msctls_progress32";
+    }
+    return {};
+}
+
+// Kinds whose window text is their caption in the table.
+bool has_caption(ControlKind kind) {
+    return kind == ControlKind::label || kind == ControlKind::button ||
+           kind == ControlKind::check_box;
+}
+
+class Driver {
+  public:
+    void wait_for_window(std::chrono::milliseconds limit) {
+        const auto start = Clock::now();
+        while ((window_ = FindWindowW(L"QuorvelMainWindow", nullptr)) == nullptr ||
+               !IsWindowVisible(window_)) {
+            if (Clock::now() - start > limit) {
+                fail("wait", "no visible window of class QuorvelMainWindow");
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        GetWindowThreadProcessId(window_, &process_);
+        emit({{"event", "window"}, {"waited_ms", milliseconds_since(start)}});
+    }
+
+    // Every control of the table against the window as built.
+    int check_controls() {
+        int mismatches = 0;
+        auto mismatch = [&](std::string_view control, std::string_view what,
+                            const std::string& expected, const std::string& actual) {
+            ++mismatches;
+            emit({{"event", "mismatch"},
+                  {"control", control},
+                  {"what", what},
+                  {"expected", expected},
+                  {"actual", actual}});
+        };
+        if (class_of(window_) != "QuorvelMainWindow") {
+            mismatch("window", "class", "QuorvelMainWindow", class_of(window_));
+        }
+        const std::string caption = quorvel::shell::main_window_caption();
+        if (text_of(window_) != caption) {
+            mismatch("window", "caption", caption, text_of(window_));
+        }
+        RECT client{};
+        GetClientRect(window_, &client);
+        const auto& place = quorvel::shell::main_window_place;
+        if (client.right != place.width || client.bottom != place.height) {
+            mismatch("window", "client size", rect_text({0, 0, place.width, place.height}),
+                     rect_text({0, 0, client.right, client.bottom}));
+        }
+
+        const auto table = quorvel::shell::main_window_controls();
+        int checked = 0;
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const ControlSpec& spec = table[i];
+            HWND control = find(static_cast<int>(i));
+            if (spec.scope == ControlScope::with_sign_in) {
+                if (control != nullptr) {
+                    mismatch(spec.name, "exists", "no such control on Windows", class_of(control));
+                }
+                continue;
+            }
+            ++checked;
+            if (control == nullptr) {
+                mismatch(spec.name, "exists", "ID " + std::to_string(first_control_id + i), "none");
+                continue;
+            }
+            const std::string_view kind_class = expected_class(spec.kind);
+            if (!kind_class.empty() && !lower_equal(class_of(control), kind_class)) {
+                mismatch(spec.name, "class", std::string(kind_class), class_of(control));
+            }
+            if (has_caption(spec.kind) && text_of(control) != spec.caption) {
+                mismatch(spec.name, "text", std::string(spec.caption), text_of(control));
+            }
+            Rect expected{spec.place.x, spec.place.y, spec.place.width, spec.place.height};
+            if (!spec.parent.empty()) {
+                const ControlSpec* parent = quorvel::shell::find_control(spec.parent);
+                expected.x += parent->place.x;
+                expected.y += parent->place.y;
+            }
+            const Rect actual = place_in(control, window_);
+            if (rect_text(actual) != rect_text(expected)) {
+                mismatch(spec.name, "place", rect_text(expected), rect_text(actual));
+            }
+            if (!IsWindowVisible(control)) {
+                mismatch(spec.name, "visible", "yes", "no");
+            }
+            if (std::string problem = style_problem(spec.kind, control); !problem.empty()) {
+                mismatch(spec.name, "style", "", problem);
+            }
+        }
+        emit({{"event", "controls"}, {"checked", checked}, {"mismatches", mismatches}});
+        return mismatches;
+    }
+
+    void set_seeds(const std::string& file) {
+        std::ifstream in(std::filesystem::path(wide(file)), std::ios::binary);
+        if (!in) {
+            fail("seeds", "cannot read " + file);
+        }
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        // Lines as a user types them into a Windows edit box: CR LF.
+        std::string text;
+        for (char c : bytes.str()) {
+            if (c == '\r') {
+                continue;
+            }
+            text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        HWND box = named(quorvel::shell::main_window_controls()[2].name, "seeds");
+        const std::wstring w = wide(text);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
+                            SMTO_ABORTIFHUNG, 5000, &ignored);
+        emit({{"event", "seeds"}, {"lines", std::count(text.begin(), text.end(), '\n')}});
+    }
+
+    // Clicks each named check box whose state differs from `on`.
+    void tick(const std::string& names, bool on) {
+        std::stringstream list(names);
+        for (std::string name; std::getline(list, name, ',');) {
+            HWND box = named(name, "tick");
+            if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != on) {
+                click(box, name);
+            }
+            const bool now = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            emit({{"event", "tick"}, {"control", name}, {"checked", now}});
+            if (now != on) {
+                fail("tick", name + " did not change when clicked");
+            }
+        }
+    }
+
+    void set_answer(const std::string& answer) {
+        if (answer == "ok") {
+            answer_ = IDOK;
+        } else if (answer == "cancel") {
+            answer_ = IDCANCEL;
+        } else if (answer == "yes") {
+            answer_ = IDYES;
+        } else if (answer == "no") {
+            answer_ = IDNO;
+        } else {
+            fail("answer", "unknown answer " + answer);
+        }
+    }
+
+    // Clicks 搜索; with a limit, waits until the harvest has ended.
+    void harvest(std::optional<std::chrono::milliseconds> limit) {
+        HWND search = named(quorvel::shell::search_button, "harvest");
+        if (!IsWindowEnabled(search)) {
+            fail("harvest", "搜索 is disabled before the click");
+        }
+        const auto start = Clock::now();
+        const bool handled = click(search, std::string(quorvel::shell::search_button));
+        bool seen_disabled = !IsWindowEnabled(search);
+        if (!limit) {
+            // Until the run shows as running, or a message box stands in the way.
+            while (IsWindowEnabled(search) && dialogs_of(process_).empty()) {
+                if (Clock::now() - start > 10s) {
+                    fail("start-harvest", "搜索 was not disabled after the click");
+                }
+                std::this_thread::sleep_for(2ms);
+            }
+            emit({{"event", "started"}});
+            return;
+        }
+        const auto end = start + *limit;
+        // The run is over when 搜索 is enabled again after the click was handled
+        // and no message box is left open.
+        for (;;) {
+            answer_dialogs("harvest");
+            const bool enabled = IsWindowEnabled(search);
+            seen_disabled = seen_disabled || !enabled;
+            if (enabled && (handled || seen_disabled) && dialogs_of(process_).empty()) {
+                break;
+            }
+            if (Clock::now() > end) {
+                fail("harvest", "搜索 was not enabled again within the limit");
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        emit({{"event", "harvest"},
+              {"ms", milliseconds_since(start)},
+              {"search_disabled_seen", seen_disabled}});
+    }
+
+    void boxes() {
+        nlohmann::json event = {{"event", "boxes"}};
+        const auto table = quorvel::shell::main_window_controls();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const ControlSpec& spec = table[i];
+            if (spec.kind == ControlKind::result_box || spec.kind == ControlKind::seed_box ||
+                spec.kind == ControlKind::progress_line) {
+                HWND control = find(static_cast<int>(i));
+                event[std::string(spec.name)] = control ? text_of(control) : "<missing>";
+            }
+        }
+        emit(event);
+    }
+
+    void export_to(const std::string& path) {
+        HWND button = named(quorvel::shell::export_button, "export");
+        if (!IsWindowEnabled(button)) {
+            fail("export", "导出结果 is disabled");
+        }
+        const auto start = Clock::now();
+        click(button, std::string(quorvel::shell::export_button));
+        // The save dialog, then whatever the export says.
+        HWND dialog = nullptr;
+        while (dialog == nullptr) {
+            for (HWND d : dialogs_of(process_)) {
+                if (file_name_box(d) != nullptr) {
+                    dialog = d;
+                } else if (handled_.count(d) == 0) {
+                    answer_message(d, "export");
+                }
+            }
+            if (Clock::now() - start > 20s) {
+                fail("export", "no save dialog appeared");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        nlohmann::json seen = {{"event", "save_dialog"}, {"caption", text_of(dialog)}};
+        if (HWND types = GetDlgItem(dialog, file_type_combo_id)) {
+            seen["types"] = combo_items(types);
+        }
+        emit(seen);
+        handled_.insert(dialog);
+        const std::wstring name = wide(path);
+        HWND box = file_name_box(dialog);
+        SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        const auto end = Clock::now() + 30s;
+        for (;;) {
+            answer_dialogs("export");
+            if (IsWindowEnabled(button) && dialogs_of(process_).empty() && !IsWindow(dialog)) {
+                break;
+            }
+            if (Clock::now() > end) {
+                fail("export", "导出结果 was not enabled again");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        emit({{"event", "export"}, {"ms", milliseconds_since(start)}});
+    }
+
+    // WM_CLOSE, then the time until the window is gone and until its process
+    // has ended, each from the moment the message was posted.
+    void close() {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_);
+        const auto start = Clock::now();
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        while (IsWindow(window_)) {
+            if (Clock::now() - start > 20s) {
+                fail("close", "the window is still there 20 s after WM_CLOSE");
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        const auto gone = Clock::now();
+        nlohmann::json event = {
+            {"event", "close"},
+            {"window_gone_ms", std::chrono::duration<double, std::milli>(gone - start).count()}};
+        if (process != nullptr) {
+            const bool ended = WaitForSingleObject(process, 20000) == WAIT_OBJECT_0;
+            event["process_exit_ms"] = milliseconds_since(start);
+            event["process_ended"] = ended;
+            DWORD code = 0;
+            GetExitCodeProcess(process, &code);
+            event["exit_code"] = code;
+            CloseHandle(process);
+        }
+        emit(event);
+    }
+
+    void screenshot(const std::string& file);
+
+  private:
+    HWND find(int index) const {
+        for (HWND child : descendants(window_)) {
+            if (GetDlgCtrlID(child) == first_control_id + index) {
+                return child;
+            }
+        }
+        return nullptr;
+    }
+
+    HWND named(std::string_view name, const std::string& step) const {
+        const auto table = quorvel::shell::main_window_controls();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (table[i].name == name) {
+                if (HWND control = find(static_cast<int>(i))) {
+                    return control;
+                }
+                fail(step, "no control " + std::string(name) + " in the window");
+            }
+        }
+        fail(step, "no control " + std::string(name) + " in the table");
+    }
+
+    // A click as the mouse gives it. Returns whether the window had handled
+    // it within a short time: not when the click opened a modal dialog.
+    bool click(HWND button, const std::string& name) {
+        DWORD_PTR ignored = 0;
+        const bool handled =
+            SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 500, &ignored) != 0;
+        emit({{"event", "click"}, {"control", name}, {"returned", handled}});
+        return handled;
+    }
+
+    static std::string style_problem(ControlKind kind, HWND control) {
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
+        const DWORD type = style & BS_TYPEMASK;
+        switch (kind) {
+            case ControlKind::button:
+                if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) {
+                    return "not a push button";
+                }
+                break;
+            case ControlKind::check_box:
+                if (type != BS_CHECKBOX && type != BS_AUTOCHECKBOX) {
+                    return "not a check box";
+                }
+                break;
+            case ControlKind::result_box:
+                if ((style & ES_MULTILINE) == 0 || (style & WS_VSCROLL) == 0 ||
+                    (style & WS_HSCROLL) == 0) {
+                    return "not multi-line with both scroll bars";
+                }
+                break;
+            case ControlKind::seed_box:
+                if ((style & ES_MULTILINE) == 0) {
+                    return "not multi-line";
+                }
+                break;
+            default:
+                break;
+        }
+        return {};
+    }
+
+    static HWND file_name_box(HWND dialog) {
+        if (HWND combo = GetDlgItem(dialog, file_name_combo_id)) {
+            return combo;
+        }
+        return GetDlgItem(dialog, file_name_edit_id);
+    }
+
+    static std::vector<std::string> combo_items(HWND combo) {
+        std::vector<std::string> items;
+        const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            std::wstring item(
+                static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+            item.resize(static_cast<std::size_t>(
+                SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+            items.push_back(utf8(item));
+        }
+        return items;
+    }
+
+    // Answers every message box now open that was not answered yet.
+    void answer_dialogs(const std::string& step) {
+        for (HWND dialog : dialogs_of(process_)) {
+            if (handled_.count(dialog) != 0) {
+                continue;
+            }
+            if (file_name_box(dialog) != nullptr) {
+                emit({{"event", "unexpected_save_dialog"}, {"step", step}});
+                handled_.insert(dialog);
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                continue;
+            }
+            answer_message(dialog, step);
+        }
+    }
+
+    // Reports a message box (its caption, text, buttons and check boxes, and
+    // whether 搜索 and 导出结果 were enabled while it was up), then presses
+    // the button of the chosen answer, or the only one there is.
+    void answer_message(HWND dialog, const std::string& step) {
+        handled_.insert(dialog);
+        // The box may still be filling in when first seen.
+        std::this_thread::sleep_for(30ms);
+        std::string text, statics;
+        std::vector<std::string> buttons, checks;
+        std::vector<int> ids;
+        for (HWND child : descendants(dialog)) {
+            const std::string cls = class_of(child);
+            if (GetDlgCtrlID(child) == message_text_id && lower_equal(cls, "Static")) {
+                text = text_of(child);
+            } else if (lower_equal(cls, "Static") && IsWindowVisible(child)) {
+                const std::string piece = text_of(child);
+                statics += statics.empty() || piece.empty() ? piece : "\n" + piece;
+            } else if (lower_equal(cls, "Button") && IsWindowVisible(child)) {
+                const auto type = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
+                if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX) {
+                    checks.push_back(text_of(child));
+                } else {
+                    buttons.push_back(text_of(child));
+                    ids.push_back(GetDlgCtrlID(child));
+                }
+            }
+        }
+        // A box of the window's own making may hold its text in any static.
+        if (text.empty()) {
+            text = statics;
+        }
+        emit({{"event", "message"},
+              {"step", step},
+              {"caption", text_of(dialog)},
+              {"text", text},
+              {"buttons", buttons},
+              {"check_boxes", checks},
+              {"search_enabled",
+               IsWindowEnabled(named(quorvel::shell::search_button, step)) != FALSE},
+              {"export_enabled",
+               IsWindowEnabled(named(quorvel::shell::export_button, step)) != FALSE}});
+        int id = answer_;
+        if (std::find(ids.begin(), ids.end(), id) == ids.end() && ids.size() == 1) {
+            id = ids.front();
+        }
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    }
+
+    HWND window_ = nullptr;
+    DWORD process_ = 0;
+    int answer_ = IDOK;
+    std::set<HWND> handled_;
+};
+
+// --- the picture ------------------------------------------------------------
+
+void put_u32(std::string& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out += static_cast<char>((value >> shift) & 0xFF);
+    }
+}
+
+void put_chunk(std::string& png, const char* type, const std::string& data) {
+    put_u32(png, static_cast<std::uint32_t>(data.size()));
+    std::string body = std::string(type, 4) + data;
+    png += body;
+    put_u32(png, static_cast<std::uint32_t>(
+                     crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+}
+
+// 8-bit RGB rows, each led by filter type 0, deflated.
+std::string png_of(int width, int height, const std::vector<std::uint8_t>& bgra) {
+    std::string raw;
+    raw.reserve(static_cast<std::size_t>(height) * (1 + 3 * static_cast<std::size_t>(width)));
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 4;
+            raw += static_cast<char>(bgra[at + 2]);
+            raw += static_cast<char>(bgra[at + 1]);
+            raw += static_cast<char>(bgra[at]);
+        }
+    }
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+              reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()), 9);
+    packed.resize(size);
+    std::string header;
+    put_u32(header, static_cast<std::uint32_t>(width));
+    put_u32(header, static_cast<std::uint32_t>(height));
+    header += std::string("\x08\x02\x00\x00\x00", 5);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    put_chunk(png, "IHDR", header);
+    put_chunk(png, "IDAT", packed);
+    put_chunk(png, "IEND", {});
+    return png;
+}
+
+// The window as it stands on the screen, frame included, copied from the
+// screen after it has been brought to the front and repainted.
+void Driver::screenshot(const std::string& file) {
+    SetForegroundWindow(window_);
+    RedrawWindow(window_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::this_thread::sleep_for(500ms);
+    RECT r{};
+    GetWindowRect(window_, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* first = static_cast<const std::uint8_t*>(bits);
+    const std::vector<std::uint8_t> pixels(first,
+                                           first + static_cast<std::size_t>(width) * height * 4);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    std::ofstream out(std::filesystem::path(wide(file)), std::ios::binary);
+    const std::string png = png_of(width, height, pixels);
+    out.write(png.data(), static_cast<std::streamsize>(png.size()));
+    if (!out) {
+        fail("screenshot", "cannot write " + file);
+    }
+    emit({{"event", "screenshot"}, {"width", width}, {"height", height}});
+}
+
+}  // namespace
+
+int main() {
+    int count = 0;
+    wchar_t** wide_args = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) {
+        args.push_back(utf8(wide_args[i]));
+    }
+    LocalFree(wide_args);
+
+    Driver driver;
+    std::size_t at = 0;
+    auto operand = [&](const std::string& step) -> std::string {
+        if (at >= args.size()) {
+            fail(step, "needs an operand");
+        }
+        return args[at++];
+    };
+    bool found = false;
+    int status = 0;
+    while (at < args.size()) {
+        const std::string step = args[at++];
+        if (step == "wait") {
+            driver.wait_for_window(std::chrono::seconds(std::stoi(operand(step))));
+            found = true;
+            continue;
+        }
+        if (!found) {
+            driver.wait_for_window(30s);
+            found = true;
+        }
+        if (step == "controls") {
+            status = driver.check_controls() == 0 ? status : 1;
+        } else if (step == "seeds") {
+            driver.set_seeds(operand(step));
+        } else if (step == "tick" || step == "untick") {
+            driver.tick(operand(step), step == "tick");
+        } else if (step == "answer") {
+            driver.set_answer(operand(step));
+        } else if (step == "harvest") {
+            driver.harvest(std::chrono::seconds(std::stoi(operand(step))));
+        } else if (step == "start-harvest") {
+            driver.harvest(std::nullopt);
+        } else if (step == "sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(operand(step))));
+        } else if (step == "boxes") {
+            driver.boxes();
+        } else if (step == "export") {
+            driver.export_to(operand(step));
+        } else if (step == "close") {
+            driver.close();
+        } else if (step == "screenshot") {
+            driver.screenshot(operand(step));
+        } else {
+            fail(step, "unknown step");
+        }
+    }
+    return status;
+}

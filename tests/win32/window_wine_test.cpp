@@ -1,0 +1,571 @@
+// The Win32 main window run under Wine on a virtual X display, worked from
+// outside by quorvel_window_driver.exe, against the fake marketplace running
+// here. Every case is compared with this build's own core: the words in the
+// five boxes, the requests, the failure messages and the exported CSV come
+// from the same harvest run natively against the same server.
+//
+// One Wine prefix, one persistent wineserver and one Xvfb serve the whole
+// run; each case starts the window afresh. With --screenshot FILE the
+// executable instead runs a small harvest in the window and saves its
+// picture.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/encoding.h"
+#include "export/export.h"
+#include "harvest/harvest_run.h"
+#include "platform/http_transport.h"
+#include "platform/window_operations.h"
+#include "shell/control_table.h"
+#include "tests/support/child_process.h"
+#include "tests/support/fake_marketplace.h"
+#include "tests/support/locales.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/scratch.h"
+#include "tests/support/test_servers.h"
+
+extern char** environ;
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+using harvest::HarvestStore;
+using harvest::KeywordSource;
+using nlohmann::json;
+using testsupport::Endpoint;
+using testsupport::Failure;
+using testsupport::FakeMarketplace;
+using testsupport::file_bytes;
+using testsupport::ScratchFolder;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const std::string wine = QUORVEL_WINE;
+
+std::string u8(const std::string& code_page) {
+    return data::utf8_from_gbk(code_page);
+}
+
+// A Linux path as Windows programs under Wine name it (drive Z: is "/").
+std::string windows_path(const fs::path& path) {
+    std::string text = "Z:" + path.string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+}
+
+// A program started in the background with its output in a file, so that
+// the Wine processes it may start (which inherit its descriptors) hold no
+// pipe of ours open.
+class Background {
+  public:
+    Background(const std::vector<std::string>& argv, const fs::path& log) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));
+        }
+        args.push_back(nullptr);
+        const int error = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0) {
+            throw std::runtime_error("cannot start " + argv[0]);
+        }
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    // Its exit status once it has ended within `limit`; nothing otherwise.
+    std::optional<int> wait_for(std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        for (;;) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            if (Clock::now() > end) {
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+// The run's virtual display, Wine prefix and wineserver, set up once and
+// named in this process's environment for every Wine program it starts.
+class WineDesk {
+  public:
+    void start() {
+        start_display();
+        // A Chinese Windows, as the program's users have: message boxes and
+        // the save dialog in Chinese and fonts that hold its characters.
+        const std::string locale = testsupport::make_locale("zh_CN.UTF-8");
+        ::setenv("LANG", locale.c_str(), 1);
+        ::setenv("LC_ALL", locale.c_str(), 1);
+        fs::create_directory(folder() / "wine");
+        ::setenv("WINEPREFIX", (folder() / "wine").c_str(), 1);
+        ::setenv("WINEDEBUG", "-all", 1);
+        // No Mono or Gecko installer dialog can appear.
+        ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+        const auto start = Clock::now();
+        // One server for the whole run, then the prefix made in it.
+        quiet({wineserver(), "-p"});
+        server_started_ = true;
+        quiet({wine, "wineboot", "-i"});
+        // Wine draws the windows' frames and captions itself: Xvfb has no window manager.
+        quiet({wine, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Decorated", "/d", "N",
+               "/f"});
+        std::cerr
+            << "Wine prefix made in "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()
+            << " ms\n";
+    }
+    void stop() {
+        if (server_started_) {
+            quiet({wineserver(), "-k"});
+        }
+        if (display_pid_ > 0) {
+            ::kill(display_pid_, SIGTERM);
+            ::waitpid(display_pid_, nullptr, 0);
+            display_pid_ = -1;
+        }
+    }
+    const fs::path& folder() const { return folder_.path(); }
+
+  private:
+    static std::string wineserver() {
+        const fs::path beside = fs::path(wine).parent_path() / "wineserver";
+        return fs::exists(beside) ? beside.string() : "wineserver";
+    }
+
+    // Runs a command to its end with its output in a log.
+    void quiet(const std::vector<std::string>& argv) {
+        Background command(argv, folder() / "setup.log");
+        if (command.wait_for(120s) != 0) {
+            throw std::runtime_error("failed: " + argv[0] + " " + argv[1] + "\n" +
+                                     file_bytes(folder() / "setup.log"));
+        }
+    }
+
+    // Xvfb on a display number of its choosing, which it writes to a pipe.
+    void start_display() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // The display number goes to descriptor 3, the pipe's end kept open for it.
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+        std::vector<std::string> argv = {"/usr/bin/Xvfb", "-displayfd", "3",  "-screen", "0",
+                                         "1024x768x24",   "-nolisten",  "tcp"};
+        std::vector<char*> args;
+        for (std::string& arg : argv) {
+            args.push_back(arg.data());
+        }
+        args.push_back(nullptr);
+        const int error =
+            posix_spawn(&display_pid_, args[0], &actions, nullptr, args.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        if (error != 0) {
+            throw std::runtime_error("cannot start Xvfb");
+        }
+        std::string number;
+        char c = 0;
+        while (::read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        ::close(fds[0]);
+        if (number.empty()) {
+            throw std::runtime_error("Xvfb gave no display");
+        }
+        ::setenv("DISPLAY", (":" + number).c_str(), 1);
+    }
+
+    ScratchFolder folder_;
+    pid_t display_pid_ = -1;
+    bool server_started_ = false;
+};
+
+WineDesk* desk = nullptr;
+
+// What one driver run printed, event by event.
+struct DriverRun {
+    int exit_code = -1;
+    std::vector<json> events;
+    std::string err;
+
+    std::vector<json> all(const std::string& name) const {
+        std::vector<json> found;
+        for (const json& event : events) {
+            if (event.value("event", "") == name) {
+                found.push_back(event);
+            }
+        }
+        return found;
+    }
+    json one(const std::string& name) const {
+        const auto found = all(name);
+        return found.size() == 1 ? found.front() : json();
+    }
+    std::string text() const {
+        std::string out;
+        for (const json& event : events) {
+            out += event.dump() + "\n";
+        }
+        return out + err;
+    }
+};
+
+DriverRun drive(const std::vector<std::string>& steps) {
+    std::vector<std::string> argv = {wine, QUORVEL_WINDOW_DRIVER};
+    argv.insert(argv.end(), steps.begin(), steps.end());
+    const testsupport::ChildResult result = testsupport::run_child(argv);
+    DriverRun run;
+    run.exit_code = result.exit_code;
+    run.err = result.err;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto start = line.find('{');
+        if (start != std::string::npos) {
+            run.events.push_back(json::parse(line.substr(start), nullptr, false));
+        }
+    }
+    return run;
+}
+
+// The five check boxes' names, as the driver ticks them.
+std::string all_kinds() {
+    std::string names;
+    for (KeywordSource source : harvest::all_sources) {
+        names += (names.empty() ? "" : ",") + std::string(harvest::info(source).check_box);
+    }
+    return names;
+}
+
+// A request as the fake logged it, without the parts that change with the clock.
+std::vector<std::string> steady(const std::vector<std::string>& requests) {
+    static const std::regex timestamp("_ksTS=[0-9]+_");
+    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
+    std::vector<std::string> out;
+    for (const std::string& r : requests) {
+        out.push_back(std::regex_replace(std::regex_replace(r, timestamp, "_ksTS=T_"), date,
+                                         "initiative_id=staobaoz_D"));
+    }
+    return out;
+}
+
+class WindowUnderWine : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        fake_ = new FakeMarketplace();
+        hosts_.suggest = "suggest.taobao.com:" + std::to_string(fake_->port());
+        hosts_.search = "s.taobao.com:" + std::to_string(fake_->port());
+        // The core's own harvests go where the window's go.
+        platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
+        platform::set_resolve_entries(resolve_entries());
+    }
+    static void TearDownTestSuite() {
+        delete fake_;
+        fake_ = nullptr;
+    }
+    void SetUp() override { fake_->clear_requests(); }
+
+    static std::vector<platform::ResolveEntry> resolve_entries() {
+        std::vector<platform::ResolveEntry> entries;
+        for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
+            entries.push_back(*platform::parse_resolve_entry(
+                std::string(host) + ":" + std::to_string(fake_->port()) + ":127.0.0.1"));
+        }
+        return entries;
+    }
+
+    // The window pointed at the fake marketplace.
+    std::unique_ptr<Background> start_host() {
+        std::vector<std::string> argv = {wine,           QUORVEL_WINDOW_TEST_HOST, "--suggest-host",
+                                         hosts_.suggest, "--search-host",          hosts_.search};
+        for (const auto& entry : resolve_entries()) {
+            argv.insert(argv.end(), {"--resolve", entry.text()});
+        }
+        argv.insert(argv.end(),
+                    {"--cacert", windows_path(testsupport::test_certificate().cert_path)});
+        return std::make_unique<Background>(argv, desk->folder() / "window.log");
+    }
+
+    // A seeds file for the driver (UTF-8, one per line).
+    fs::path seeds_file(const std::vector<std::string>& seeds) {
+        const fs::path file = scratch_ / "seeds.txt";
+        std::ofstream out(file, std::ios::binary);
+        for (const std::string& seed : seeds) {
+            out << seed << "\n";
+        }
+        return file;
+    }
+
+    // The core's harvest of these seeds with every kind, against the same server.
+    struct CoreRun {
+        testsupport::RecordingWindow window;
+        HarvestStore store;
+        std::vector<std::string> requests;
+    };
+    std::unique_ptr<CoreRun> core_harvest(const std::vector<std::string>& seeds) {
+        auto run = std::make_unique<CoreRun>();
+        std::string text;
+        for (const std::string& seed : seeds) {
+            text += data::gbk_from_utf8(seed) + "\r\n";
+        }
+        run->window.texts[std::string(harvest::seed_box)] = text;
+        for (KeywordSource source : harvest::all_sources) {
+            run->window.checked[std::string(harvest::info(source).check_box)] = true;
+        }
+        fake_->clear_requests();
+        harvest::RunOptions options;
+        options.hosts = hosts_;
+        harvest::start_harvest(run->window, run->store, options);
+        run->requests = steady(fake_->requests());
+        fake_->clear_requests();
+        return run;
+    }
+
+    // The five boxes the driver read equal the core's, word for word.
+    static void expect_same_boxes(const DriverRun& driven, const CoreRun& core) {
+        const json boxes = driven.one("boxes");
+        ASSERT_TRUE(boxes.is_object()) << driven.text();
+        for (KeywordSource source : harvest::all_sources) {
+            const std::string name(harvest::info(source).result_box);
+            auto found = core.window.texts.find(name);
+            const std::string expected = found == core.window.texts.end() ? "" : u8(found->second);
+            EXPECT_FALSE(expected.empty()) << name;
+            EXPECT_EQ(boxes.value(name, "<missing>"), expected) << name;
+        }
+    }
+
+    static void expect_closed(const DriverRun& driven, Background& window) {
+        const json closed = driven.one("close");
+        ASSERT_TRUE(closed.is_object()) << driven.text();
+        EXPECT_TRUE(closed.value("process_ended", false)) << driven.text();
+        EXPECT_EQ(closed.value("exit_code", -1), 0) << driven.text();
+        // Wine may end the Linux process with a signal of its own once the
+        // Windows process has exited; its Windows exit code is checked above.
+        EXPECT_TRUE(window.wait_for(10s).has_value());
+    }
+
+    static FakeMarketplace* fake_;
+    static harvest::MarketplaceHosts hosts_;
+    ScratchFolder scratch_;
+};
+FakeMarketplace* WindowUnderWine::fake_ = nullptr;
+harvest::MarketplaceHosts WindowUnderWine::hosts_;
+
+const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", "手机壳"};
+
+// quorvel.exe itself (the marketplace's own hosts; nothing is asked of them
+// here): every control of the table, then closed.
+TEST_F(WindowUnderWine, QuorvelExeBuildsEveryControlOfTheTable) {
+    Background window({wine, QUORVEL_WINDOW_EXE}, desk->folder() / "quorvel.log");
+    const DriverRun driven = drive({"controls", "close"});
+    EXPECT_EQ(driven.exit_code, 0) << driven.text();
+    const json controls = driven.one("controls");
+    ASSERT_TRUE(controls.is_object()) << driven.text();
+    EXPECT_EQ(controls.value("mismatches", -1), 0) << driven.text();
+    const auto table = shell::main_window_controls();
+    EXPECT_EQ(controls.value("checked", 0),
+              std::count_if(table.begin(), table.end(), [](const shell::ControlSpec& control) {
+                  return control.scope == shell::ControlScope::every_window;
+              }));
+    expect_closed(driven, window);
+    EXPECT_EQ(fake_->request_count(), 0u);
+}
+
+// Seeds typed, the five kinds ticked, 搜索 clicked: the same requests in the
+// same order and the same words in the five boxes as the core's own harvest;
+// 搜索 is locked while the run goes on and no message is shown.
+TEST_F(WindowUnderWine, HarvestFillsTheFiveBoxesAsTheCoreDoes) {
+    const auto core = core_harvest(kSeeds);
+    auto window = start_host();
+    const DriverRun driven = drive({"controls", "seeds", windows_path(seeds_file(kSeeds)), "tick",
+                                    all_kinds(), "harvest", "60", "boxes", "close"});
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    EXPECT_EQ(driven.one("controls").value("mismatches", -1), 0) << driven.text();
+    EXPECT_TRUE(driven.one("harvest").value("search_disabled_seen", false));
+    EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
+    EXPECT_EQ(steady(fake_->requests()), core->requests);
+    expect_same_boxes(driven, *core);
+    expect_closed(driven, *window);
+}
+
+// A PC reply that is not JSON: the window shows the core's failure message
+// ("抓取下拉词失败" under "信息：") with search and export locked while it is
+// up, and goes on with the rest as the core does.
+TEST_F(WindowUnderWine, FailureMessageReachesTheUser) {
+    const std::string broken = "坏掉的词";
+    fake_->fail(Endpoint::pc, broken, Failure::invalid_json);
+    const std::vector<std::string> seeds = {"好词", broken};
+    const auto core = core_harvest(seeds);
+    ASSERT_EQ(core->window.messages.size(), 1u);
+
+    auto window = start_host();
+    const DriverRun driven = drive({"seeds", windows_path(seeds_file(seeds)), "tick", all_kinds(),
+                                    "answer", "ok", "harvest", "60", "boxes", "close"});
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    const auto messages = driven.all("message");
+    ASSERT_EQ(messages.size(), 1u) << driven.text();
+    EXPECT_EQ(messages[0].value("text", ""), "抓取下拉词失败");
+    EXPECT_EQ(messages[0].value("text", ""), u8(core->window.messages[0].text));
+    EXPECT_EQ(messages[0].value("caption", ""), "信息：");
+    EXPECT_EQ(messages[0].value("caption", ""), u8(std::string(platform::default_message_caption)));
+    EXPECT_FALSE(messages[0].value("search_enabled", true));
+    EXPECT_FALSE(messages[0].value("export_enabled", true));
+    EXPECT_EQ(steady(fake_->requests()), core->requests);
+    expect_same_boxes(driven, *core);
+    expect_closed(driven, *window);
+}
+
+// After a harvest, 导出结果 through the save dialog (titled "保存文件", with the
+// export's two file types) to a .csv: the file is byte for byte the core's
+// export of the core's harvest, and success says nothing.
+TEST_F(WindowUnderWine, ExportsThroughTheSaveDialogAsTheCoreDoes) {
+    const auto core = core_harvest(kSeeds);
+    const fs::path expected = scratch_ / "core.csv";
+    ASSERT_TRUE(exporting::export_to_file(expected.string(), core->store).has_value());
+
+    auto window = start_host();
+    const fs::path exported = scratch_ / "导出.csv";
+    const DriverRun driven = drive({"seeds", windows_path(seeds_file(kSeeds)), "tick", all_kinds(),
+                                    "harvest", "60", "export", windows_path(exported), "close"});
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    const json dialog = driven.one("save_dialog");
+    ASSERT_TRUE(dialog.is_object()) << driven.text();
+    EXPECT_EQ(dialog.value("caption", ""), u8(std::string(exporting::dialog_title)));
+    // The filter's display names: every other piece of "NAME|PATTERN|NAME|PATTERN".
+    std::vector<std::string> types;
+    std::stringstream filter(u8(std::string(exporting::dialog_filter)));
+    int piece = 0;
+    for (std::string part; std::getline(filter, part, '|'); ++piece) {
+        if (piece % 2 == 0) {
+            types.push_back(part);
+        }
+    }
+    EXPECT_EQ(dialog.value("types", std::vector<std::string>{}), types);
+    EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
+    ASSERT_TRUE(fs::exists(exported)) << driven.text();
+    EXPECT_EQ(file_bytes(exported), file_bytes(expected));
+    expect_closed(driven, *window);
+}
+
+// WM_CLOSE while a request hangs (the fake holds its reply for 5 s): the
+// window is gone and its process has ended within a second, counted in the
+// driver from the message; Wine's own teardown of the Linux process after
+// that is measured here and reported.
+TEST_F(WindowUnderWine, ClosingDuringARunEndsTheProcessWithinASecond) {
+    const std::string slow = "慢慢的词";
+    fake_->fail(Endpoint::pc, slow, Failure::hang);
+    auto window = start_host();
+    const DriverRun driven = drive({"seeds", windows_path(seeds_file({slow})), "tick", all_kinds(),
+                                    "start-harvest", "sleep", "500", "close"});
+    const auto driver_done = Clock::now();
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    // The request was in flight when the window was closed.
+    ASSERT_EQ(fake_->request_count(), 1u);
+    const json closed = driven.one("close");
+    ASSERT_TRUE(closed.is_object()) << driven.text();
+    const double gone_ms = closed.value("window_gone_ms", 1e9);
+    const double exit_ms = closed.value("process_exit_ms", 1e9);
+    EXPECT_LT(gone_ms, 1000.0);
+    EXPECT_LT(exit_ms, 1000.0);
+    EXPECT_TRUE(closed.value("process_ended", false));
+    EXPECT_EQ(closed.value("exit_code", -1), 0);
+    EXPECT_TRUE(window->wait_for(10s).has_value());
+    std::cerr
+        << "closed during a run: window gone " << gone_ms << " ms, process ended " << exit_ms
+        << " ms after WM_CLOSE; the Linux process reaped "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - driver_done).count()
+        << " ms after the driver's report\n";
+}
+
+// --screenshot FILE: the window after a small harvest, as a PNG.
+int take_screenshot(const std::string& file) {
+    FakeMarketplace fake;
+    harvest::MarketplaceHosts hosts{"suggest.taobao.com:" + std::to_string(fake.port()),
+                                    "s.taobao.com:" + std::to_string(fake.port())};
+    std::vector<std::string> argv = {wine,          QUORVEL_WINDOW_TEST_HOST, "--suggest-host",
+                                     hosts.suggest, "--search-host",          hosts.search};
+    for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
+        argv.insert(argv.end(), {"--resolve", std::string(host) + ":" +
+                                                  std::to_string(fake.port()) + ":127.0.0.1"});
+    }
+    argv.insert(argv.end(), {"--cacert", windows_path(testsupport::test_certificate().cert_path)});
+    Background window(argv, desk->folder() / "window.log");
+    const fs::path seeds = desk->folder() / "seeds.txt";
+    std::ofstream(seeds) << "连衣裙\n手机壳\n";
+    const DriverRun driven = drive({"seeds", windows_path(seeds), "tick", all_kinds(), "harvest",
+                                    "60", "screenshot", windows_path(fs::absolute(file)), "close"});
+    std::cout << driven.text();
+    window.wait_for(10s);
+    return driven.exit_code;
+}
+
+}  // namespace
+}  // namespace quorvel
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) {
+        return RUN_ALL_TESTS();
+    }
+    quorvel::WineDesk desk;
+    quorvel::desk = &desk;
+    int status = 1;
+    try {
+        desk.start();
+        if (argc == 3 && std::string(argv[1]) == "--screenshot") {
+            status = quorvel::take_screenshot(argv[2]);
+        } else {
+            status = RUN_ALL_TESTS();
+        }
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << "\n";
+    }
+    desk.stop();
+    return status;
+}
