@@ -23,10 +23,24 @@ std::u16string with_crlf(std::u16string_view text) {
     return out;
 }
 
+std::u16string appended_text(std::u16string_view text, bool after_cr) {
+    if (after_cr && !text.empty() && text.front() == u'\n') {
+        text.remove_prefix(1);
+    }
+    return with_crlf(text);
+}
+
 void LineTally::add(std::u16string_view text) {
-    breaks += static_cast<int>(std::count(text.begin(), text.end(), u'\n'));
+    for (const char16_t c : text) {
+        if (c == u'\r') {
+            ++breaks;
+        } else if (c == u'\n' && !after_cr) {
+            ++breaks;
+        }
+        after_cr = c == u'\r';
+    }
     if (!text.empty()) {
-        open = text.back() != u'\n';
+        open = text.back() != u'\n' && text.back() != u'\r';
     }
 }
 

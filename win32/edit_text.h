@@ -13,13 +13,20 @@ namespace quorvel::win32 {
 // `text` with each line break (CR LF, a lone LF, a lone CR) as CR LF.
 std::u16string with_crlf(std::u16string_view text);
 
+// What appending `text` puts into a box whose text so far is with_crlf of
+// what was given to it: CR LF throughout. `after_cr`: that text ended in a
+// lone CR, already shown as CR LF, so a leading LF belongs to that break.
+// Appending each piece this way gives with_crlf of the whole.
+std::u16string appended_text(std::u16string_view text, bool after_cr);
+
 // Line breaks of an edit box's text, and whether its last line is
-// unterminated: the count of platform::count_text_lines, kept as text
-// arrives. Text given to add has CR LF line breaks (with_crlf).
+// unterminated: platform::count_text_lines of the box's text (with_crlf of
+// what it was given), kept as text arrives, in pieces cut anywhere.
 struct LineTally {
     int breaks = 0;
     bool open = false;
-    // As if `text` were appended.
+    bool after_cr = false;  // the text so far ended in CR
+    // As if `text` (any line breaks) were appended.
     void add(std::u16string_view text);
     int lines() const { return breaks + (open ? 1 : 0); }
     bool operator==(const LineTally&) const = default;

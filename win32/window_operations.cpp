@@ -338,7 +338,12 @@ void Win32WindowOperations::flush() {
                 continue;
             }
             HWND box = found->second.window;
-            const std::wstring text = wide_from_u16(appends[name]);
+            const std::u16string& piece = appends[name];
+            bool& after_cr = after_cr_[name];
+            const std::wstring text = wide_from_u16(appended_text(piece, after_cr));
+            if (!piece.empty()) {
+                after_cr = piece.back() == u'\r';
+            }
             SendMessageW(box, WM_SETREDRAW, FALSE, 0);
             if (is_rich_edit(found->second)) {
                 CHARRANGE end{-1, -1};
@@ -359,7 +364,8 @@ void Win32WindowOperations::flush() {
         if (change.replace) {
             apply_appends();
             if (HWND box = control(change.control)) {
-                SetWindowTextW(box, wide_from_u16(change.text).c_str());
+                SetWindowTextW(box, wide_from_u16(with_crlf(change.text)).c_str());
+                after_cr_[change.control] = !change.text.empty() && change.text.back() == u'\r';
             }
             continue;
         }
@@ -374,6 +380,7 @@ void Win32WindowOperations::flush() {
     std::map<std::string, LineTally, std::less<>> counted;
     for (const auto& [name, tally] : lines_) {
         counted[name] = box_lines(control(name));
+        counted[name].after_cr = after_cr_[name];
     }
     {
         std::lock_guard guard(mutex_);
@@ -393,6 +400,7 @@ void Win32WindowOperations::control_changed(HWND window) {
         if (auto state = checked_.find(name); state != checked_.end()) {
             state->second = SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
         } else if (lines_.contains(name) && !flushing_) {
+            after_cr_[name] = false;  // edited by the user
             const LineTally tally = box_lines(window);
             std::lock_guard guard(mutex_);
             lines_[name] = tally;

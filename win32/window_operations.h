@@ -83,7 +83,7 @@ class Win32WindowOperations {
     class RunView;
     struct Change {
         std::string control;
-        std::u16string text;  // line breaks CR LF
+        std::u16string text;  // any line breaks
         bool replace = false;
     };
 
@@ -108,6 +108,9 @@ class Win32WindowOperations {
     std::map<std::string, std::atomic<bool>, std::less<>> checked_;
     // The result boxes' lines; names fixed when made, tallies under mutex_.
     std::map<std::string, LineTally, std::less<>> lines_;
+    // The result boxes whose text so far came from text ending in a lone CR
+    // (window thread).
+    std::map<std::string, bool, std::less<>> after_cr_;
     // The file name each save dialog was last closed with (window thread).
     std::map<std::string, std::wstring, std::less<>> last_file_;
     bool flushing_ = false;  // window thread only
