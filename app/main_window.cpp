@@ -9,8 +9,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <map>
+#include <utility>
 
-#include "app/app_config.h"
 #include "app/history_window.h"
 #include "app/index_window.h"
 #include "app/qt_text.h"
@@ -19,12 +20,17 @@
 #include "harvest/keyword_source.h"
 #include "platform/code_page.h"
 #include "platform/log.h"
+#include "shell/control_table.h"
 
 namespace quorvel::app {
 namespace {
 
 QString utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QUrl utf8_url(std::string_view address) {
+    return QUrl(utf8(address));
 }
 
 template <typename W>
@@ -35,9 +41,10 @@ W* place(QWidget* parent, std::string_view name, int x, int y, int width, int he
     return widget;
 }
 
-QPushButton* button(QWidget* parent, std::string_view name, const char* caption, QRect at) {
-    auto* b = place<QPushButton>(parent, name, at.x(), at.y(), at.width(), at.height());
-    b->setText(QString::fromUtf8(caption));
+QPushButton* button(QWidget* parent, std::string_view name, std::string_view caption,
+                    const shell::Rect& at) {
+    auto* b = place<QPushButton>(parent, name, at.x, at.y, at.width, at.height);
+    b->setText(utf8(caption));
     return b;
 }
 
@@ -56,49 +63,6 @@ void make_result_box(QPlainTextEdit* box) {
     box->setPalette(colours);
 }
 
-// Tells the user, once per run, of a kind the marketplace wants a signed-in
-// session for, and offers the sign-in window; the run goes on with the other
-// kinds either way.
-class MarketplaceNotices : public harvest::HarvestObserver {
-  public:
-    MarketplaceNotices(QtWindowOperations::RunView& window, std::function<void()> offer_sign_in)
-        : window_(window), offer_sign_in_(std::move(offer_sign_in)) {}
-    void login_wall(harvest::RequestKind kind, const std::string&, const std::string&) override {
-        const harvest::KeywordSource source = harvest::source_of(kind);
-        if (told_.has(source)) {
-            return;
-        }
-        told_.add(source);
-        const QString caption = qt_from_code_page(harvest::info(source).caption);
-        const platform::MessageResult answer =
-            window_.ask(QStringLiteral("“%1”需要登录淘宝才能获取，本次搜索不会得到这一类的词，"
-                                       "其他类别照常进行。\n是否现在打开登录窗口？")
-                            .arg(caption),
-                        {.buttons = platform::MessageButtons::yes_no}, QString());
-        if (answer == platform::MessageResult::yes) {
-            offer_sign_in_();
-        }
-    }
-
-  private:
-    QtWindowOperations::RunView& window_;
-    std::function<void()> offer_sign_in_;
-    harvest::KindSet told_;
-};
-
-struct Place {
-    int x, y, width, height;
-};
-
-// Positions of the check boxes and result boxes, in source order.
-constexpr Place check_boxes[] = {
-    {129, 7, 107, 30}, {252, 7, 110, 30}, {372, 7, 105, 30}, {491, 7, 100, 30}, {612, 7, 111, 30}};
-constexpr Place result_boxes[] = {{128, 35, 120, 432},
-                                  {248, 35, 120, 432},
-                                  {368, 34, 120, 432},
-                                  {488, 33, 120, 432},
-                                  {608, 33, 120, 432}};
-
 }  // namespace
 
 MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
@@ -106,74 +70,93 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     : QWidget(parent),
       store_(store),
       dialogs_(dialogs),
-      hosts_(std::move(hosts)),
-      index_page_(index_page.isEmpty() ? QUrl(QString::fromUtf8(app::index_page)) : index_page) {
+      index_page_(index_page.isEmpty() ? utf8_url(shell::index_page) : index_page) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(main_window_caption());
-    setGeometry(50, 50, 741, 558);
-    setFixedSize(741, 558);
+    setWindowTitle(utf8(shell::main_window_caption()));
+    const shell::Rect& at = shell::main_window_place;
+    setGeometry(at.x, at.y, at.width, at.height);
+    setFixedSize(at.width, at.height);
 
-    auto* panel = place<QFrame>(this, "外形框1", 0, 0, 128, 529);
-    auto* label = place<QLabel>(panel, "标签1", 8, 8, 112, 24);
-    label->setText(QStringLiteral("关键词"));
-    place<QPlainTextEdit>(panel, harvest::seed_box, 2, 36, 123, 429);
-    search_button_ = button(panel, "按钮1", "搜索", {2, 468, 124, 28});
-    export_button_ = button(panel, "按钮2", "导出结果", {2, 497, 124, 28});
-
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        const harvest::SourceInfo& info = harvest::info(source);
-        const Place& c = check_boxes[harvest::index_of(source)];
-        auto* check = place<QCheckBox>(this, info.check_box, c.x, c.y, c.width, c.height);
-        check->setText(qt_from_code_page(info.caption));
-        check->setChecked(false);
-        const Place& r = result_boxes[harvest::index_of(source)];
-        make_result_box(place<QPlainTextEdit>(this, info.result_box, r.x, r.y, r.width, r.height));
+    QWidget* panel = nullptr;
+    std::map<std::string_view, QPushButton*> buttons;
+    for (const shell::ControlSpec& spec : shell::main_window_controls()) {
+        QWidget* parent = spec.parent.empty() ? static_cast<QWidget*>(this) : panel;
+        const shell::Rect& at = spec.place;
+        switch (spec.kind) {
+            case shell::ControlKind::panel:
+                panel = place<QFrame>(parent, spec.name, at.x, at.y, at.width, at.height);
+                break;
+            case shell::ControlKind::label:
+                place<QLabel>(parent, spec.name, at.x, at.y, at.width, at.height)
+                    ->setText(utf8(spec.caption));
+                break;
+            case shell::ControlKind::seed_box:
+                place<QPlainTextEdit>(parent, spec.name, at.x, at.y, at.width, at.height);
+                break;
+            case shell::ControlKind::button:
+                buttons[spec.name] = button(parent, spec.name, spec.caption, at);
+                break;
+            case shell::ControlKind::check_box: {
+                auto* check = place<QCheckBox>(parent, spec.name, at.x, at.y, at.width, at.height);
+                check->setText(utf8(spec.caption));
+                check->setChecked(false);
+                break;
+            }
+            case shell::ControlKind::result_box:
+                make_result_box(
+                    place<QPlainTextEdit>(parent, spec.name, at.x, at.y, at.width, at.height));
+                break;
+            case shell::ControlKind::progress_bar:
+                progress_bar_ =
+                    place<QProgressBar>(parent, spec.name, at.x, at.y, at.width, at.height);
+                break;
+            case shell::ControlKind::progress_line:
+                progress_line_ = place<QLabel>(parent, spec.name, at.x, at.y, at.width, at.height);
+                break;
+        }
     }
-
-    auto* index_button = button(this, "按钮5", "阿里指数查询", {328, 472, 88, 24});
-    auto* help_button = button(this, "按钮3", "帮助", {624, 464, 96, 32});
-    auto* download_button = button(this, "按钮4", "下载新版本", {624, 496, 96, 32});
-
-    // The free band under the result boxes: the progress of a harvest beside
-    // "阿里指数查询", then "停止" and "历史记录" before "帮助"; the progress line under them.
-    progress_bar_ = place<QProgressBar>(this, "harvestProgress", 132, 474, 192, 20);
+    search_button_ = buttons.at(shell::search_button);
+    export_button_ = buttons.at(shell::export_button);
+    stop_button_ = buttons.at(shell::stop_button);
+    history_button_ = buttons.at(shell::history_button);
+    sign_out_button_ = buttons.at(shell::sign_out_button);
+    sign_in_state_ = findChild<QLabel*>(utf8(shell::sign_in_state));
+    sign_in_state_->setAlignment(Qt::AlignCenter);
     progress_bar_->setRange(0, 1);
     progress_bar_->setValue(0);
     progress_bar_->setFormat(QStringLiteral("%v/%m"));
-    stop_button_ = button(this, "stopButton", "停止", {420, 472, 88, 24});
     stop_button_->setEnabled(false);
-    history_button_ = button(this, "historyButton", "历史记录", {512, 472, 104, 24});
-    progress_line_ = place<QLabel>(this, "progressLine", 132, 500, 488, 24);
-    // The strip under the panel and the result boxes: the marketplace sign-in
-    // and whether there is one, then the settings.
-    auto* sign_in_button = button(this, "signInButton", "登录淘宝", {132, 531, 88, 24});
-    sign_in_state_ = place<QLabel>(this, "signInState", 226, 531, 60, 24);
-    sign_in_state_->setAlignment(Qt::AlignCenter);
-    sign_out_button_ = button(this, "signOutButton", "退出登录", {292, 531, 88, 24});
-    auto* settings_button = button(this, "settingsButton", "设置", {652, 531, 76, 24});
     progress_line_->setTextFormat(Qt::PlainText);
-    progress_timer_.setInterval(100);  // at most ten updates a second
-    connect(&progress_timer_, &QTimer::timeout, this, &MainWindow::update_progress);
+    connect(&progress_timer_, &QTimer::timeout, this, [this] { controller_->update_progress(); });
 
     // The save dialog the export uses keeps its filter text and last file name here.
     auto* save_dialog = new QObject(this);
-    save_dialog->setObjectName(QStringLiteral("通用对话框1"));
-    save_dialog->setProperty("filter", QStringLiteral("CSV格式(.csv)|xlsx格式(.xlsx)"));
+    save_dialog->setObjectName(utf8(shell::save_dialog));
+    save_dialog->setProperty("filter", utf8(shell::save_dialog_filter));
     save_dialog->setProperty("fileName", QString());
 
     operations_ = std::make_unique<QtWindowOperations>(
         this, dialogs, [this](std::string_view) { show_index_window(); });
 
-    connect(search_button_, &QPushButton::clicked, this, &MainWindow::start_harvest);
-    connect(export_button_, &QPushButton::clicked, this, &MainWindow::export_results);
-    connect(index_button, &QPushButton::clicked, this, &MainWindow::show_index_window);
-    connect(help_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
-    connect(download_button, &QPushButton::clicked, this, &MainWindow::open_contact_link);
-    connect(stop_button_, &QPushButton::clicked, this, &MainWindow::stop_harvest);
-    connect(history_button_, &QPushButton::clicked, this, &MainWindow::show_history);
-    connect(settings_button, &QPushButton::clicked, this, &MainWindow::show_settings);
-    connect(sign_in_button, &QPushButton::clicked, this, &MainWindow::show_sign_in);
-    connect(sign_out_button_, &QPushButton::clicked, this, &MainWindow::sign_out);
+    controller_ = std::make_unique<shell::RunController>(static_cast<shell::WindowShell&>(*this),
+                                                         store_, std::move(hosts));
+    controller_->set_request_interval(settings_.request_interval);
+
+    const std::pair<std::string_view, void (MainWindow::*)()> handlers[] = {
+        {shell::search_button, &MainWindow::start_harvest},
+        {shell::export_button, &MainWindow::export_results},
+        {shell::index_button, &MainWindow::show_index_window},
+        {shell::contact_button, &MainWindow::open_contact_link},
+        {shell::download_button, &MainWindow::open_contact_link},
+        {shell::stop_button, &MainWindow::stop_harvest},
+        {shell::history_button, &MainWindow::show_history},
+        {shell::settings_button, &MainWindow::show_settings},
+        {shell::sign_in_button, &MainWindow::show_sign_in},
+        {shell::sign_out_button, &MainWindow::sign_out},
+    };
+    for (const auto& [name, handler] : handlers) {
+        connect(buttons.at(name), &QPushButton::clicked, this, handler);
+    }
     update_sign_in_state();
 }
 
@@ -227,8 +210,10 @@ BrowserWindow* MainWindow::open_check_window(const QUrl& page) {
     return check_window_;
 }
 
-harvest::VerificationAnswer MainWindow::pass_check_page(QtWindowOperations::RunView& window,
+harvest::VerificationAnswer MainWindow::pass_check_page(shell::RunWindow& run_window,
                                                         const harvest::VerificationPage& page) {
+    // The run's window operations are this window's own.
+    auto& window = static_cast<QtWindowOperations::RunView&>(run_window);
     const QUrl address(QString::fromStdString(page.url));
     const bool can_open =
         address.scheme() == QStringLiteral("https") || address.scheme() == QStringLiteral("http");
@@ -262,12 +247,13 @@ void MainWindow::show_settings() {
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         settings_ = dialog->settings();
         settings_.save();
+        controller_->set_request_interval(settings_.request_interval);
     });
     dialog->open();
 }
 
 MainWindow::~MainWindow() {
-    stop_background();
+    controller_->stop_and_wait();
     // The browser windows go before the profile they use, which the
     // application object holds.
     delete index_window_.data();
@@ -276,84 +262,29 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::set_journal(journal::Journal* journal, std::string trouble) {
-    journal_ = journal;
-    journal_trouble_ = std::move(trouble);
+    controller_->set_journal(journal, std::move(trouble));
 }
 
 void MainWindow::start_harvest() {
-    if (worker_.joinable()) {
-        return;
-    }
-    std::unique_ptr<journal::RunRecorder> recorder;
-    journal_run_.reset();
-    storage_failed_ = false;
-    if (journal_ != nullptr) {
-        // The ticks and the seed text as they are now: a continued run uses them again.
-        harvest::KindSet kinds;
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            if (operations_->for_run({}).read_checked(harvest::info(source).check_box)) {
-                kinds.add(source);
-            }
-        }
-        auto begun =
-            journal_->begin_run(kinds, operations_->for_run({}).read_text(harvest::seed_box),
-                                journal::ResumeOffer::at_next_start);
-        if (begun) {
-            recorder = std::move(*begun);
-        } else {
-            note_storage_trouble(begun.error().message);
-        }
-    } else if (!journal_trouble_.empty()) {
-        note_storage_trouble(journal_trouble_);
-    }
-    // The run empties the boxes and the store first, as a harvest always does.
-    run_harvest(0, std::move(recorder), HarvestStart::fresh);
+    controller_->start_harvest();
 }
-
-void MainWindow::run_harvest(std::size_t first_seed, std::unique_ptr<journal::RunRecorder> recorder,
-                             HarvestStart start) {
-    if (recorder != nullptr) {
-        journal_run_ = recorder->run_id();
-        recorder->on_failure(
-            [this](const journal::JournalError& error) { note_storage_trouble(error.message); });
-    }
-    tally_.run_started({}, first_seed);
-    progress_bar_->setRange(0, 1);
-    progress_bar_->setValue(0);
-    progress_timer_.start();
-    // Shared with the work so that the worker, not the GUI thread, lets the
-    // recorder go once the run's end is stored.
-    auto kept = std::make_shared<std::unique_ptr<journal::RunRecorder>>(std::move(recorder));
-    run_in_background(
-        "harvest",
-        [this, first_seed, kept, start, interval = settings_.request_interval](
-            QtWindowOperations::RunView& window, std::stop_token stop) {
-            harvest::ObserverList observers;
-            observers.add(tally_);
-            if (*kept != nullptr) {
-                observers.add(**kept);
-            }
-            MarketplaceNotices notices(window, [this] {
-                QMetaObject::invokeMethod(this, &MainWindow::show_sign_in, Qt::QueuedConnection);
-            });
-            observers.add(notices);
-            const harvest::RunOptions options{
-                .hosts = hosts_,
-                .stop = std::move(stop),
-                .observer = &observers,
-                .first_seed = first_seed,
-                .interval = interval,
-                .on_verification = [this, &window](const harvest::VerificationPage& page) {
-                    return pass_check_page(window, page);
-                }};
-            if (start == HarvestStart::fresh) {
-                harvest::start_harvest(window, store_, options);
-            } else {
-                harvest::run_harvest(window, store_, options);
-            }
-            kept->reset();
-        },
-        &MainWindow::harvest_finished, RunKind::harvest);
+void MainWindow::export_results() {
+    controller_->export_results();
+}
+void MainWindow::stop_harvest() {
+    controller_->stop_harvest();
+}
+void MainWindow::offer_resume() {
+    controller_->offer_resume();
+}
+bool MainWindow::open_run(std::int64_t run) {
+    return controller_->open_run(run);
+}
+bool MainWindow::continue_run(std::int64_t run) {
+    return controller_->continue_run(run);
+}
+void MainWindow::export_run(std::int64_t run, exporting::ExportFormat format) {
+    controller_->export_run(run, format);
 }
 
 void MainWindow::show_notice(const QString& text) {
@@ -362,164 +293,70 @@ void MainWindow::show_notice(const QString& text) {
     progress_line_->setToolTip(text);
 }
 
-void MainWindow::note_storage_trouble(const std::string& why) {
-    if (!storage_failed_.exchange(true)) {
-        platform::log_warning("the harvest is kept in memory only: " + why);
+std::unique_ptr<shell::RunWindow> MainWindow::window_for_run(std::stop_token stop,
+                                                             shell::Silencing silencing) {
+    return std::make_unique<QtWindowOperations::RunView>(*operations_, std::move(stop), silencing);
+}
+
+void MainWindow::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void MainWindow::flush() {
+    operations_->flush();
+}
+
+void MainWindow::set_running(std::optional<shell::RunKind> kind) {
+    search_button_->setEnabled(!kind);
+    export_button_->setEnabled(!kind);
+    stop_button_->setEnabled(kind == shell::RunKind::harvest);
+}
+
+void MainWindow::set_progress_updates(bool on) {
+    if (!on) {
+        progress_timer_.stop();
+    } else {
+        progress_timer_.setInterval(100);  // at most ten updates a second
+        progress_timer_.start();
     }
 }
 
-void MainWindow::update_progress() {
-    const shell::ProgressSnapshot now = tally_.snapshot();
-    progress_bar_->setRange(0, static_cast<int>(std::max<std::size_t>(now.seeds_total, 1)));
-    progress_bar_->setValue(static_cast<int>(now.seeds_done));
-    std::string line = shell::progress_text(now);
-    if (storage_failed_) {
-        line = shell::with_storage_notice(line);
-    }
-    show_notice(qt_from_code_page(line));
+void MainWindow::show_progress(std::size_t done, std::size_t total) {
+    progress_bar_->setRange(0, static_cast<int>(std::max<std::size_t>(total, 1)));
+    progress_bar_->setValue(static_cast<int>(done));
 }
 
-void MainWindow::stop_harvest() {
-    if (worker_.joinable() && stop_button_->isEnabled()) {
-        worker_.request_stop();
-        stop_button_->setEnabled(false);
+void MainWindow::show_notice(std::string_view text) {
+    show_notice(qt_from_code_page(text));
+}
+
+void MainWindow::set_checked(std::string_view control, bool checked) {
+    if (auto* check = findChild<QCheckBox*>(utf8(control))) {
+        check->setChecked(checked);
     }
 }
 
-void MainWindow::fill_from(journal::LoadedRun& run) {
-    auto& boxes = *operations_;
-    QtWindowOperations::RunView window = boxes.for_run({});
-    window.set_text(harvest::seed_box, run.info.seed_text);
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        const harvest::SourceInfo& info = harvest::info(source);
-        if (auto* check = findChild<QCheckBox*>(QString::fromUtf8(
-                info.check_box.data(), static_cast<qsizetype>(info.check_box.size())))) {
-            check->setChecked(run.info.kinds.has(source));
-        }
-        std::string text;
-        for (const harvest::WordRow& row : run.store.word_rows(source)) {
-            text += row.word;
-            text += "\r\n";
-        }
-        window.set_text(info.result_box, text);
-    }
-    boxes.flush();
-    store_ = std::move(run.store);
+platform::MessageResult MainWindow::tell(std::string_view text, std::string_view caption,
+                                         platform::MessageStyle style) {
+    return dialogs_.message(this, qt_from_code_page(text), qt_from_code_page(caption), style, {});
 }
 
-// A journal failure for the user: what could not be done, then the journal's own words.
-void MainWindow::tell_journal_failure(const QString& what, const journal::JournalError& error) {
-    dialogs_.message(this, what + QStringLiteral("\n") + QString::fromStdString(error.message),
-                     QStringLiteral("历史记录"), {}, {});
-}
-
-bool MainWindow::open_run(std::int64_t run) {
-    if (worker_.joinable() || journal_ == nullptr) {
-        return false;
+void MainWindow::run_finished(shell::RunKind kind) {
+    if (kind == shell::RunKind::harvest) {
+        emit harvest_finished();
+    } else {
+        emit export_finished();
     }
-    auto loaded = journal_->load(run);
-    if (!loaded) {
-        tell_journal_failure(QStringLiteral("无法打开这次搜索。"), loaded.error());
-        return false;
-    }
-    fill_from(*loaded);
-    progress_timer_.stop();
-    tally_.run_started({}, 0);
-    progress_bar_->setRange(0, static_cast<int>(std::max<std::size_t>(loaded->seeds.size(), 1)));
-    progress_bar_->setValue(static_cast<int>(loaded->first_unfinished));
-    std::int64_t words = 0;
-    for (std::int64_t count : loaded->info.words) {
-        words += count;
-    }
-    const QString line =
-        QStringLiteral("已打开历史记录 · %1 · 关键词 %2/%3 · 词 %4")
-            .arg(QDateTime::fromMSecsSinceEpoch(loaded->info.started_ms)
-                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-            .arg(loaded->first_unfinished)
-            .arg(loaded->seeds.size())
-            .arg(qt_from_code_page(shell::grouped(static_cast<std::size_t>(words))));
-    show_notice(line);
-    journal_run_ = run;
-    return true;
-}
-
-bool MainWindow::continue_run(std::int64_t run) {
-    if (worker_.joinable() || journal_ == nullptr) {
-        return false;
-    }
-    auto resumed = journal_->resume_run(run, journal::ResumeOffer::at_next_start);
-    if (!resumed) {
-        tell_journal_failure(QStringLiteral("无法继续这次搜索。"), resumed.error());
-        return false;
-    }
-    storage_failed_ = false;
-    journal::LoadedRun& loaded = resumed->first;
-    const std::size_t first_seed = loaded.first_unfinished;
-    fill_from(loaded);
-    run_harvest(first_seed, std::move(resumed->second), HarvestStart::continued);
-    return true;
-}
-
-void MainWindow::offer_resume() {
-    if (journal_ == nullptr || worker_.joinable()) {
-        return;
-    }
-    auto found = journal_->run_to_offer();
-    if (!found || !*found) {
-        return;
-    }
-    const journal::RunInfo& run = **found;
-    // Asked once: whatever the answer, the run is not offered again.
-    (void)journal_->offered(run.id);
-    std::int64_t words = 0;
-    for (std::int64_t count : run.words) {
-        words += count;
-    }
-    const QString question =
-        QStringLiteral(
-            "上次的搜索没有完成（开始于 %1，已完成关键词 %2/%3，找到词 %4 个）。\n"
-            "是否从第 %5 个关键词继续？")
-            .arg(QDateTime::fromMSecsSinceEpoch(run.started_ms)
-                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-            .arg(run.seeds_done)
-            .arg(run.seeds_total)
-            .arg(qt_from_code_page(shell::grouped(static_cast<std::size_t>(words))))
-            .arg(run.seeds_done + 1);
-    platform::log_info("offering to continue interrupted run " + std::to_string(run.id));
-    const platform::MessageResult answer =
-        dialogs_.message(this, question, QStringLiteral("继续上次的搜索"),
-                         {.buttons = platform::MessageButtons::yes_no}, {});
-    if (answer == platform::MessageResult::yes) {
-        continue_run(run.id);
-    }
-}
-
-void MainWindow::export_run(std::int64_t run, exporting::ExportFormat format) {
-    if (worker_.joinable() || journal_ == nullptr) {
-        return;
-    }
-    auto loaded = journal_->load(run);
-    if (!loaded) {
-        tell_journal_failure(QStringLiteral("无法导出这次搜索。"), loaded.error());
-        return;
-    }
-    auto kept = std::make_shared<harvest::HarvestStore>(std::move(loaded->store));
-    run_in_background(
-        "export",
-        [kept, format](QtWindowOperations::RunView& window, std::stop_token stop) {
-            exporting::export_results(window, *kept, std::move(stop), format);
-        },
-        &MainWindow::export_finished);
 }
 
 void MainWindow::show_history() {
-    if (journal_ == nullptr) {
-        dialogs_.message(
-            this,
-            QStringLiteral("历史记录不可用：") +
-                QString::fromStdString(journal_trouble_.empty() ? std::string("no journal")
-                                                                : journal_trouble_),
-            QStringLiteral("历史记录"), {}, {});
+    if (controller_->journal() == nullptr) {
+        dialogs_.message(this,
+                         QStringLiteral("历史记录不可用：") +
+                             QString::fromStdString(controller_->journal_trouble().empty()
+                                                        ? std::string("no journal")
+                                                        : controller_->journal_trouble()),
+                         QStringLiteral("历史记录"), {}, {});
         return;
     }
     if (history_window_ == nullptr) {
@@ -543,9 +380,9 @@ void MainWindow::show_history() {
                     }
                 },
             // Not the run being harvested now.
-            .can_delete =
-                [this](std::int64_t run) { return !(worker_.joinable() && journal_run_ == run); }};
-        auto* history = new HistoryWindow(*journal_, dialogs_, std::move(actions), this);
+            .can_delete = [this](std::int64_t run) { return controller_->can_delete(run); }};
+        auto* history =
+            new HistoryWindow(*controller_->journal(), dialogs_, std::move(actions), this);
         history->setAttribute(Qt::WA_DeleteOnClose);
         // A harvest that ends while the list is open shows up in it.
         connect(this, &MainWindow::harvest_finished, history, &HistoryWindow::reload);
@@ -559,85 +396,13 @@ void MainWindow::show_history() {
 }
 
 bool MainWindow::busy_for_history() {
-    if (!worker_.joinable()) {
+    if (!controller_->running()) {
         return false;
     }
     dialogs_.message(history_window_,
                      QStringLiteral("搜索或导出正在进行，请等它结束或停止后再试。"),
                      QStringLiteral("历史记录"), {}, {});
     return true;
-}
-
-void MainWindow::export_results() {
-    run_in_background(
-        "export",
-        [this](QtWindowOperations::RunView& window, std::stop_token stop) {
-            exporting::export_results(window, store_, std::move(stop));
-        },
-        &MainWindow::export_finished);
-}
-
-void MainWindow::run_in_background(const char* what, Work work, void (MainWindow::*finished)(),
-                                   RunKind kind) {
-    if (worker_.joinable()) {
-        return;
-    }
-    set_running(kind);
-    finished_ = finished;
-    const quint64 generation = ++generation_;
-    // A harvest's failure messages can be silenced for the rest of the run.
-    const auto silencing = kind == RunKind::harvest ? QtWindowOperations::Silencing::offered
-                                                    : QtWindowOperations::Silencing::none;
-    worker_ = std::jthread(
-        [this, what, work = std::move(work), generation, silencing](std::stop_token stop) {
-            QtWindowOperations::RunView window = operations_->for_run(stop, silencing);
-            // The thread's edge: nothing escapes it, and the window always hears
-            // that the run is over.
-            try {
-                work(window, stop);
-            } catch (const std::exception& error) {
-                platform::log_error(std::string(what) + " failed: " + error.what());
-            } catch (...) {
-                platform::log_error(std::string(what) + " failed with an unknown error");
-            }
-            QMetaObject::invokeMethod(this, "finish_background", Qt::QueuedConnection,
-                                      Q_ARG(quint64, generation));
-        });
-}
-
-void MainWindow::finish_background(quint64 generation) {
-    if (generation != generation_ || !worker_.joinable()) {
-        return;  // a run that was stopped and waited for already
-    }
-    worker_.join();
-    end_background();
-}
-
-void MainWindow::stop_background() {
-    if (!worker_.joinable()) {
-        return;
-    }
-    worker_.request_stop();
-    worker_.join();
-    end_background();
-}
-
-void MainWindow::end_background() {
-    operations_->flush();
-    if (progress_timer_.isActive()) {
-        progress_timer_.stop();
-        update_progress();  // left as the run's summary
-    }
-    set_running(std::nullopt);
-    if (auto finished = std::exchange(finished_, nullptr)) {
-        emit(this->*finished)();
-    }
-}
-
-void MainWindow::set_running(std::optional<RunKind> kind) {
-    search_button_->setEnabled(!kind);
-    export_button_->setEnabled(!kind);
-    stop_button_->setEnabled(kind == RunKind::harvest);
 }
 
 void MainWindow::show_index_window() {
@@ -651,11 +416,12 @@ void MainWindow::show_index_window() {
 }
 
 void MainWindow::open_contact_link() {
-    operations_->for_run({}).open_with_shell(code_page_from_qt(QString::fromUtf8(contact_link)));
+    window_for_run({}, shell::Silencing::none)
+        ->open_with_shell(code_page_from_qt(utf8(shell::contact_link)));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    stop_background();
+    controller_->stop_and_wait();
     if (index_window_ != nullptr) {
         index_window_->close();
     }

@@ -11,12 +11,10 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stop_token>
-#include <thread>
 
 #include "app/browser.h"
 #include "app/dialogs.h"
@@ -30,6 +28,7 @@
 #include "harvest/harvest_store.h"
 #include "harvest/sources.h"
 #include "journal/journal.h"
+#include "shell/run_controller.h"
 #include "shell/run_progress.h"
 
 class QLabel;
@@ -38,7 +37,7 @@ class QPushButton;
 
 namespace quorvel::app {
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, private shell::WindowShell {
     Q_OBJECT
 
   public:
@@ -48,7 +47,7 @@ class MainWindow : public QWidget {
 
     QtWindowOperations& window_operations() { return *operations_; }
     // Whether a harvest or an export is running.
-    bool harvest_running() const { return worker_.joinable(); }
+    bool harvest_running() const { return controller_->running(); }
     IndexWindow* index_window() const { return index_window_; }
     HistoryWindow* history_window() const { return history_window_; }
     const WindowSettings& settings() const { return settings_; }
@@ -66,9 +65,9 @@ class MainWindow : public QWidget {
     // Shows a notice in the progress line until the next harvest.
     void show_notice(const QString& text);
     // The progress of the current or last harvest, as the window shows it.
-    shell::ProgressSnapshot progress() const { return tally_.snapshot(); }
+    shell::ProgressSnapshot progress() const { return controller_->progress(); }
     // The journal's id of the current or last harvest, if it was kept.
-    std::optional<std::int64_t> journal_run() const { return journal_run_; }
+    std::optional<std::int64_t> journal_run() const { return controller_->journal_run(); }
 
   signals:
     void harvest_finished();
@@ -97,53 +96,40 @@ class MainWindow : public QWidget {
     // and is kept for the next start.
     void show_settings();
     // The sign-in window on the marketplace's sign-in page, in the shared browser.
-    void show_sign_in();
+    void show_sign_in() override;
     void sign_out();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private slots:
-    // The worker of run `generation` is done (queued from the worker).
-    void finish_background(quint64 generation);
-
   private:
-    using Work = std::function<void(QtWindowOperations::RunView&, std::stop_token)>;
-    enum class RunKind { harvest, other };
-    // Runs `work` on a worker thread with search and export locked; `finished`
-    // is emitted on the GUI thread when it is done. An exception escaping the
-    // work is logged, and the window returns to idle all the same.
-    void run_in_background(const char* what, Work work, void (MainWindow::*finished)(),
-                           RunKind kind = RunKind::other);
-    // Runs the harvest from `first_seed` with the progress shown, kept by
-    // `recorder` when there is one.
-    enum class HarvestStart { fresh, continued };
-    void run_harvest(std::size_t first_seed, std::unique_ptr<journal::RunRecorder> recorder,
-                     HarvestStart start);
-    void tell_journal_failure(const QString& what, const journal::JournalError& error);
+    // What the runs need of this window.
+    std::unique_ptr<shell::RunWindow> window_for_run(std::stop_token stop,
+                                                     shell::Silencing silencing) override;
+    void post(std::function<void()> task) override;
+    void flush() override;
+    void set_running(std::optional<shell::RunKind> kind) override;
+    void set_progress_updates(bool on) override;
+    void show_progress(std::size_t done, std::size_t total) override;
+    void show_notice(std::string_view text) override;
+    void set_checked(std::string_view control, bool checked) override;
+    platform::MessageResult tell(std::string_view text, std::string_view caption,
+                                 platform::MessageStyle style) override;
+    void run_finished(shell::RunKind kind) override;
+    bool can_sign_in() const override { return true; }
+    // Asks whether to open a check page, and waits until the user has closed
+    // it (worker thread): retry then, stop when declined or stopped.
+    harvest::VerificationAnswer pass_check_page(shell::RunWindow& window,
+                                                const harvest::VerificationPage& page) override;
+
     // Whether a run keeps the window busy, said to the user of the history window.
     bool busy_for_history();
-    // The seed box, the check boxes, the result boxes and the store as a kept run left them.
-    void fill_from(journal::LoadedRun& run);
-    void update_progress();
     void update_sign_in_state();
     // Opens a check page in the shared browser (GUI thread).
     BrowserWindow* open_check_window(const QUrl& page);
-    // Asks whether to open a check page, and waits until the user has closed
-    // it (worker thread): retry then, stop when declined or stopped.
-    harvest::VerificationAnswer pass_check_page(QtWindowOperations::RunView& window,
-                                                const harvest::VerificationPage& page);
-    // A journal write failed or there is none: said once in the progress line and the log.
-    void note_storage_trouble(const std::string& why);
-    // Stops the run in flight, if any, and waits for its worker.
-    void stop_background();
-    void end_background();
-    // Locks search and export while a run of `kind` goes on; "停止" is for harvests.
-    void set_running(std::optional<RunKind> kind);
 
     harvest::HarvestStore& store_;
     Dialogs& dialogs_;
-    harvest::MarketplaceHosts hosts_;
     QUrl index_page_;
     std::unique_ptr<QtWindowOperations> operations_;
     QPushButton* search_button_ = nullptr;
@@ -158,18 +144,11 @@ class MainWindow : public QWidget {
     QProgressBar* progress_bar_ = nullptr;
     QLabel* progress_line_ = nullptr;
     QTimer progress_timer_;
-    shell::RunTally tally_;
-    journal::Journal* journal_ = nullptr;
-    std::string journal_trouble_;
-    std::optional<std::int64_t> journal_run_;
-    std::atomic<bool> storage_failed_{false};
     QPointer<HistoryWindow> history_window_;
     WindowSettings settings_ = WindowSettings::load();
     QPointer<IndexWindow> index_window_;
-    std::jthread worker_;
-    // Which run the worker belongs to, so a late "done" of a stopped run is ignored.
-    quint64 generation_ = 0;
-    void (MainWindow::*finished_)() = nullptr;
+    // Last, so that it goes first: it stops the run before the window's parts go.
+    std::unique_ptr<shell::RunController> controller_;
 };
 
 }  // namespace quorvel::app

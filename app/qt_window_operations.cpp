@@ -443,6 +443,12 @@ platform::MessageResult QtWindowOperations::RunView::ask(const QString& text,
         platform::MessageResult::cancel);
 }
 
+platform::MessageResult QtWindowOperations::RunView::ask(std::string_view text,
+                                                         platform::MessageStyle style,
+                                                         std::string_view caption) {
+    return ask(qt_from_code_page(text), style, qt_from_code_page(caption));
+}
+
 bool QtWindowOperations::RunView::wait_until(
     const std::function<void(std::function<void()> done)>& start) {
     if (operations_.on_gui_thread_now()) {

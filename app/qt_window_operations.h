@@ -23,6 +23,7 @@
 
 #include "app/dialogs.h"
 #include "platform/window_operations.h"
+#include "shell/run_controller.h"
 
 class QTextDocument;
 class QWidget;
@@ -46,9 +47,9 @@ class QtWindowOperations : public QObject {
     // A harvest's failure messages can be silenced: the first one shown
     // carries the check box "本次搜索不再提示", and once it is ticked the
     // run's further messages are logged and answered with OK at once.
-    enum class Silencing { none, offered };
+    using Silencing = shell::Silencing;
 
-    class RunView : public platform::WindowOperations {
+    class RunView : public shell::RunWindow {
       public:
         RunView(QtWindowOperations& operations, std::stop_token stop,
                 Silencing silencing = Silencing::none)
@@ -76,6 +77,8 @@ class QtWindowOperations : public QObject {
         // messages are silenced; Cancel when the run is stopped meanwhile.
         platform::MessageResult ask(const QString& text, platform::MessageStyle style,
                                     const QString& caption);
+        platform::MessageResult ask(std::string_view text, platform::MessageStyle style,
+                                    std::string_view caption) override;
         // Runs `start` on the GUI thread and waits until it calls the
         // function it is given (any thread, any number of times): true then;
         // false when called on the GUI thread or when the run is stopped first.

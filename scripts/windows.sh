@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds Quorvel's Qt-free core and quorvel-cli for Windows with MinGW-w64.
+# Cross-builds Quorvel's Qt-free core, quorvel-cli and the Win32 window quorvel.exe
+# for Windows with MinGW-w64.
 #
 #   bash scripts/windows.sh [tools|deps|build|test|dist|all]...   (default: all)
 #
@@ -12,7 +13,7 @@
 #          ${QUORVEL_WIN_CACHE:-~/.cache/quorvel-windows}/<target>/prefix
 #          Each library is built once per version and target; a stamp file
 #          records it, so a second run rebuilds nothing.
-#   build  builds Quorvel (core libraries, quorvel-cli.exe, the tests) for
+#   build  builds Quorvel (core libraries, quorvel-cli.exe, quorvel.exe, the tests) for
 #          each target into build/windows-<target>, warnings as errors
 #   test   runs the Windows test executables under Wine, then quorvel-cli.exe
 #          under Wine against the fake marketplace running natively on Linux
@@ -351,6 +352,7 @@ step_build() {
             -DQUORVEL_WITH_QT=OFF -DQUORVEL_BUILD_BENCHMARKS=OFF -DQUORVEL_WERROR=ON >/dev/null
         cmake --build "$build" --parallel "$jobs"
         check_imports "$build/cli/quorvel-cli.exe"
+        check_imports "$build/win32/quorvel.exe"
     done
 }
 
@@ -361,7 +363,8 @@ check_imports() {
     for dll in $("$target-objdump" -p "$exe" | awk '/DLL Name:/ { print $3 }' | sort -u); do
         case "${dll,,}" in
         kernel32.dll | msvcrt.dll | advapi32.dll | ws2_32.dll | crypt32.dll | bcrypt.dll | \
-            user32.dll | shell32.dll | secur32.dll | ole32.dll | api-ms-win-*.dll) ;;
+            user32.dll | shell32.dll | secur32.dll | ole32.dll | api-ms-win-*.dll | \
+            gdi32.dll | comctl32.dll | comdlg32.dll | oleaut32.dll) ;;
         *)
             echo "$exe needs $dll, which Windows does not have" >&2
             return 1
@@ -401,13 +404,15 @@ step_dist() {
     version=$(project_version)
     mkdir -p "$repo/dist"
     for target in "${targets[@]}"; do
-        local bits=64 stage zip
+        local bits=64 stage zip exe
         [ "$target" = i686-w64-mingw32 ] && bits=32
         zip="$repo/dist/quorvel-$version-win$bits.zip"
         stage=$(mktemp -d)
         mkdir "$stage/quorvel-$version-win$bits"
-        cp "$(build_dir "$target")/cli/quorvel-cli.exe" "$stage/quorvel-$version-win$bits/"
-        "$target-strip" "$stage/quorvel-$version-win$bits/quorvel-cli.exe"
+        for exe in cli/quorvel-cli.exe win32/quorvel.exe; do
+            cp "$(build_dir "$target")/$exe" "$stage/quorvel-$version-win$bits/"
+            "$target-strip" "$stage/quorvel-$version-win$bits/${exe#*/}"
+        done
         # Notepad and the console read CR LF text; the BOM marks it as UTF-8.
         { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$repo/packaging/windows/README.txt"; } \
             >"$stage/quorvel-$version-win$bits/README.txt"

@@ -10,6 +10,7 @@
 // The front end draws the controls of the control table and implements
 // WindowShell. Every member here is called on the window's thread.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>

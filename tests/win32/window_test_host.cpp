@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "platform/http_transport.h"
-#include "win32/main_window.h"
+#include "platform/utf8_path.h"
+#include "win32/start.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
             }
             start.resolve.push_back(*entry);
         } else if (option == "--cacert") {
-            start.extra_ca_file = value;
+            start.extra_ca_file = quorvel::platform::path_from_utf8(value);
         } else {
             return usage("unknown option " + option);
         }

@@ -1,0 +1,101 @@
+// The Win32 window's dialog rules: the save dialog's filter from the
+// export's filter text, and message box styles, answers and task dialog
+// buttons as Windows numbers them.
+
+#include "win32/dialog_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quorvel::win32 {
+namespace {
+
+using platform::MessageButtons;
+using platform::MessageModality;
+using platform::MessageResult;
+using namespace std::string_literals;
+
+TEST(FileDialogFilter, PairsOfDescriptionAndPatternAreKeptAsTheyAre) {
+    EXPECT_EQ(file_dialog_filter(u"Excel文档(*.xlsx)|*.xlsx|Excel文档(*.CSV)|*.csv"),
+              u"Excel文档(*.xlsx)\0*.xlsx\0Excel文档(*.CSV)\0*.csv\0\0"s);
+    // The export passes one pair for a run exported in one format.
+    EXPECT_EQ(file_dialog_filter(u"Excel文档(*.CSV)|*.csv"), u"Excel文档(*.CSV)\0*.csv\0\0"s);
+    // A pattern list stays whole.
+    EXPECT_EQ(file_dialog_filter(u"表格|*.xlsx;*.csv"), u"表格\0*.xlsx;*.csv\0\0"s);
+}
+
+TEST(FileDialogFilter, DescriptionsAloneTakeThePatternInTheirParentheses) {
+    EXPECT_EQ(file_dialog_filter(u"CSV格式(.csv)|xlsx格式(.xlsx)"),
+              u"CSV格式(.csv)\0*.csv\0xlsx格式(.xlsx)\0*.xlsx\0\0"s);
+    EXPECT_EQ(file_dialog_filter(u"Excel文档(*.xlsx)"), u"Excel文档(*.xlsx)\0*.xlsx\0\0"s);
+    // Mixed: a description alone, then a pair.
+    EXPECT_EQ(file_dialog_filter(u"CSV格式(.csv)|Excel文档(*.xlsx)|*.xlsx"),
+              u"CSV格式(.csv)\0*.csv\0Excel文档(*.xlsx)\0*.xlsx\0\0"s);
+}
+
+TEST(FileDialogFilter, WithoutAPatternEveryFileMatches) {
+    EXPECT_EQ(file_dialog_filter(u"所有文件"), u"所有文件\0*.*\0\0"s);
+    EXPECT_EQ(file_dialog_filter(u"文档(备份)"), u"文档(备份)\0*.*\0\0"s);
+    EXPECT_EQ(file_dialog_filter(u"(.csv) 表格"), u"(.csv) 表格\0*.*\0\0"s);
+    EXPECT_EQ(file_dialog_filter(u"CSV格式(.csv)|"), u"CSV格式(.csv)\0*.csv\0\0"s);
+    EXPECT_EQ(file_dialog_filter(u""), u"");
+}
+
+TEST(MessageBoxFlags, ButtonSetAndModality) {
+    namespace v = windows_values;
+    EXPECT_EQ(message_box_flags({}), 0u | v::mb_task_modal);
+    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::yes_no}), 4u | v::mb_task_modal);
+    EXPECT_EQ(message_box_flags(
+                  {.buttons = MessageButtons::ok_cancel, .modality = MessageModality::system}),
+              1u | v::mb_system_modal);
+    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::retry_cancel}), 5u | v::mb_task_modal);
+    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::abort_retry_ignore,
+                                 .modality = MessageModality::system}),
+              2u | v::mb_system_modal);
+    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::yes_no_cancel}), 3u | v::mb_task_modal);
+}
+
+TEST(MessageResultOf, EachButtonGivesItsAnswer) {
+    namespace v = windows_values;
+    EXPECT_EQ(message_result(v::id_ok, MessageButtons::ok), MessageResult::ok);
+    EXPECT_EQ(message_result(v::id_ok, MessageButtons::ok_cancel), MessageResult::ok);
+    EXPECT_EQ(message_result(v::id_cancel, MessageButtons::ok_cancel), MessageResult::cancel);
+    EXPECT_EQ(message_result(v::id_yes, MessageButtons::yes_no), MessageResult::yes);
+    EXPECT_EQ(message_result(v::id_no, MessageButtons::yes_no), MessageResult::no);
+    EXPECT_EQ(message_result(v::id_no, MessageButtons::yes_no_cancel), MessageResult::no);
+    EXPECT_EQ(message_result(v::id_abort, MessageButtons::abort_retry_ignore),
+              MessageResult::abort);
+    EXPECT_EQ(message_result(v::id_retry, MessageButtons::abort_retry_ignore),
+              MessageResult::retry);
+    EXPECT_EQ(message_result(v::id_ignore, MessageButtons::abort_retry_ignore),
+              MessageResult::ignore);
+    EXPECT_EQ(message_result(v::id_retry, MessageButtons::retry_cancel), MessageResult::retry);
+}
+
+TEST(MessageResultOf, ABoxClosedWithoutAButtonAnswersWithItsLastButton) {
+    namespace v = windows_values;
+    // Esc on a box with OK alone is OK; with Cancel, Cancel.
+    EXPECT_EQ(message_result(v::id_cancel, MessageButtons::ok), MessageResult::ok);
+    EXPECT_EQ(message_result(v::id_cancel, MessageButtons::yes_no_cancel), MessageResult::cancel);
+    // 0: the box failed or its owner went away.
+    EXPECT_EQ(message_result(0, MessageButtons::yes_no), MessageResult::no);
+    EXPECT_EQ(message_result(0, MessageButtons::retry_cancel), MessageResult::cancel);
+    // A button the set does not have is not taken for one it has.
+    EXPECT_EQ(message_result(v::id_yes, MessageButtons::ok_cancel), MessageResult::cancel);
+}
+
+TEST(TaskDialogButtons, CommonButtonsWhereTheSetHasThem) {
+    namespace v = windows_values;
+    EXPECT_EQ(task_dialog_buttons(MessageButtons::ok), v::tdcbf_ok);
+    EXPECT_EQ(task_dialog_buttons(MessageButtons::ok_cancel), v::tdcbf_ok | v::tdcbf_cancel);
+    EXPECT_EQ(task_dialog_buttons(MessageButtons::yes_no), v::tdcbf_yes | v::tdcbf_no);
+    EXPECT_EQ(task_dialog_buttons(MessageButtons::yes_no_cancel),
+              v::tdcbf_yes | v::tdcbf_no | v::tdcbf_cancel);
+    EXPECT_EQ(task_dialog_buttons(MessageButtons::retry_cancel), v::tdcbf_retry | v::tdcbf_cancel);
+    // Abort and Ignore are no common buttons: such a box stays a plain message box.
+    EXPECT_EQ(task_dialog_buttons(MessageButtons::abort_retry_ignore), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quorvel::win32

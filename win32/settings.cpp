@@ -1,0 +1,158 @@
+#include "win32/settings.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "win32/dpi.h"
+
+namespace quorvel::win32 {
+namespace {
+
+constexpr const wchar_t* settings_key = L"Software\\Quorvel";
+constexpr const wchar_t* interval_value = L"RequestIntervalMs";
+
+struct DialogState {
+    WindowSettings* settings;
+    HFONT font = nullptr;
+};
+
+HWND add(HWND dialog, const wchar_t* kind, const wchar_t* text, DWORD style, int id, RECT at,
+         UINT dpi, HFONT font, DWORD ex_style = 0) {
+    HWND control = CreateWindowExW(
+        ex_style, kind, text, WS_CHILD | WS_VISIBLE | style, scaled(at.left, dpi),
+        scaled(at.top, dpi), scaled(at.right, dpi), scaled(at.bottom, dpi), dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG: {
+            state = reinterpret_cast<DialogState*>(lparam);
+            SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+            const UINT dpi = dpi_of(dialog);
+            state->font = message_font(dpi);
+            SetWindowTextW(dialog, L"设置");
+            add(dialog, L"STATIC", L"请求间隔", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1,
+                {12, 14, 64, 22}, dpi, state->font);
+            HWND edit =
+                add(dialog, L"EDIT", L"", WS_TABSTOP | ES_NUMBER | ES_RIGHT, settings_interval_id,
+                    {80, 14, 96, 22}, dpi, state->font, WS_EX_CLIENTEDGE);
+            HWND spin = add(dialog, UPDOWN_CLASSW, nullptr,
+                            UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                            settings_spin_id, {0, 0, 0, 0}, dpi, state->font);
+            SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+            SendMessageW(spin, UDM_SETRANGE32, 0, longest_interval_ms);
+            UDACCEL step{0, 100};
+            SendMessageW(spin, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+            SendMessageW(spin, UDM_SETPOS32, 0,
+                         static_cast<LPARAM>(state->settings->request_interval.count()));
+            add(dialog, L"STATIC", L"毫秒", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1,
+                {182, 14, 40, 22}, dpi, state->font);
+            add(dialog, L"STATIC", L"两次请求开始之间至少间隔的时间；0 表示不额外等待",
+                SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font);
+            add(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {148, 72, 80, 26},
+                dpi, state->font);
+            add(dialog, L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, {236, 72, 80, 26},
+                dpi, state->font);
+            // The client area is 328×110 at 96 DPI, centred on the owner.
+            const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE));
+            const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE));
+            const RECT outer =
+                outer_rect({0, 0, scaled(328, dpi), scaled(110, dpi)}, style, ex_style, dpi);
+            RECT owner{};
+            GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
+            const int width = outer.right - outer.left;
+            const int height = outer.bottom - outer.top;
+            SetWindowPos(dialog, nullptr, owner.left + (owner.right - owner.left - width) / 2,
+                         owner.top + (owner.bottom - owner.top - height) / 2, width, height,
+                         SWP_NOZORDER);
+            SetFocus(edit);
+            SendMessageW(edit, EM_SETSEL, 0, -1);
+            return FALSE;  // the focus is set
+        }
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDOK) {
+                BOOL number = FALSE;
+                const UINT ms = GetDlgItemInt(dialog, settings_interval_id, &number, FALSE);
+                if (!number || ms > static_cast<UINT>(longest_interval_ms)) {
+                    MessageBeep(MB_ICONWARNING);
+                    return TRUE;
+                }
+                state->settings->request_interval = std::chrono::milliseconds(ms);
+                EndDialog(dialog, IDOK);
+                return TRUE;
+            }
+            if (LOWORD(wparam) == IDCANCEL) {
+                EndDialog(dialog, IDCANCEL);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_DESTROY:
+            if (state != nullptr && state->font != nullptr) {
+                DeleteObject(state->font);
+                state->font = nullptr;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+WindowSettings WindowSettings::load() {
+    WindowSettings settings;
+    DWORD ms = 0;
+    DWORD size = sizeof(ms);
+    // A hand-edited value may hold anything: out of range counts as unset.
+    if (RegGetValueW(HKEY_CURRENT_USER, settings_key, interval_value, RRF_RT_REG_DWORD, nullptr,
+                     &ms, &size) == ERROR_SUCCESS &&
+        ms > 0 && ms <= static_cast<DWORD>(longest_interval_ms)) {
+        settings.request_interval = std::chrono::milliseconds(ms);
+    }
+    return settings;
+}
+
+bool WindowSettings::save() const {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, settings_key, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const auto ms = static_cast<DWORD>(request_interval.count());
+    const bool written =
+        RegSetValueExW(key, interval_value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ms),
+                       sizeof(ms)) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+bool edit_settings(HWND owner, WindowSettings& settings) {
+    // A dialog template without items: the controls are made in WM_INITDIALOG,
+    // sized for the monitor's DPI. Menu, class and title are empty.
+    struct alignas(4) Template {
+        DLGTEMPLATE header;
+        WORD menu = 0;
+        WORD window_class = 0;
+        WORD title = 0;
+    } dialog{};
+    dialog.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    dialog.header.cx = 200;
+    dialog.header.cy = 80;
+    WindowSettings edited = settings;
+    DialogState state{&edited};
+    const INT_PTR answer =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialog.header, owner,
+                                settings_procedure, reinterpret_cast<LPARAM>(&state));
+    if (answer != IDOK) {
+        return false;
+    }
+    settings = edited;
+    return true;
+}
+
+}  // namespace quorvel::win32

@@ -1,0 +1,33 @@
+#pragma once
+// The Win32 window's settings, kept between runs of the program in the
+// registry (HKEY_CURRENT_USER\Software\Quorvel, the DWORD value
+// RequestIntervalMs), and the small dialog that edits them.
+
+#include <windows.h>
+
+#include <chrono>
+
+namespace quorvel::win32 {
+
+struct WindowSettings {
+    // The least time between the starts of two requests of a harvest; 0
+    // keeps the marketplace's pace as the harvest sets it.
+    std::chrono::milliseconds request_interval{0};
+
+    static WindowSettings load();
+    // False when the registry could not be written.
+    bool save() const;
+};
+
+// The longest interval the dialog takes, in milliseconds.
+inline constexpr int longest_interval_ms = 60000;
+// The control IDs of the settings dialog (titled "设置"): the interval's
+// edit box and its up-down arrows; OK and Cancel are IDOK and IDCANCEL.
+inline constexpr int settings_interval_id = 100;
+inline constexpr int settings_spin_id = 101;
+
+// The settings dialog, modal to `owner`: true with `settings` changed when
+// accepted.
+bool edit_settings(HWND owner, WindowSettings& settings);
+
+}  // namespace quorvel::win32

@@ -1,0 +1,486 @@
+#include "win32/window_operations.h"
+
+#include <richedit.h>
+#include <shellapi.h>
+
+#include <condition_variable>
+#include <exception>
+#include <utility>
+
+#include "platform/log.h"
+#include "win32/wide_text.h"
+
+namespace quorvel::win32 {
+namespace {
+
+// The check box of a harvest's first failure message.
+constexpr const wchar_t* quiet_check_text = L"本次搜索不再提示";
+
+// How long queued text changes wait, so that many words go in one insert
+// while the boxes still visibly grow.
+constexpr UINT flush_delay_ms = 50;
+
+// The answer of one call carried to the window thread.
+template <typename R>
+struct Answer {
+    std::mutex mutex;
+    std::condition_variable_any ready;
+    bool done = false;
+    std::optional<R> value;
+    std::exception_ptr error;
+};
+
+bool is_rich_edit(const Win32WindowOperations::Control& control) {
+    return control.kind == shell::ControlKind::seed_box;
+}
+
+bool is_edit(const Win32WindowOperations::Control& control) {
+    return control.kind == shell::ControlKind::seed_box ||
+           control.kind == shell::ControlKind::result_box;
+}
+
+std::wstring window_text(HWND window, bool rich) {
+    if (rich) {
+        // A rich edit box separates its lines with CR alone unless asked.
+        GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_USECRLF, 1200};
+        const auto size =
+            SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+        std::wstring text(static_cast<std::size_t>(size) + 1, L'\0');
+        GETTEXTEX get{static_cast<DWORD>(text.size() * sizeof(wchar_t)), GT_USECRLF, 1200, nullptr,
+                      nullptr};
+        const auto copied = SendMessageW(window, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+                                         reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(copied));
+        return text;
+    }
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+}  // namespace
+
+// ---- the operations of a run ------------------------------------------------
+
+class Win32WindowOperations::RunView : public shell::RunWindow {
+  public:
+    RunView(Win32WindowOperations& operations, std::stop_token stop, shell::Silencing silencing)
+        : operations_(operations), stop_(std::move(stop)), silencing_(silencing) {}
+
+    bool read_checked(std::string_view control) override {
+        if (auto known = operations_.checked_.find(control); known != operations_.checked_.end()) {
+            return known->second.load();
+        }
+        return false;
+    }
+    std::string read_text(std::string_view control) override {
+        return operations_.on_window_thread(
+            stop_,
+            [&ops = operations_, name = std::string(control)] { return ops.read_text_now(name); },
+            std::string());
+    }
+    int line_count(std::string_view control) override {
+        if (auto counted = operations_.line_count_now(control)) {
+            return *counted;
+        }
+        return platform::count_text_lines(read_text(control));
+    }
+    void set_text(std::string_view control, std::string_view text) override {
+        operations_.queue({std::string(control), u16_from_wide(wide_from_code_page(text)), true});
+    }
+    void append_text(std::string_view control, std::string_view text) override {
+        operations_.queue({std::string(control), u16_from_wide(wide_from_code_page(text)), false});
+    }
+    using platform::WindowOperations::show_message;
+    platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
+                                         std::string_view caption) override {
+        if (silenced_) {
+            platform::log_info("message not shown, as asked for this run: " + std::string(text));
+            return platform::MessageResult::ok;
+        }
+        if (silencing_ == shell::Silencing::none) {
+            return ask(text, style, caption);
+        }
+        const auto [result, silence] = operations_.on_window_thread(
+            stop_,
+            [&ops = operations_, text = wide_from_code_page(text),
+             caption = wide_from_code_page(caption), style, stop = stop_] {
+                MessageCheck check{quiet_check_text, false};
+                const platform::MessageResult answer =
+                    ops.message(text, caption, style, stop, &check);
+                return std::pair{answer, check.checked};
+            },
+            std::pair{platform::MessageResult::cancel, false});
+        if (silence) {
+            silenced_ = true;
+            platform::log_info("further messages of this run will not be shown, as asked");
+        }
+        return result;
+    }
+    platform::MessageResult ask(std::string_view text, platform::MessageStyle style,
+                                std::string_view caption) override {
+        return operations_.on_window_thread(
+            stop_,
+            [&ops = operations_, text = wide_from_code_page(text),
+             caption = wide_from_code_page(caption), style,
+             stop = stop_] { return ops.message(text, caption, style, stop); },
+            platform::MessageResult::cancel);
+    }
+    bool input_pending() override {
+        // A run works off the window thread, which handles input by itself.
+        return false;
+    }
+    void pump_messages() override {
+        if (!operations_.on_window_thread_now()) {
+            return;
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    std::optional<std::string> show_save_dialog(std::string_view dialog, std::string_view filter,
+                                                std::string_view default_extension,
+                                                std::string_view title) override {
+        return operations_.on_window_thread(
+            stop_,
+            [&ops = operations_, name = std::string(dialog), filter = wide_from_code_page(filter),
+             extension = wide_from_code_page(default_extension), title = wide_from_code_page(title),
+             stop = stop_] { return ops.save_dialog_now(name, filter, extension, title, stop); },
+            std::optional<std::string>());
+    }
+    void open_with_shell(std::string_view target) override {
+        operations_.on_window_thread(
+            stop_,
+            [target = wide_from_code_page(target)] {
+                // The result is not examined: a link without a handler does nothing.
+                ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+                return true;
+            },
+            false);
+    }
+    void show_window(std::string_view window) override {
+        operations_.on_window_thread(
+            stop_,
+            [&ops = operations_, window = std::string(window)] {
+                if (ops.hooks_.show_window) {
+                    ops.hooks_.show_window(window);
+                }
+                return true;
+            },
+            false);
+    }
+    void navigate(std::string_view browser, std::string_view address) override {
+        operations_.on_window_thread(
+            stop_,
+            [&ops = operations_, name = std::string(browser),
+             address = wide_from_code_page(address)] {
+                return ops.hooks_.navigate ? ops.hooks_.navigate(name, address) : false;
+            },
+            false);
+    }
+
+  private:
+    Win32WindowOperations& operations_;
+    std::stop_token stop_;
+    shell::Silencing silencing_;
+    bool silenced_ = false;
+};
+
+// ---- the window thread ----------------------------------------------------------
+
+Win32WindowOperations::Win32WindowOperations(HWND main,
+                                             std::map<std::string, Control, std::less<>> controls,
+                                             Hooks hooks)
+    : main_(main),
+      thread_(GetCurrentThreadId()),
+      controls_(std::move(controls)),
+      hooks_(std::move(hooks)) {
+    for (const auto& [name, control] : controls_) {
+        if (control.kind == shell::ControlKind::check_box) {
+            checked_.try_emplace(name,
+                                 SendMessageW(control.window, BM_GETCHECK, 0, 0) == BST_CHECKED);
+        } else if (control.kind == shell::ControlKind::result_box) {
+            lines_[name] = box_lines(control.window);
+        }
+    }
+}
+
+std::unique_ptr<shell::RunWindow> Win32WindowOperations::for_run(std::stop_token stop,
+                                                                 shell::Silencing silencing) {
+    return std::make_unique<RunView>(*this, std::move(stop), silencing);
+}
+
+bool Win32WindowOperations::on_window_thread_now() const {
+    return GetCurrentThreadId() == thread_;
+}
+
+void Win32WindowOperations::post(std::function<void()> task) {
+    {
+        std::lock_guard guard(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    PostMessageW(main_, wm_run_tasks, 0, 0);
+}
+
+void Win32WindowOperations::run_tasks() {
+    while (true) {
+        std::function<void()> task;
+        {
+            std::lock_guard guard(mutex_);
+            if (tasks_.empty()) {
+                return;
+            }
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        task();
+    }
+}
+
+template <typename R, typename F>
+R Win32WindowOperations::on_window_thread(const std::stop_token& stop, F work, R fallback) {
+    if (on_window_thread_now()) {
+        return work();
+    }
+    if (stop.stop_requested()) {
+        return fallback;
+    }
+    auto answer = std::make_shared<Answer<R>>();
+    post([answer, stop, work = std::move(work), fallback]() mutable {
+        std::optional<R> value;
+        std::exception_ptr error;
+        if (stop.stop_requested()) {
+            value = std::move(fallback);
+        } else {
+            // Whatever happens in the work, the waiting thread gets an answer.
+            try {
+                value = work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+        {
+            std::lock_guard guard(answer->mutex);
+            answer->value = std::move(value);
+            answer->error = error;
+            answer->done = true;
+        }
+        answer->ready.notify_all();
+    });
+    std::unique_lock lock(answer->mutex);
+    if (!answer->ready.wait(lock, stop, [&answer] { return answer->done; })) {
+        return fallback;
+    }
+    if (answer->error) {
+        std::rethrow_exception(answer->error);
+    }
+    return std::move(*answer->value);
+}
+
+HWND Win32WindowOperations::control(std::string_view name) const {
+    auto found = controls_.find(name);
+    return found == controls_.end() ? nullptr : found->second.window;
+}
+
+void Win32WindowOperations::queue(Change change) {
+    const bool here = on_window_thread_now();
+    bool schedule = false;
+    {
+        std::lock_guard guard(mutex_);
+        pending_.push_back(std::move(change));
+        if (!here && !flush_scheduled_) {
+            flush_scheduled_ = true;
+            schedule = true;
+        }
+    }
+    if (here) {
+        flush();
+    } else if (schedule) {
+        PostMessageW(main_, wm_schedule_flush, 0, 0);
+    }
+}
+
+void Win32WindowOperations::schedule_flush() {
+    // SetTimer restarts a running timer; a scheduled flush keeps its time.
+    SetTimer(main_, flush_timer, flush_delay_ms, nullptr);
+}
+
+void Win32WindowOperations::flush() {
+    KillTimer(main_, flush_timer);
+    // The changes stay queued while they are applied, and leave the queue
+    // together with the boxes' new line counts: a run counting lines
+    // meanwhile sees each change once.
+    std::vector<Change> changes;
+    {
+        std::lock_guard guard(mutex_);
+        changes = pending_;
+        flush_scheduled_ = false;
+    }
+    if (changes.empty()) {
+        return;
+    }
+    flushing_ = true;
+    // Consecutive appends to one box become one insert, always at the end of
+    // the text, wherever the user has put the caret.
+    std::map<std::string, std::u16string, std::less<>> appends;
+    std::vector<std::string> order;
+    auto apply_appends = [&] {
+        for (const std::string& name : order) {
+            auto found = controls_.find(name);
+            if (found == controls_.end() || !is_edit(found->second)) {
+                continue;
+            }
+            HWND box = found->second.window;
+            const std::u16string& piece = appends[name];
+            bool& after_cr = after_cr_[name];
+            const std::wstring text = wide_from_u16(appended_text(piece, after_cr));
+            if (!piece.empty()) {
+                after_cr = piece.back() == u'\r';
+            }
+            SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+            if (is_rich_edit(found->second)) {
+                CHARRANGE end{-1, -1};
+                SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+            } else {
+                const int length = GetWindowTextLengthW(box);
+                SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(length), length);
+            }
+            SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+            SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+            SendMessageW(box, EM_SCROLLCARET, 0, 0);
+            InvalidateRect(box, nullptr, TRUE);
+        }
+        appends.clear();
+        order.clear();
+    };
+    for (Change& change : changes) {
+        if (change.replace) {
+            apply_appends();
+            if (HWND box = control(change.control)) {
+                SetWindowTextW(box, wide_from_u16(with_crlf(change.text)).c_str());
+                after_cr_[change.control] = !change.text.empty() && change.text.back() == u'\r';
+            }
+            continue;
+        }
+        auto [it, inserted] = appends.try_emplace(change.control);
+        if (inserted) {
+            order.push_back(change.control);
+        }
+        it->second += change.text;
+    }
+    apply_appends();
+    flushing_ = false;
+    std::map<std::string, LineTally, std::less<>> counted;
+    for (const auto& [name, tally] : lines_) {
+        counted[name] = box_lines(control(name));
+        counted[name].after_cr = after_cr_[name];
+    }
+    {
+        std::lock_guard guard(mutex_);
+        pending_.erase(pending_.begin(),
+                       pending_.begin() + static_cast<std::ptrdiff_t>(changes.size()));
+        for (auto& [name, tally] : counted) {
+            lines_[name] = tally;
+        }
+    }
+}
+
+void Win32WindowOperations::control_changed(HWND window) {
+    for (const auto& [name, control] : controls_) {
+        if (control.window != window) {
+            continue;
+        }
+        if (auto state = checked_.find(name); state != checked_.end()) {
+            state->second = SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        } else if (lines_.contains(name) && !flushing_) {
+            after_cr_[name] = false;  // edited by the user
+            const LineTally tally = box_lines(window);
+            std::lock_guard guard(mutex_);
+            lines_[name] = tally;
+        }
+        return;
+    }
+}
+
+void Win32WindowOperations::set_checked(std::string_view name, bool checked) {
+    if (HWND box = control(name)) {
+        SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        control_changed(box);
+    }
+}
+
+LineTally Win32WindowOperations::box_lines(HWND box) const {
+    if (box == nullptr) {
+        return {};
+    }
+    const auto lines = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
+    const auto last_start = SendMessageW(box, EM_LINEINDEX, static_cast<WPARAM>(lines - 1), 0);
+    const auto last_length = last_start < 0
+                                 ? 0
+                                 : static_cast<int>(SendMessageW(
+                                       box, EM_LINELENGTH, static_cast<WPARAM>(last_start), 0));
+    return tally_of_box(lines, last_length);
+}
+
+std::optional<int> Win32WindowOperations::line_count_now(std::string_view name) {
+    std::lock_guard guard(mutex_);
+    auto known = lines_.find(name);
+    if (known == lines_.end()) {
+        return std::nullopt;
+    }
+    // Changes still queued count as if applied.
+    LineTally tally = known->second;
+    for (const Change& change : pending_) {
+        if (change.control != name) {
+            continue;
+        }
+        if (change.replace) {
+            tally = {};
+        }
+        tally.add(change.text);
+    }
+    return tally.lines();
+}
+
+std::string Win32WindowOperations::read_text_now(const std::string& name) {
+    flush();
+    auto found = controls_.find(name);
+    if (found == controls_.end() || !is_edit(found->second)) {
+        return {};
+    }
+    const std::wstring text = window_text(found->second.window, is_rich_edit(found->second));
+    return code_page_from_wide(wide_from_u16(with_crlf(u16_from_wide(text))));
+}
+
+platform::MessageResult Win32WindowOperations::message(const std::wstring& text,
+                                                       const std::wstring& caption,
+                                                       platform::MessageStyle style,
+                                                       const std::stop_token& stop,
+                                                       MessageCheck* check) {
+    flush();
+    return message_box(main_, text, caption, style, stop, check);
+}
+
+std::optional<std::string> Win32WindowOperations::save_dialog_now(const std::string& name,
+                                                                  const std::wstring& filter,
+                                                                  const std::wstring& extension,
+                                                                  const std::wstring& title,
+                                                                  const std::stop_token& stop) {
+    flush();
+    std::wstring& last = last_file_[name];
+    std::optional<std::wstring> chosen = save_file(main_, title, filter, extension, last, stop);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    last = *chosen;
+    return code_page_from_wide(*chosen);
+}
+
+}  // namespace quorvel::win32
