@@ -2,7 +2,7 @@
 # Cross-builds Quorvel's Qt-free core, quorvel-cli and the Win32 window quorvel.exe
 # for Windows with MinGW-w64.
 #
-#   bash scripts/windows.sh [tools|deps|build|test|dist|all]...   (default: all)
+#   bash scripts/windows.sh [tools|deps|build|test|dist|screenshot|all]...   (default: all)
 #
 #   tools  installs what is missing: MinGW-w64, Wine (64- and 32-bit, the latter
 #          through Debian's i386 multiarch), zlib for MinGW, and the deb-src
@@ -16,10 +16,13 @@
 #   build  builds Quorvel (core libraries, quorvel-cli.exe, quorvel.exe, the tests) for
 #          each target into build/windows-<target>, warnings as errors
 #   test   runs the Windows test executables under Wine, then quorvel-cli.exe
+#          and the window quorvel.exe (on Xvfb, worked by a driver program)
 #          under Wine against the fake marketplace running natively on Linux
-#          (the Linux build in build/default compares it with its own core)
+#          (the Linux build in build/default compares them with its own core)
 #   dist   packs dist/quorvel-<version>-win64.zip and -win32.zip
 #   all    all of the above, in that order
+#   screenshot  (not part of all) docs/images/windows-window.png: the 64-bit
+#          window under Wine after a small harvest
 #
 # QUORVEL_WIN_TARGETS picks the targets (default: both), QUORVEL_JOBS the
 # parallel jobs (default: 2).
@@ -382,16 +385,36 @@ step_test() {
         fi
         log "$target: the test executables under Wine"
         ctest --test-dir "$(build_dir "$target")" --output-on-failure
-        # quorvel-cli.exe against the fake marketplace, compared with the Linux
-        # build's own core: the Linux build in build/default gains the test.
+        # quorvel-cli.exe and the window against the fake marketplace, compared
+        # with the Linux build's own core: the Linux build in build/default
+        # gains the tests.
         if [ "$target" = x86_64-w64-mingw32 ]; then
-            log "$target: quorvel-cli.exe under Wine against the fake marketplace"
-            cmake --preset default -DQUORVEL_WINDOWS_CLI="$(build_dir "$target")/cli/quorvel-cli.exe" \
-                -DQUORVEL_WINE="$(command -v wine)" >/dev/null
-            cmake --build --preset default --parallel "$jobs" --target quorvel_cli_wine_tests
+            log "$target: quorvel-cli.exe and quorvel.exe under Wine against the fake marketplace"
+            configure_wine_tests "$target"
+            cmake --build --preset default --parallel "$jobs" \
+                --target quorvel_cli_wine_tests quorvel_window_wine_tests
             ctest --preset default -L wine --output-on-failure
         fi
     done
+}
+
+# The Linux build's tests of the Windows programs under Wine, pointed at
+# this target's build.
+configure_wine_tests() {
+    cmake --preset default -DQUORVEL_WINDOWS_CLI="$(build_dir "$1")/cli/quorvel-cli.exe" \
+        -DQUORVEL_WINDOWS_BUILD="$(build_dir "$1")" -DQUORVEL_WINE="$(command -v wine)" >/dev/null
+}
+
+# docs/images/windows-window.png: the 64-bit window under Wine on Xvfb after a
+# small harvest against the fake marketplace (after build).
+step_screenshot() {
+    local target=x86_64-w64-mingw32
+    configure_wine_tests "$target"
+    cmake --build --preset default --parallel "$jobs" --target quorvel_window_wine_tests
+    mkdir -p "$repo/docs/images"
+    "$repo/build/default/tests/quorvel_window_wine_tests" --screenshot \
+        "$repo/docs/images/windows-window.png" >/dev/null
+    log "docs/images/windows-window.png written"
 }
 
 # The version the project states, as the zips' names carry it.
@@ -435,6 +458,7 @@ for s in "${steps[@]}"; do
     build) step_build ;;
     test) step_test ;;
     dist) step_dist ;;
+    screenshot) step_screenshot ;;
     all)
         step_tools
         step_deps
@@ -443,7 +467,7 @@ for s in "${steps[@]}"; do
         step_dist
         ;;
     *)
-        echo "unknown step: $s (tools, deps, build, test, dist, all)" >&2
+        echo "unknown step: $s (tools, deps, build, test, dist, screenshot, all)" >&2
         exit 2
         ;;
     esac
