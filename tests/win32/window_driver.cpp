@@ -11,7 +11,8 @@
 //     seeds FILE          the seed box's text from a UTF-8 file (LF or CR LF lines)
 //     tick NAMES          ticks these check boxes (comma-separated names), clicking
 //     untick NAMES        clears them, clicking
-//     answer ok|cancel|yes|no   how later message boxes are answered (default ok)
+//     answer ok|cancel|yes|no|quiet   how later message boxes are answered (default
+//                         ok; quiet: ticks the box's check box, then OK)
 //     harvest SECONDS     clicks 搜索 and waits until 搜索 is enabled again, answering
 //                         message boxes meanwhile
 //     start-harvest       clicks 搜索 and returns once it is disabled (the run is on)
@@ -331,7 +332,8 @@ class Driver {
     }
 
     void set_answer(const std::string& answer) {
-        if (answer == "ok") {
+        silence_ = answer == "quiet";
+        if (answer == "ok" || answer == "quiet") {
             answer_ = IDOK;
         } else if (answer == "cancel") {
             answer_ = IDCANCEL;
@@ -585,6 +587,7 @@ class Driver {
         std::string text, statics;
         std::vector<std::string> buttons, checks;
         std::vector<int> ids;
+        std::vector<HWND> check_windows;
         for (HWND child : descendants(dialog)) {
             const std::string cls = class_of(child);
             if (GetDlgCtrlID(child) == message_text_id && lower_equal(cls, "Static")) {
@@ -596,6 +599,7 @@ class Driver {
                 const auto type = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
                 if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX) {
                     checks.push_back(text_of(child));
+                    check_windows.push_back(child);
                 } else {
                     buttons.push_back(text_of(child));
                     ids.push_back(GetDlgCtrlID(child));
@@ -606,16 +610,26 @@ class Driver {
         if (text.empty()) {
             text = statics;
         }
-        emit({{"event", "message"},
-              {"step", step},
-              {"caption", text_of(dialog)},
-              {"text", text},
-              {"buttons", buttons},
-              {"check_boxes", checks},
-              {"search_enabled",
-               IsWindowEnabled(named(quorvel::shell::search_button, step)) != FALSE},
-              {"export_enabled",
-               IsWindowEnabled(named(quorvel::shell::export_button, step)) != FALSE}});
+        nlohmann::json event = {
+            {"event", "message"},
+            {"step", step},
+            {"caption", text_of(dialog)},
+            {"text", text},
+            {"buttons", buttons},
+            {"check_boxes", checks},
+            {"search_enabled",
+             IsWindowEnabled(named(quorvel::shell::search_button, step)) != FALSE},
+            {"export_enabled",
+             IsWindowEnabled(named(quorvel::shell::export_button, step)) != FALSE}};
+        if (silence_ && !check_windows.empty()) {
+            for (HWND check : check_windows) {
+                click(check, "check box");
+            }
+            event["silenced"] = std::all_of(check_windows.begin(), check_windows.end(), [](HWND c) {
+                return SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            });
+        }
+        emit(event);
         int id = answer_;
         if (std::find(ids.begin(), ids.end(), id) == ids.end() && ids.size() == 1) {
             id = ids.front();
@@ -627,6 +641,7 @@ class Driver {
     HWND window_ = nullptr;
     DWORD process_ = 0;
     int answer_ = IDOK;
+    bool silence_ = false;
     std::set<HWND> handled_;
 };
 

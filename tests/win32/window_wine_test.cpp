@@ -474,6 +474,41 @@ TEST_F(WindowUnderWine, FailureMessageReachesTheUser) {
     expect_closed(driven, *window);
 }
 
+// The first failure message offers "本次搜索不再提示": left clear, every
+// failure is shown; ticked, the rest of that harvest's failures are only
+// counted in the progress line. The boxes hold what the core finds either way.
+TEST_F(WindowUnderWine, FailureMessagesCanBeSilencedForOneHarvest) {
+    const std::vector<std::string> seeds = {"坏词一", "好的词", "坏词二"};
+    fake_->fail(Endpoint::pc, seeds[0], Failure::empty_body);
+    fake_->fail(Endpoint::pc, seeds[2], Failure::invalid_json);
+    const auto core = core_harvest(seeds);
+    ASSERT_EQ(core->window.messages.size(), 2u);
+    const std::string failures = "失败 " + std::to_string(core->window.messages.size());
+
+    auto window = start_host();
+    const DriverRun driven =
+        drive({"seeds", windows_path(seeds_file(seeds)), "tick", all_kinds(), "answer", "ok",
+               "harvest", "60", "boxes", "answer", "quiet", "harvest", "60", "boxes", "close"});
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    const auto messages = driven.all("message");
+    ASSERT_EQ(messages.size(), 3u) << driven.text();
+    EXPECT_EQ(messages[0].value("check_boxes", std::vector<std::string>{}),
+              std::vector<std::string>{"本次搜索不再提示"});
+    for (const json& message : messages) {
+        EXPECT_EQ(message.value("text", ""), u8(core->window.messages[0].text));
+    }
+    EXPECT_TRUE(messages[2].value("silenced", false)) << driven.text();
+    const auto boxes = driven.all("boxes");
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const json& after : boxes) {
+        DriverRun one;
+        one.events = {after};
+        expect_same_boxes(one, *core);
+        EXPECT_THAT(after.value("progressLine", ""), ::testing::HasSubstr(failures));
+    }
+    expect_closed(driven, *window);
+}
+
 // After a harvest, 导出结果 through the save dialog (titled "保存文件", with the
 // export's two file types) to a .csv: the file is byte for byte the core's
 // export of the core's harvest, and success says nothing.
