@@ -17,13 +17,16 @@
 //                         message boxes meanwhile
 //     start-harvest       clicks 搜索 and returns once it is disabled (the run is on)
 //     sleep MILLISECONDS  waits that long
-//     boxes               the texts of the seed box, the result boxes and the progress line
+//     boxes               the texts of the seed box, the result boxes and the progress
+//                         line, and the progress bar's position and maximum
 //     export PATH         clicks 导出结果, gives the save dialog PATH, confirms, answers
 //                         the messages that follow until 导出结果 is enabled again
 //     close               WM_CLOSE; times until the window is gone and its process ended
 //     screenshot FILE     the window's pixels as a PNG
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -307,7 +310,12 @@ class Driver {
             }
             text += c == '\n' ? std::string("\r\n") : std::string(1, c);
         }
-        HWND box = named(quorvel::shell::main_window_controls()[2].name, "seeds");
+        HWND box = nullptr;
+        for (const ControlSpec& spec : quorvel::shell::main_window_controls()) {
+            if (spec.kind == ControlKind::seed_box) {
+                box = named(spec.name, "seeds");
+            }
+        }
         const std::wstring w = wide(text);
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
@@ -395,6 +403,12 @@ class Driver {
                 spec.kind == ControlKind::progress_line) {
                 HWND control = find(static_cast<int>(i));
                 event[std::string(spec.name)] = control ? text_of(control) : "<missing>";
+            }
+            if (spec.kind == ControlKind::progress_bar) {
+                if (HWND bar = find(static_cast<int>(i))) {
+                    event["progress_position"] = SendMessageW(bar, PBM_GETPOS, 0, 0);
+                    event["progress_maximum"] = SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
+                }
             }
         }
         emit(event);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,10 @@ std::string utf8(const wchar_t* text) {
     return out;
 }
 
+// A message box would wait for an answer no test gives: the reason goes to
+// standard error, which Wine hands on to the test's log.
 int usage(const std::string& why) {
-    const std::wstring text(why.begin(), why.end());
-    MessageBoxW(nullptr, text.c_str(), L"quorvel_window_test_host", MB_OK);
+    std::fputs(("quorvel_window_test_host: " + why + "\n").c_str(), stderr);
     return 2;
 }
 

@@ -444,6 +444,9 @@ TEST_F(WindowUnderWine, HarvestFillsTheFiveBoxesAsTheCoreDoes) {
     EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
     EXPECT_EQ(steady(fake_->requests()), core->requests);
     expect_same_boxes(driven, *core);
+    // The progress bar stands at the end: every seed line done.
+    EXPECT_EQ(driven.one("boxes").value("progress_maximum", -1), static_cast<int>(kSeeds.size()));
+    EXPECT_EQ(driven.one("boxes").value("progress_position", -1), static_cast<int>(kSeeds.size()));
     expect_closed(driven, *window);
 }
 
