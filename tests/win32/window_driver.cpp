@@ -16,6 +16,7 @@
 //     harvest SECONDS     clicks 搜索 and waits until 搜索 is enabled again, answering
 //                         message boxes meanwhile
 //     start-harvest       clicks 搜索 and returns once it is disabled (the run is on)
+//     stop SECONDS        clicks 停止 and waits until 搜索 is enabled again
 //     sleep MILLISECONDS  waits that long
 //     boxes               the texts of the seed box, the result boxes and the progress
 //                         line, and the progress bar's position and maximum
@@ -354,7 +355,8 @@ class Driver {
         }
     }
 
-    // Clicks 搜索; with a limit, waits until the harvest has ended.
+    // Clicks 搜索; with a limit, waits until the harvest has ended, and
+    // otherwise until it shows as running.
     void harvest(std::optional<std::chrono::milliseconds> limit) {
         HWND search = named(quorvel::shell::search_button, "harvest");
         if (!IsWindowEnabled(search)) {
@@ -362,9 +364,8 @@ class Driver {
         }
         const auto start = Clock::now();
         const bool handled = click(search, std::string(quorvel::shell::search_button));
-        bool seen_disabled = !IsWindowEnabled(search);
         if (!limit) {
-            // Until the run shows as running, or a message box stands in the way.
+            // Until 搜索 is locked, or a message box stands in the way.
             while (IsWindowEnabled(search) && dialogs_of(process_).empty()) {
                 if (Clock::now() - start > 10s) {
                     fail("start-harvest", "搜索 was not disabled after the click");
@@ -374,24 +375,18 @@ class Driver {
             emit({{"event", "started"}});
             return;
         }
-        const auto end = start + *limit;
-        // The run is over when 搜索 is enabled again after the click was handled
-        // and no message box is left open.
-        for (;;) {
-            answer_dialogs("harvest");
-            const bool enabled = IsWindowEnabled(search);
-            seen_disabled = seen_disabled || !enabled;
-            if (enabled && (handled || seen_disabled) && dialogs_of(process_).empty()) {
-                break;
-            }
-            if (Clock::now() > end) {
-                fail("harvest", "搜索 was not enabled again within the limit");
-            }
-            std::this_thread::sleep_for(5ms);
+        wait_idle("harvest", start, *limit, handled);
+    }
+
+    // Clicks 停止 while a harvest runs and waits until the window is idle.
+    void stop(std::chrono::milliseconds limit) {
+        HWND button = named(quorvel::shell::stop_button, "stop");
+        if (!IsWindowEnabled(button)) {
+            fail("stop", "停止 is disabled during the harvest");
         }
-        emit({{"event", "harvest"},
-              {"ms", milliseconds_since(start)},
-              {"search_disabled_seen", seen_disabled}});
+        const auto start = Clock::now();
+        click(button, std::string(quorvel::shell::stop_button));
+        wait_idle("stop", start, limit, false);
     }
 
     void boxes() {
@@ -522,6 +517,30 @@ class Driver {
             SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 500, &ignored) != 0;
         emit({{"event", "click"}, {"control", name}, {"returned", handled}});
         return handled;
+    }
+
+    // Until 搜索 is enabled again with no message box left open, answering
+    // message boxes meanwhile. 搜索 must have been seen locked first unless
+    // the click that started the run had been handled when it returned.
+    void wait_idle(const std::string& step, Clock::time_point start,
+                   std::chrono::milliseconds limit, bool click_handled) {
+        HWND search = named(quorvel::shell::search_button, step);
+        bool seen_disabled = !IsWindowEnabled(search);
+        for (;;) {
+            answer_dialogs(step);
+            const bool enabled = IsWindowEnabled(search);
+            seen_disabled = seen_disabled || !enabled;
+            if (enabled && (click_handled || seen_disabled) && dialogs_of(process_).empty()) {
+                break;
+            }
+            if (Clock::now() - start > limit) {
+                fail(step, "搜索 was not enabled again within the limit");
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        emit({{"event", step},
+              {"ms", milliseconds_since(start)},
+              {"search_disabled_seen", seen_disabled}});
     }
 
     static std::string style_problem(ControlKind kind, HWND control) {
@@ -789,6 +808,8 @@ int main() {
             driver.harvest(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "start-harvest") {
             driver.harvest(std::nullopt);
+        } else if (step == "stop") {
+            driver.stop(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(operand(step))));
         } else if (step == "boxes") {

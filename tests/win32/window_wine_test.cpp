@@ -544,6 +544,28 @@ TEST_F(WindowUnderWine, ExportsThroughTheSaveDialogAsTheCoreDoes) {
     expect_closed(driven, *window);
 }
 
+// 停止 while a request hangs (the fake holds its reply for 5 s): the window
+// is idle again within a second, and what the harvest found before stays in
+// the boxes, as the core finds it for the seeds before the hanging one.
+TEST_F(WindowUnderWine, StopEndsAHarvestWithinASecond) {
+    const std::vector<std::string> seeds = {"停之前", "停住的词", "停之后"};
+    fake_->fail(Endpoint::pc, seeds[1], Failure::hang);
+    const auto core = core_harvest({seeds[0]});
+    auto window = start_host();
+    const DriverRun driven =
+        drive({"seeds", windows_path(seeds_file(seeds)), "tick", all_kinds(), "start-harvest",
+               "sleep", "700", "stop", "10", "boxes", "close"});
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    // The hanging request was in flight: the first seed's requests, then it.
+    EXPECT_EQ(fake_->request_count(), core->requests.size() + 1) << driven.text();
+    const double stop_ms = driven.one("stop").value("ms", 1e9);
+    EXPECT_LT(stop_ms, 1000.0) << driven.text();
+    expect_same_boxes(driven, *core);
+    EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
+    std::cerr << "stopped during a request: idle " << stop_ms << " ms after the click\n";
+    expect_closed(driven, *window);
+}
+
 // WM_CLOSE while a request hangs (the fake holds its reply for 5 s): the
 // window is gone and its process has ended within a second, counted in the
 // driver from the message; Wine's own teardown of the Linux process after
