@@ -392,7 +392,9 @@ void MainWindow::show_history() {
 void MainWindow::show_settings() {
     WindowSettings settings = WindowSettings::load();
     if (edit_settings(window_, settings)) {
-        settings.save();
+        if (!settings.save()) {
+            platform::log_warning("the settings could not be kept in the registry");
+        }
         controller_->set_request_interval(settings.request_interval);
     }
 }
