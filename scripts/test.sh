@@ -12,25 +12,30 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each step's start is said with the minutes and seconds gone so far.
+elapsed() { printf '%d:%02d' $((SECONDS / 60)) $((SECONDS % 60)); }
+
 bash scripts/setup.sh
 
-echo "== checks =="
+echo "== checks ($(elapsed)) =="
 bash scripts/check_format.sh
 python3 scripts/check_layers.py
 
 jobs=$(nproc 2>/dev/null || echo 2)
 run_preset() {
-    echo "== $1 build =="
+    echo "== $1 build ($(elapsed)) =="
     cmake --preset "$1" -DQUORVEL_WERROR=ON
     cmake --build --preset "$1" --parallel "${jobs}"
     ctest --preset "$1" --parallel "${jobs}" --label-exclude wine
 }
 
 run_preset default
-echo "== package =="
+echo "== package ($(elapsed)) =="
 bash scripts/check_package.sh
-echo "== windows =="
+echo "== windows ($(elapsed)) =="
 QUORVEL_WIN_TARGETS=x86_64-w64-mingw32 bash scripts/windows.sh all
+echo "== fuzz ($(elapsed)) =="
 bash scripts/fuzz.sh
 run_preset asan
 run_preset tsan
+echo "== all passed in $(elapsed) =="
