@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then checks and tests everything, as CI does:
 # formatting and the layer order; the normal build with -Werror; the Debian
-# package, built and checked without installing it; the core libraries and
-# quorvel-cli cross-built for 64-bit Windows (without Qt), their tests and
-# quorvel-cli's cases run under Wine, and the zip; a short run of each fuzz
+# package, built and checked without installing it; the core libraries,
+# quorvel-cli and the Win32 window quorvel.exe cross-built for 64-bit Windows
+# (without Qt), their tests and quorvel-cli's cases run under Wine, and the
+# zip; a short run of each fuzz
 # target; the AddressSanitizer + UndefinedBehaviorSanitizer build; and the
 # threaded parts (transport, harvest, window operations) under
 # ThreadSanitizer. The 32-bit Windows build is left to scripts/windows.sh
