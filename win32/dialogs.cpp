@@ -44,7 +44,7 @@ thread_local LPARAM awaited = 0;  // the dialog whose window the hook looks for
 thread_local HHOOK hook = nullptr;
 thread_local int watches = 0;
 
-void close(const OpenDialog& dialog) {
+void close_dialog(const OpenDialog& dialog) {
     if (dialog.file_dialog) {
         PostMessageW(dialog.window, WM_COMMAND, IDCANCEL, 0);
     } else {
@@ -134,7 +134,7 @@ void close_run_dialog(LPARAM number) {
         found->second.close_asked = true;  // closed as soon as it is shown
         return;
     }
-    close(found->second);
+    close_dialog(found->second);
 }
 
 bool message_check_available() {

@@ -20,10 +20,9 @@ using DpiForSystemCall = UINT(WINAPI*)();
 
 void become_dpi_aware() {
     if (auto set_context = user32_call<SetContextCall>("SetProcessDpiAwarenessContext")) {
-        // Fails when the manifest has set it already, which is as good.
-        if (set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ||
-            set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE)) {
-            return;
+        // Refused when the manifest has set the awareness already, which is as good.
+        if (!set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
+            set_context(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
         }
         return;
     }

@@ -45,6 +45,11 @@ std::wstring reason_for(const journal::JournalError& failure) {
     return L"历史记录读写失败";
 }
 
+BOOL CALLBACK set_font(HWND child, LPARAM font) {
+    SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    return TRUE;
+}
+
 }  // namespace
 
 HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
@@ -98,13 +103,7 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
                         window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
                         nullptr);
     }
-    EnumChildWindows(
-        window_,
-        [](HWND child, LPARAM font) {
-            SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(font_));
+    EnumChildWindows(window_, &set_font, reinterpret_cast<LPARAM>(font_));
     lay_out();
     reload();
 }

@@ -58,6 +58,9 @@ class IndexWindow::Host : public IOleClientSite, public IOleInPlaceSite, public 
         SetWindowPos(window_, nullptr, 0, 0, sized.right - sized.left, sized.bottom - sized.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         make_browser();
+        if (browser_ == nullptr) {
+            DestroyWindow(window_);  // the page opens in the user's browser instead
+        }
     }
     ~Host() {
         release_browser();

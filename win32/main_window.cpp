@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 
 #include "platform/log.h"
 #include "shell/control_table.h"
@@ -52,6 +53,34 @@ LRESULT CALLBACK panel_procedure(HWND panel, UINT message, WPARAM wparam, LPARAM
         default:
             return DefWindowProcW(panel, message, wparam, lparam);
     }
+}
+
+// The progress bar shows "done/total" of the seeds over the bar, as the
+// table has it; a Win32 progress bar draws no text of its own.
+LRESULT CALLBACK progress_with_text(HWND bar, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR id, DWORD_PTR font) {
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(bar, &progress_with_text, id);
+    }
+    const LRESULT result = DefSubclassProc(bar, message, wparam, lparam);
+    if (message == WM_PAINT) {
+        const auto done = SendMessageW(bar, PBM_GETPOS, 0, 0);
+        const auto total = SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
+        const std::wstring text = std::to_wstring(done) + L"/" + std::to_wstring(total);
+        RECT area;
+        GetClientRect(bar, &area);
+        HDC dc = GetDC(bar);
+        HFONT shown = *reinterpret_cast<HFONT*>(font);
+        const HGDIOBJ old_font = shown != nullptr ? SelectObject(dc, shown) : nullptr;
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        DrawTextW(dc, text.c_str(), -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        if (old_font != nullptr) {
+            SelectObject(dc, old_font);
+        }
+        ReleaseDC(bar, dc);
+    }
+    return result;
 }
 
 void register_classes(HINSTANCE instance, WNDPROC main_procedure) {
@@ -185,6 +214,8 @@ void MainWindow::create_controls() {
             case ControlKind::progress_bar:
                 SendMessageW(control, PBM_SETRANGE32, 0, 1);
                 SendMessageW(control, PBM_SETPOS, 0, 0);
+                SetWindowSubclass(control, &progress_with_text, 1,
+                                  reinterpret_cast<DWORD_PTR>(&font_));
                 break;
             case ControlKind::check_box:
                 SendMessageW(control, BM_SETCHECK, BST_UNCHECKED, 0);
@@ -392,7 +423,9 @@ void MainWindow::show_history() {
 void MainWindow::show_settings() {
     WindowSettings settings = WindowSettings::load();
     if (edit_settings(window_, settings)) {
-        settings.save();
+        if (!settings.save()) {
+            platform::log_warning("the settings could not be kept in the registry");
+        }
         controller_->set_request_interval(settings.request_interval);
     }
 }
