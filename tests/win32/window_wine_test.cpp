@@ -305,6 +305,23 @@ std::vector<std::string> steady(const std::vector<std::string>& requests) {
     return out;
 }
 
+// The test host under Wine, pointed at a fake marketplace on this port of
+// 127.0.0.1 by the marketplace's own host names.
+std::vector<std::string> host_command(int port) {
+    const std::string suffix = ":" + std::to_string(port);
+    std::vector<std::string> argv = {wine,
+                                     QUORVEL_WINDOW_TEST_HOST,
+                                     "--suggest-host",
+                                     "suggest.taobao.com" + suffix,
+                                     "--search-host",
+                                     "s.taobao.com" + suffix};
+    for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
+        argv.insert(argv.end(), {"--resolve", host + suffix + ":127.0.0.1"});
+    }
+    argv.insert(argv.end(), {"--cacert", windows_path(testsupport::test_certificate().cert_path)});
+    return argv;
+}
+
 class WindowUnderWine : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -332,14 +349,8 @@ class WindowUnderWine : public ::testing::Test {
 
     // The window pointed at the fake marketplace.
     std::unique_ptr<Background> start_host() {
-        std::vector<std::string> argv = {wine,           QUORVEL_WINDOW_TEST_HOST, "--suggest-host",
-                                         hosts_.suggest, "--search-host",          hosts_.search};
-        for (const auto& entry : resolve_entries()) {
-            argv.insert(argv.end(), {"--resolve", entry.text()});
-        }
-        argv.insert(argv.end(),
-                    {"--cacert", windows_path(testsupport::test_certificate().cert_path)});
-        return std::make_unique<Background>(argv, desk->folder() / "window.log");
+        return std::make_unique<Background>(host_command(fake_->port()),
+                                            desk->folder() / "window.log");
     }
 
     // A seeds file for the driver (UTF-8, one per line).
@@ -599,16 +610,7 @@ TEST_F(WindowUnderWine, ClosingDuringARunEndsTheProcessWithinASecond) {
 // --screenshot FILE: the window after a small harvest, as a PNG.
 int take_screenshot(const std::string& file) {
     FakeMarketplace fake;
-    harvest::MarketplaceHosts hosts{"suggest.taobao.com:" + std::to_string(fake.port()),
-                                    "s.taobao.com:" + std::to_string(fake.port())};
-    std::vector<std::string> argv = {wine,          QUORVEL_WINDOW_TEST_HOST, "--suggest-host",
-                                     hosts.suggest, "--search-host",          hosts.search};
-    for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
-        argv.insert(argv.end(), {"--resolve", std::string(host) + ":" +
-                                                  std::to_string(fake.port()) + ":127.0.0.1"});
-    }
-    argv.insert(argv.end(), {"--cacert", windows_path(testsupport::test_certificate().cert_path)});
-    Background window(argv, desk->folder() / "window.log");
+    Background window(host_command(fake.port()), desk->folder() / "window.log");
     const fs::path seeds = desk->folder() / "seeds.txt";
     std::ofstream(seeds) << "连衣裙\n手机壳\n";
     const DriverRun driven = drive({"seeds", windows_path(seeds), "tick", all_kinds(), "harvest",
