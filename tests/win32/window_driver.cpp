@@ -17,6 +17,8 @@
 //                         message boxes meanwhile
 //     start-harvest       clicks 搜索 and returns once it is disabled (the run is on)
 //     stop SECONDS        clicks 停止 and waits until 搜索 is enabled again
+//     await-message SECONDS   waits for a message box and answers it
+//     wait-idle SECONDS   waits until a run the window started itself has ended
 //     sleep MILLISECONDS  waits that long
 //     boxes               the texts of the seed box, the result boxes and the progress
 //                         line, and the progress bar's position and maximum
@@ -56,6 +58,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr int first_control_id = 1000;
+// How long a message sent to the window may wait for its answer.
+constexpr UINT answer_limit_ms = 10000;
 constexpr int message_text_id = 0xFFFF;  // the static text of a MessageBox
 constexpr int file_name_combo_id = 0x47C;
 constexpr int file_name_edit_id = 0x480;
@@ -105,13 +109,16 @@ std::string class_of(HWND window) {
 // A window's text through WM_GETTEXT, as another process reads it.
 std::string text_of(HWND window) {
     DWORD_PTR length = 0;
-    if (SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length) == 0) {
+    if (SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, answer_limit_ms,
+                            &length) == 0) {
         return "<no answer>";
     }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 5000, &copied);
+    if (SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_NORMAL, answer_limit_ms, &copied) == 0) {
+        return "<no answer>";
+    }
     text.resize(copied);
     return utf8(text);
 }
@@ -222,6 +229,13 @@ class Driver {
             std::this_thread::sleep_for(20ms);
         }
         GetWindowThreadProcessId(window_, &process_);
+        // Shown is not yet answering: a first start in a fresh Wine prefix
+        // keeps its thread busy for seconds after the window appears.
+        DWORD_PTR ignored = 0;
+        if (SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL,
+                                static_cast<UINT>(limit.count()), &ignored) == 0) {
+            fail("wait", "the window does not answer messages");
+        }
         emit({{"event", "window"}, {"waited_ms", milliseconds_since(start)}});
     }
 
@@ -319,8 +333,18 @@ class Driver {
         }
         const std::wstring w = wide(text);
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
-                            SMTO_ABORTIFHUNG, 5000, &ignored);
+        if (SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
+                                SMTO_NORMAL, answer_limit_ms, &ignored) == 0) {
+            fail("seeds", "the seed box did not take the text");
+        }
+        // Read back without its line ends, which a rich edit box may keep as CR alone.
+        auto without_line_ends = [](std::string t) {
+            std::erase_if(t, [](char c) { return c == '\r' || c == '\n'; });
+            return t;
+        };
+        if (without_line_ends(text_of(box)) != without_line_ends(text)) {
+            fail("seeds", "the seed box holds \"" + text_of(box) + "\" after it was set");
+        }
         emit({{"event", "seeds"}, {"lines", std::count(text.begin(), text.end(), '\n')}});
     }
 
@@ -387,6 +411,28 @@ class Driver {
         const auto start = Clock::now();
         click(button, std::string(quorvel::shell::stop_button));
         wait_idle("stop", start, limit, false);
+    }
+
+    // Waits for the next message box and answers it.
+    void await_message(std::chrono::milliseconds limit) {
+        const auto start = Clock::now();
+        for (;;) {
+            for (HWND dialog : dialogs_of(process_)) {
+                if (handled_.count(dialog) == 0 && file_name_box(dialog) == nullptr) {
+                    answer_message(dialog, "await-message");
+                    return;
+                }
+            }
+            if (Clock::now() - start > limit) {
+                fail("await-message", "no message box appeared");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+    // Waits for a run the window started by itself to end.
+    void wait_idle(std::chrono::milliseconds limit) {
+        wait_idle("wait-idle", Clock::now(), limit, false);
     }
 
     void boxes() {
@@ -808,6 +854,10 @@ int main() {
             driver.harvest(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "start-harvest") {
             driver.harvest(std::nullopt);
+        } else if (step == "await-message") {
+            driver.await_message(std::chrono::seconds(std::stoi(operand(step))));
+        } else if (step == "wait-idle") {
+            driver.wait_idle(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "stop") {
             driver.stop(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "sleep") {

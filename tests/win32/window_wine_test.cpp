@@ -577,6 +577,35 @@ TEST_F(WindowUnderWine, StopEndsAHarvestWithinASecond) {
     expect_closed(driven, *window);
 }
 
+// The window's process killed while a request hangs: the next start asks
+// once whether to continue from the seed it stood at ("继续上次的搜索"),
+// and on yes fills the boxes with what was kept and harvests the rest, so
+// that they end as the core's whole harvest.
+TEST_F(WindowUnderWine, AKilledHarvestIsOfferedAndContinued) {
+    const std::vector<std::string> seeds = {"续前的词", "续中的词", "续后的词"};
+    // The hanging reply is the usual one, late: the core needs no wait for it.
+    const auto core = core_harvest(seeds);
+    fake_->fail(Endpoint::pc, seeds[1], Failure::hang);
+
+    auto first = start_host();
+    const DriverRun started = drive({"seeds", windows_path(seeds_file(seeds)), "tick", all_kinds(),
+                                     "start-harvest", "sleep", "700"});
+    ASSERT_EQ(started.exit_code, 0) << started.text();
+    first.reset();  // SIGKILL, as a crash or a power cut ends it
+
+    auto second = start_host();
+    const DriverRun resumed =
+        drive({"answer", "yes", "await-message", "30", "wait-idle", "30", "boxes", "close"});
+    ASSERT_EQ(resumed.exit_code, 0) << resumed.text() << desk->window_log();
+    const auto messages = resumed.all("message");
+    ASSERT_EQ(messages.size(), 1u) << resumed.text();
+    EXPECT_EQ(messages[0].value("caption", ""), "继续上次的搜索");
+    EXPECT_THAT(messages[0].value("text", ""), ::testing::HasSubstr("已完成关键词 1/3"));
+    EXPECT_EQ(messages[0].value("buttons", std::vector<std::string>{}).size(), 2u);
+    expect_same_boxes(resumed, *core);
+    expect_closed(resumed, *second);
+}
+
 // WM_CLOSE while a request hangs (the fake holds its reply for 5 s): the
 // window is gone and its process has ended within a second, counted in the
 // driver from the message; Wine's own teardown of the Linux process after
