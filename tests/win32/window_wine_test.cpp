@@ -92,7 +92,7 @@ class Background {
             args.push_back(const_cast<char*>(arg.c_str()));
         }
         args.push_back(nullptr);
-        const int error = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+        const int error = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0) {
             throw std::runtime_error("cannot start " + argv[0]);
