@@ -26,6 +26,9 @@
 //                         the messages that follow until 导出结果 is enabled again
 //     close               WM_CLOSE; times until the window is gone and its process ended
 //     screenshot FILE     the window's pixels as a PNG
+//
+// Exit status: 0 when every step went through, 1 when `controls` found a
+// mismatch, 2 when a step could not go on (its "error" line says why).
 
 #include <windows.h>
 // After windows.h, which it needs.
