@@ -40,7 +40,6 @@
 #include "shell/control_table.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_marketplace.h"
-#include "tests/support/locales.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
@@ -135,9 +134,17 @@ class WineDesk {
         start_display();
         // A Chinese Windows, as the program's users have: message boxes and
         // the save dialog in Chinese and fonts that hold its characters.
-        const std::string locale = testsupport::make_locale("zh_CN.UTF-8");
-        ::setenv("LANG", locale.c_str(), 1);
-        ::setenv("LC_ALL", locale.c_str(), 1);
+        // zh_CN.UTF-8 is compiled into the scratch folder: the machine may lack it.
+        const fs::path locales = folder() / "locales";
+        fs::create_directory(locales);
+        const std::string compile = "localedef -i zh_CN -f UTF-8 '" +
+                                    (locales / "zh_CN.UTF-8").string() + "' > /dev/null 2>&1";
+        if (std::system(compile.c_str()) != 0) {
+            throw std::runtime_error("localedef cannot build zh_CN.UTF-8");
+        }
+        ::setenv("LOCPATH", locales.c_str(), 1);
+        ::setenv("LANG", "zh_CN.UTF-8", 1);
+        ::setenv("LC_ALL", "zh_CN.UTF-8", 1);
         fs::create_directory(folder() / "wine");
         ::setenv("WINEPREFIX", (folder() / "wine").c_str(), 1);
         ::setenv("WINEDEBUG", "-all", 1);
