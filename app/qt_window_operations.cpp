@@ -53,16 +53,6 @@ bool breaks_line(QChar c) {
     return c == u'\n' || c == u'\r' || shown_as_line_feed(c);
 }
 
-// The answer of one call carried to the GUI thread.
-template <typename R>
-struct Answer {
-    std::mutex mutex;
-    std::condition_variable_any ready;
-    bool done = false;
-    std::optional<R> value;
-    std::exception_ptr error;
-};
-
 }  // namespace
 
 void QtWindowOperations::LineTally::add(const QString& text) {
@@ -77,7 +67,10 @@ void QtWindowOperations::LineTally::add(const QString& text) {
 
 QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
                                        std::function<void(std::string_view)> show_window)
-    : root_(root), dialogs_(dialogs), show_window_(std::move(show_window)) {
+    : root_(root),
+      dialogs_(dialogs),
+      show_window_(std::move(show_window)),
+      thread_([this] { QMetaObject::invokeMethod(this, "run_tasks", Qt::QueuedConnection); }) {
     flush_timer_.setSingleShot(true);
     connect(&flush_timer_, &QTimer::timeout, this, &QtWindowOperations::flush);
     // Each check box's state is published as it changes, so a run reads it
@@ -98,70 +91,20 @@ QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
 }
 
 bool QtWindowOperations::on_gui_thread_now() const {
-    return QThread::currentThread() == thread();
+    return thread_.here();
 }
 
 void QtWindowOperations::post(std::function<void()> task) {
-    {
-        std::lock_guard guard(mutex_);
-        tasks_.push_back(std::move(task));
-    }
-    QMetaObject::invokeMethod(this, "run_tasks", Qt::QueuedConnection);
+    thread_.post(std::move(task));
 }
 
 void QtWindowOperations::run_tasks() {
-    while (true) {
-        std::function<void()> task;
-        {
-            std::lock_guard guard(mutex_);
-            if (tasks_.empty()) {
-                return;
-            }
-            task = std::move(tasks_.front());
-            tasks_.pop_front();
-        }
-        task();
-    }
+    thread_.run_tasks();
 }
 
 template <typename R, typename F>
 R QtWindowOperations::on_gui_thread(const std::stop_token& stop, F work, R fallback) {
-    if (on_gui_thread_now()) {
-        return work();
-    }
-    if (stop.stop_requested()) {
-        return fallback;
-    }
-    auto answer = std::make_shared<Answer<R>>();
-    post([answer, stop, work = std::move(work), fallback]() mutable {
-        std::optional<R> value;
-        std::exception_ptr error;
-        if (stop.stop_requested()) {
-            value = std::move(fallback);
-        } else {
-            // Whatever happens in the work, the waiting thread gets an answer.
-            try {
-                value = work();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        }
-        {
-            std::lock_guard guard(answer->mutex);
-            answer->value = std::move(value);
-            answer->error = error;
-            answer->done = true;
-        }
-        answer->ready.notify_all();
-    });
-    std::unique_lock lock(answer->mutex);
-    if (!answer->ready.wait(lock, stop, [&answer] { return answer->done; })) {
-        return fallback;
-    }
-    if (answer->error) {
-        std::rethrow_exception(answer->error);
-    }
-    return std::move(*answer->value);
+    return thread_.call(stop, std::move(work), std::move(fallback));
 }
 
 QWidget* QtWindowOperations::control(const QString& name) const {
@@ -454,7 +397,7 @@ bool QtWindowOperations::RunView::wait_until(
     if (operations_.on_gui_thread_now()) {
         return false;  // waiting here would hold up what it waits for
     }
-    auto over = std::make_shared<Answer<bool>>();
+    auto over = std::make_shared<shell::WindowThreadAnswer<bool>>();
     const bool started = operations_.on_gui_thread(
         stop_,
         [start, over] {

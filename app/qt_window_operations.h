@@ -24,6 +24,7 @@
 #include "app/dialogs.h"
 #include "platform/window_operations.h"
 #include "shell/run_controller.h"
+#include "shell/window_thread.h"
 
 class QTextDocument;
 class QWidget;
@@ -175,9 +176,9 @@ class QtWindowOperations : public QObject {
     bool flushing_ = false;  // GUI thread only
 
     std::mutex mutex_;
-    std::vector<Change> pending_;              // guarded by mutex_
-    bool flush_scheduled_ = false;             // guarded by mutex_
-    std::deque<std::function<void()>> tasks_;  // guarded by mutex_
+    std::vector<Change> pending_;   // guarded by mutex_
+    bool flush_scheduled_ = false;  // guarded by mutex_
+    shell::WindowThread thread_;
 };
 
 }  // namespace quorvel::app

@@ -20,16 +20,6 @@ constexpr const wchar_t* quiet_check_text = L"本次搜索不再提示";
 // while the boxes still visibly grow.
 constexpr UINT flush_delay_ms = 50;
 
-// The answer of one call carried to the window thread.
-template <typename R>
-struct Answer {
-    std::mutex mutex;
-    std::condition_variable_any ready;
-    bool done = false;
-    std::optional<R> value;
-    std::exception_ptr error;
-};
-
 bool is_rich_edit(const Win32WindowOperations::Control& control) {
     return control.kind == shell::ControlKind::seed_box;
 }
@@ -199,9 +189,9 @@ Win32WindowOperations::Win32WindowOperations(HWND main,
                                              std::map<std::string, Control, std::less<>> controls,
                                              Hooks hooks)
     : main_(main),
-      thread_(GetCurrentThreadId()),
       controls_(std::move(controls)),
-      hooks_(std::move(hooks)) {
+      hooks_(std::move(hooks)),
+      thread_([this] { PostMessageW(main_, wm_run_tasks, 0, 0); }) {
     for (const auto& [name, control] : controls_) {
         if (control.kind == shell::ControlKind::check_box) {
             checked_.try_emplace(name,
@@ -218,70 +208,20 @@ std::unique_ptr<shell::RunWindow> Win32WindowOperations::for_run(std::stop_token
 }
 
 bool Win32WindowOperations::on_window_thread_now() const {
-    return GetCurrentThreadId() == thread_;
+    return thread_.here();
 }
 
 void Win32WindowOperations::post(std::function<void()> task) {
-    {
-        std::lock_guard guard(mutex_);
-        tasks_.push_back(std::move(task));
-    }
-    PostMessageW(main_, wm_run_tasks, 0, 0);
+    thread_.post(std::move(task));
 }
 
 void Win32WindowOperations::run_tasks() {
-    while (true) {
-        std::function<void()> task;
-        {
-            std::lock_guard guard(mutex_);
-            if (tasks_.empty()) {
-                return;
-            }
-            task = std::move(tasks_.front());
-            tasks_.pop_front();
-        }
-        task();
-    }
+    thread_.run_tasks();
 }
 
 template <typename R, typename F>
 R Win32WindowOperations::on_window_thread(const std::stop_token& stop, F work, R fallback) {
-    if (on_window_thread_now()) {
-        return work();
-    }
-    if (stop.stop_requested()) {
-        return fallback;
-    }
-    auto answer = std::make_shared<Answer<R>>();
-    post([answer, stop, work = std::move(work), fallback]() mutable {
-        std::optional<R> value;
-        std::exception_ptr error;
-        if (stop.stop_requested()) {
-            value = std::move(fallback);
-        } else {
-            // Whatever happens in the work, the waiting thread gets an answer.
-            try {
-                value = work();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        }
-        {
-            std::lock_guard guard(answer->mutex);
-            answer->value = std::move(value);
-            answer->error = error;
-            answer->done = true;
-        }
-        answer->ready.notify_all();
-    });
-    std::unique_lock lock(answer->mutex);
-    if (!answer->ready.wait(lock, stop, [&answer] { return answer->done; })) {
-        return fallback;
-    }
-    if (answer->error) {
-        std::rethrow_exception(answer->error);
-    }
-    return std::move(*answer->value);
+    return thread_.call(stop, std::move(work), std::move(fallback));
 }
 
 HWND Win32WindowOperations::control(std::string_view name) const {

@@ -22,6 +22,7 @@
 
 #include "shell/control_table.h"
 #include "shell/run_controller.h"
+#include "shell/window_thread.h"
 #include "win32/dialogs.h"
 #include "win32/edit_text.h"
 
@@ -100,7 +101,6 @@ class Win32WindowOperations {
     std::optional<int> line_count_now(std::string_view name);
 
     HWND main_;
-    DWORD thread_;
     std::map<std::string, Control, std::less<>> controls_;
     Hooks hooks_;
     // The check boxes' states by name, kept as they change; the names are
@@ -116,9 +116,9 @@ class Win32WindowOperations {
     bool flushing_ = false;  // window thread only
 
     std::mutex mutex_;
-    std::vector<Change> pending_;              // guarded by mutex_
-    bool flush_scheduled_ = false;             // guarded by mutex_
-    std::deque<std::function<void()>> tasks_;  // guarded by mutex_
+    std::vector<Change> pending_;   // guarded by mutex_
+    bool flush_scheduled_ = false;  // guarded by mutex_
+    shell::WindowThread thread_;
 };
 
 }  // namespace quorvel::win32
