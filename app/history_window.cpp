@@ -1,13 +1,11 @@
 #include "app/history_window.h"
 
 #include <QAbstractTableModel>
-#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimeZone>
 #include <QVBoxLayout>
 #include <array>
 #include <string_view>
@@ -18,6 +16,7 @@
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
 #include "platform/log.h"
+#include "shell/history_rows.h"
 
 namespace quorvel::app {
 namespace {
@@ -26,67 +25,18 @@ using journal::JournalError;
 using journal::RunInfo;
 using journal::RunState;
 
-QString utf8(const char* text) {
-    return QString::fromUtf8(text);
+QString utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // The window's caption, also the caption of its message boxes.
 constexpr const char* window_caption = "历史记录";
 constexpr const char* in_use_reason = "这次搜索的记录正在使用中";
 
-enum Column : int {
-    started_column,
-    state_column,
-    seeds_column,
-    first_kind_column,  // the five kinds follow in source order
-    preview_column = first_kind_column + 5,
-    column_count,
-};
-
-constexpr std::array<const char*, column_count> column_titles = {
-    "开始时间", "状态",   "关键词",       "PC下拉",      "箭头词",
-    "无线下拉", "长尾词", "你是不是想找", "前几个关键词"};
-constexpr std::array<int, column_count> column_widths = {120, 60, 76, 64, 64, 64, 64, 90, 200};
-
-QString state_text(RunState state) {
-    switch (state) {
-        case RunState::running:
-            return utf8("进行中");
-        case RunState::finished:
-            return utf8("已完成");
-        case RunState::stopped:
-            return utf8("已停止");
-        case RunState::interrupted:
-            break;
-    }
-    return utf8("已中断");
-}
-
-// The first three seeds joined with "、", and "…" when there are more. Only
-// the first four lines are split: a run may have thousands of seeds. A CR LF
-// never lies inside a double-byte character, so the text may be cut there.
-QString seed_preview(std::string_view seed_text) {
-    constexpr std::size_t shown = 3;
-    std::size_t end = 0;
-    for (std::size_t line = 0; line <= shown && end != std::string_view::npos; ++line) {
-        end = seed_text.find("\r\n", end);
-        if (end != std::string_view::npos) {
-            end += 2;
-        }
-    }
-    const std::vector<std::string> seeds = harvest::split_seeds(seed_text.substr(0, end));
-    QString preview;
-    for (std::size_t i = 0; i < seeds.size() && i < shown; ++i) {
-        if (i > 0) {
-            preview += utf8("、");
-        }
-        preview += qt_from_code_page(seeds[i]);
-    }
-    if (seeds.size() > shown) {
-        preview += utf8("…");
-    }
-    return preview;
-}
+using shell::first_kind_column;
+using shell::history_column_count;
+using shell::preview_column;
+using shell::seeds_column;
 
 // Why the journal refused, for the user; the journal's own message goes to the log.
 QString reason_for(const JournalError& failure) {
@@ -122,22 +72,12 @@ class RunListModel : public QAbstractTableModel {
         beginResetModel();
         rows_.clear();
         rows_.reserve(runs.size());
-        // The system's zone taken once: local time through the C library
-        // looks at the zone file again for every row.
-        const QTimeZone local = QTimeZone::systemTimeZone();
         for (const RunInfo& run : runs) {
             Row row{run.id, run.state, {}};
-            row.cells[started_column] = QDateTime::fromMSecsSinceEpoch(run.started_ms, local)
-                                            .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-            row.cells[state_column] = state_text(run.state);
-            row.cells[seeds_column] =
-                QString::number(run.seeds_done) + u'/' + QString::number(run.seeds_total);
-            for (harvest::KeywordSource source : harvest::all_sources) {
-                const std::size_t kind = harvest::index_of(source);
-                row.cells[first_kind_column + kind] =
-                    run.kinds.has(source) ? QString::number(run.words[kind]) : QStringLiteral("-");
+            const shell::HistoryRow cells = shell::history_row(run);
+            for (std::size_t column = 0; column < cells.size(); ++column) {
+                row.cells[column] = utf8(cells[column]);
             }
-            row.cells[preview_column] = seed_preview(run.seed_text);
             rows_.push_back(std::move(row));
         }
         endResetModel();
@@ -159,7 +99,7 @@ class RunListModel : public QAbstractTableModel {
         return parent.isValid() ? 0 : static_cast<int>(rows_.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : column_count;
+        return parent.isValid() ? 0 : history_column_count;
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
@@ -185,17 +125,17 @@ class RunListModel : public QAbstractTableModel {
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-            section >= column_count) {
+            section >= history_column_count) {
             return {};
         }
-        return utf8(column_titles[static_cast<std::size_t>(section)]);
+        return utf8(shell::history_column_titles[static_cast<std::size_t>(section)]);
     }
 
   private:
     struct Row {
         std::int64_t id = 0;
         RunState state = RunState::finished;
-        std::array<QString, column_count> cells;
+        std::array<QString, history_column_count> cells;
     };
     std::vector<Row> rows_;
 };
@@ -222,9 +162,9 @@ HistoryWindow::HistoryWindow(journal::Journal& journal, Dialogs& dialogs, Histor
     list_->verticalHeader()->hide();
     // Fixed sizes: sizing rows or columns to their contents reads every row.
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    for (int column = 0; column < column_count; ++column) {
-        list_->horizontalHeader()->resizeSection(column,
-                                                 column_widths[static_cast<std::size_t>(column)]);
+    for (int column = 0; column < history_column_count; ++column) {
+        list_->horizontalHeader()->resizeSection(
+            column, shell::history_column_widths[static_cast<std::size_t>(column)]);
     }
     list_->horizontalHeader()->setStretchLastSection(true);
 
@@ -314,8 +254,7 @@ void HistoryWindow::update_buttons() {
     // Only a run that ended before its last seed goes on.
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
     const bool unfinished = !rows.isEmpty() && [&] {
-        const RunState state = model_->state_at(rows.front().row());
-        return state == RunState::stopped || state == RunState::interrupted;
+        return shell::can_continue(model_->state_at(rows.front().row()));
     }();
     continue_button_->setEnabled(unfinished);
 }

@@ -1,11 +1,11 @@
-#include "win32/history_rows.h"
+#include "shell/history_rows.h"
 
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
 #include "platform/code_page.h"
 #include "shell/run_controller.h"
 
-namespace quorvel::win32 {
+namespace quorvel::shell {
 
 std::string_view state_text(journal::RunState state) {
     switch (state) {
@@ -49,7 +49,7 @@ std::string seed_preview(std::string_view seed_text) {
 
 HistoryRow history_row(const journal::RunInfo& run) {
     HistoryRow row;
-    row[started_column] = shell::journal_time_text(run.started_ms);
+    row[started_column] = journal_time_text(run.started_ms);
     row[state_column] = state_text(run.state);
     row[seeds_column] = std::to_string(run.seeds_done) + "/" + std::to_string(run.seeds_total);
     for (harvest::KeywordSource source : harvest::all_sources) {
@@ -65,4 +65,4 @@ bool can_continue(journal::RunState state) {
     return state == journal::RunState::stopped || state == journal::RunState::interrupted;
 }
 
-}  // namespace quorvel::win32
+}  // namespace quorvel::shell

@@ -1,7 +1,6 @@
 #pragma once
-// The history window's rows as text, apart from the list control: one row
-// per kept run, its cells in UTF-8. Written without <windows.h>, so it is
-// tested on every system.
+// The history window's rows as text, whatever list shows them: one row per
+// kept run, its cells in UTF-8.
 
 #include <array>
 #include <string>
@@ -9,7 +8,7 @@
 
 #include "journal/journal.h"
 
-namespace quorvel::win32 {
+namespace quorvel::shell {
 
 enum HistoryColumn : int {
     started_column,
@@ -39,4 +38,4 @@ HistoryRow history_row(const journal::RunInfo& run);
 // Whether a run can be continued: it ended before its last seed.
 bool can_continue(journal::RunState state);
 
-}  // namespace quorvel::win32
+}  // namespace quorvel::shell

@@ -85,12 +85,12 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(history_list_id)),
                             instance, nullptr);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (int column = 0; column < history_column_count; ++column) {
-        std::wstring title = wide_from_utf8(history_column_titles[column]);
+    for (int column = 0; column < shell::history_column_count; ++column) {
+        std::wstring title = wide_from_utf8(shell::history_column_titles[column]);
         LVCOLUMNW spec{};
         spec.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         spec.pszText = title.data();
-        spec.cx = scaled(history_column_widths[column], dpi_);
+        spec.cx = scaled(shell::history_column_widths[column], dpi_);
         spec.iSubItem = column;
         ListView_InsertColumn(list_, column, &spec);
     }
@@ -153,7 +153,7 @@ void HistoryWindow::reload() {
         rows_.reserve(runs->size());
         for (const journal::RunInfo& run : *runs) {
             Row row{run.id, run.state, {}};
-            const HistoryRow cells = history_row(run);
+            const shell::HistoryRow cells = shell::history_row(run);
             for (std::size_t i = 0; i < cells.size(); ++i) {
                 row.cells[i] = wide_from_utf8(cells[i]);
             }
@@ -206,7 +206,7 @@ void HistoryWindow::update_buttons() {
     }
     // Only a run that ended before its last seed goes on.
     EnableWindow(GetDlgItem(window_, history_continue_id),
-                 selected && can_continue(rows_[static_cast<std::size_t>(row)].state));
+                 selected && shell::can_continue(rows_[static_cast<std::size_t>(row)].state));
 }
 
 platform::MessageResult HistoryWindow::say(const std::wstring& text, platform::MessageStyle style) {
@@ -278,7 +278,7 @@ LRESULT HistoryWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
                 const auto row = static_cast<std::size_t>(info->item.iItem);
                 const auto column = static_cast<std::size_t>(info->item.iSubItem);
                 if ((info->item.mask & LVIF_TEXT) != 0 && row < rows_.size() &&
-                    column < history_column_count) {
+                    column < shell::history_column_count) {
                     lstrcpynW(info->item.pszText, rows_[row].cells[column].c_str(),
                               info->item.cchTextMax);
                 }

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "shell/history_rows.h"
 #include "shell/run_controller.h"
-#include "win32/history_rows.h"
 
 namespace quorvel::win32 {
 
@@ -48,7 +48,7 @@ class HistoryWindow {
     struct Row {
         std::int64_t run;
         journal::RunState state;
-        std::array<std::wstring, history_column_count> cells;
+        std::array<std::wstring, shell::history_column_count> cells;
     };
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);

@@ -1,7 +1,7 @@
 // The history window's rows as text: states, seed previews and the cells of
 // a kept run.
 
-#include "win32/history_rows.h"
+#include "shell/history_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "harvest/keyword_source.h"
 #include "platform/code_page.h"
 
-namespace quorvel::win32 {
+namespace quorvel::shell {
 namespace {
 
 std::string gb(std::string_view utf8) {
@@ -67,4 +67,4 @@ TEST(HistoryRows, ARunsCells) {
 }
 
 }  // namespace
-}  // namespace quorvel::win32
+}  // namespace quorvel::shell
