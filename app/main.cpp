@@ -23,6 +23,7 @@
 #include "platform/log_file.h"
 #include "platform/session_cookies.h"
 #include "platform/user_folders.h"
+#include "shell/window_journal.h"
 
 namespace {
 
@@ -35,33 +36,6 @@ void open_log() {
     if (!opened) {
         std::fprintf(stderr, "quorvel: no log file: %s\n", opened.error().c_str());
     }
-}
-
-// The journal shared with the command line, or why there is none: the
-// window then keeps its harvests in memory and says so.
-struct OpenedJournal {
-    std::optional<quorvel::journal::Journal> journal;
-    std::string trouble;
-    std::optional<std::filesystem::path> moved_aside;
-};
-
-OpenedJournal open_journal() {
-    using quorvel::journal::Journal;
-    OpenedJournal opened;
-    auto path = Journal::default_path();
-    if (!path) {
-        opened.trouble = path.error().message;
-        return opened;
-    }
-    quorvel::journal::OpenNotes notes;
-    auto journal = Journal::open(*path, &notes);
-    if (!journal) {
-        opened.trouble = journal.error().message;
-        return opened;
-    }
-    opened.journal.emplace(std::move(*journal));
-    opened.moved_aside = notes.moved_aside;
-    return opened;
 }
 
 // Where the marketplace session is kept for the command line; none, and
@@ -100,7 +74,7 @@ int main(int argc, char* argv[]) {
         quorvel::app::MarketplaceSession session(quorvel::app::browser_profile(), cookie_file());
         quorvel::harvest::HarvestStore store;
         quorvel::app::QtDialogs dialogs;
-        OpenedJournal journal = open_journal();
+        quorvel::shell::WindowJournal journal = quorvel::shell::open_window_journal();
         quorvel::app::MainWindow window(store, dialogs);
         window.set_session(&session);
         window.set_journal(journal.journal ? &*journal.journal : nullptr, journal.trouble);

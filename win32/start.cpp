@@ -10,6 +10,7 @@
 #include "platform/session_cookies.h"
 #include "platform/user_folders.h"
 #include "platform/utf8_path.h"
+#include "shell/window_journal.h"
 #include "win32/dpi.h"
 #include "win32/main_window.h"
 #include "win32/settings.h"
@@ -25,32 +26,6 @@ void open_log() {
     if (folder) {
         (void)platform::open_log_file(*folder / "logs");
     }
-}
-
-// The journal shared with the command line, or why there is none: the
-// window then keeps its harvests in memory and says so.
-struct OpenedJournal {
-    std::optional<journal::Journal> journal;
-    std::string trouble;
-    std::optional<std::filesystem::path> moved_aside;
-};
-
-OpenedJournal open_journal() {
-    OpenedJournal opened;
-    auto path = journal::Journal::default_path();
-    if (!path) {
-        opened.trouble = path.error().message;
-        return opened;
-    }
-    journal::OpenNotes notes;
-    auto journal = journal::Journal::open(*path, &notes);
-    if (!journal) {
-        opened.trouble = journal.error().message;
-        return opened;
-    }
-    opened.journal.emplace(std::move(*journal));
-    opened.moved_aside = notes.moved_aside;
-    return opened;
 }
 
 // The signed-in session of the command line's session file, when there is
@@ -118,7 +93,7 @@ int run_main_window(HINSTANCE instance, int show, const WindowStart& start) {
     int status = 0;
     {
         harvest::HarvestStore store;
-        OpenedJournal journal = open_journal();
+        shell::WindowJournal journal = shell::open_window_journal();
         MainWindow window(instance, store,
                           {.hosts = start.hosts, .index_page = wide_from_utf8(start.index_page)});
         if (window.window() == nullptr) {
