@@ -79,39 +79,39 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
 
     QWidget* panel = nullptr;
     std::map<std::string_view, QPushButton*> buttons;
-    for (const shell::ControlSpec& spec : shell::main_window_controls()) {
-        QWidget* parent = spec.parent.empty() ? static_cast<QWidget*>(this) : panel;
-        const shell::Rect& at = spec.place;
-        switch (spec.kind) {
+    for (const shell::ControlEntry& entry : shell::main_window_controls()) {
+        QWidget* parent = entry.parent.empty() ? static_cast<QWidget*>(this) : panel;
+        const shell::Rect& at = entry.place;
+        switch (entry.kind) {
             case shell::ControlKind::panel:
-                panel = place<QFrame>(parent, spec.name, at.x, at.y, at.width, at.height);
+                panel = place<QFrame>(parent, entry.name, at.x, at.y, at.width, at.height);
                 break;
             case shell::ControlKind::label:
-                place<QLabel>(parent, spec.name, at.x, at.y, at.width, at.height)
-                    ->setText(utf8(spec.caption));
+                place<QLabel>(parent, entry.name, at.x, at.y, at.width, at.height)
+                    ->setText(utf8(entry.caption));
                 break;
             case shell::ControlKind::seed_box:
-                place<QPlainTextEdit>(parent, spec.name, at.x, at.y, at.width, at.height);
+                place<QPlainTextEdit>(parent, entry.name, at.x, at.y, at.width, at.height);
                 break;
             case shell::ControlKind::button:
-                buttons[spec.name] = button(parent, spec.name, spec.caption, at);
+                buttons[entry.name] = button(parent, entry.name, entry.caption, at);
                 break;
             case shell::ControlKind::check_box: {
-                auto* check = place<QCheckBox>(parent, spec.name, at.x, at.y, at.width, at.height);
-                check->setText(utf8(spec.caption));
+                auto* check = place<QCheckBox>(parent, entry.name, at.x, at.y, at.width, at.height);
+                check->setText(utf8(entry.caption));
                 check->setChecked(false);
                 break;
             }
             case shell::ControlKind::result_box:
                 make_result_box(
-                    place<QPlainTextEdit>(parent, spec.name, at.x, at.y, at.width, at.height));
+                    place<QPlainTextEdit>(parent, entry.name, at.x, at.y, at.width, at.height));
                 break;
             case shell::ControlKind::progress_bar:
                 progress_bar_ =
-                    place<QProgressBar>(parent, spec.name, at.x, at.y, at.width, at.height);
+                    place<QProgressBar>(parent, entry.name, at.x, at.y, at.width, at.height);
                 break;
             case shell::ControlKind::progress_line:
-                progress_line_ = place<QLabel>(parent, spec.name, at.x, at.y, at.width, at.height);
+                progress_line_ = place<QLabel>(parent, entry.name, at.x, at.y, at.width, at.height);
                 break;
         }
     }

@@ -8,7 +8,7 @@ namespace {
 using K = ControlKind;
 constexpr std::string_view panel_name = "外形框1";
 
-constexpr std::array<ControlSpec, 26> controls{{
+constexpr std::array<ControlEntry, 26> controls{{
     {panel_name, K::panel, {}, {0, 0, 128, 529}, {}},
     {"标签1", K::label, panel_name, {8, 8, 112, 24}, "关键词"},
     {"超级编辑框1", K::seed_box, panel_name, {2, 36, 123, 429}, {}},
@@ -45,12 +45,12 @@ constexpr std::array<ControlSpec, 26> controls{{
 
 }  // namespace
 
-std::span<const ControlSpec> main_window_controls() {
+std::span<const ControlEntry> main_window_controls() {
     return controls;
 }
 
-const ControlSpec* find_control(std::string_view name) {
-    for (const ControlSpec& control : controls) {
+const ControlEntry* find_control(std::string_view name) {
+    for (const ControlEntry& control : controls) {
         if (control.name == name) {
             return &control;
         }

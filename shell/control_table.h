@@ -33,7 +33,7 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-struct ControlSpec {
+struct ControlEntry {
     std::string_view name;
     ControlKind kind;
     std::string_view parent;  // empty: the window itself
@@ -43,9 +43,9 @@ struct ControlSpec {
 };
 
 // The main window's controls in creation order (the panel before what it holds).
-std::span<const ControlSpec> main_window_controls();
+std::span<const ControlEntry> main_window_controls();
 // One control by name; nullptr for a name the table does not hold.
-const ControlSpec* find_control(std::string_view name);
+const ControlEntry* find_control(std::string_view name);
 
 // The window's place and outer size on screen, and its client size.
 inline constexpr Rect main_window_place{50, 50, 741, 558};

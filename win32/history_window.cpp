@@ -15,11 +15,11 @@ namespace {
 constexpr const wchar_t* window_caption = L"历史记录";
 constexpr const wchar_t* in_use_reason = L"这次搜索的记录正在使用中";
 
-struct ButtonSpec {
+struct ButtonEntry {
     int id;
     const wchar_t* caption;
 };
-constexpr ButtonSpec buttons[] = {
+constexpr ButtonEntry buttons[] = {
     {history_open_id, L"打开"},
     {history_continue_id, L"继续"},
     {history_export_xlsx_id, L"导出XLSX"},
@@ -87,20 +87,20 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (int column = 0; column < shell::history_column_count; ++column) {
         std::wstring title = wide_from_utf8(shell::history_column_titles[column]);
-        LVCOLUMNW spec{};
-        spec.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        spec.pszText = title.data();
-        spec.cx = scaled(shell::history_column_widths[column], dpi_);
-        spec.iSubItem = column;
-        ListView_InsertColumn(list_, column, &spec);
+        LVCOLUMNW column_info{};
+        column_info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column_info.pszText = title.data();
+        column_info.cx = scaled(shell::history_column_widths[column], dpi_);
+        column_info.iSubItem = column;
+        ListView_InsertColumn(list_, column, &column_info);
     }
     status_ = CreateWindowExW(
         0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0, 0, 0,
         0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(history_status_id)), instance,
         nullptr);
-    for (const ButtonSpec& spec : buttons) {
-        CreateWindowExW(0, L"BUTTON", spec.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0,
-                        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
+    for (const ButtonEntry& entry : buttons) {
+        CreateWindowExW(0, L"BUTTON", entry.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0,
+                        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance,
                         nullptr);
     }
     EnumChildWindows(window_, &set_font, reinterpret_cast<LPARAM>(font_));

@@ -27,8 +27,8 @@ constexpr UINT_PTR progress_timer = 2;
 constexpr DWORD window_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD window_ex_style = 0;
 
-bool carried(const shell::ControlSpec& spec) {
-    return spec.scope == shell::ControlScope::every_window;
+bool carried(const shell::ControlEntry& entry) {
+    return entry.scope == shell::ControlScope::every_window;
 }
 
 // The panel: a sunken frame drawn inside its own area, so the controls it
@@ -182,27 +182,27 @@ void MainWindow::create_controls() {
     const auto table = shell::main_window_controls();
     std::map<std::string, Win32WindowOperations::Control, std::less<>> controls;
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const shell::ControlSpec& spec = table[i];
-        if (!carried(spec)) {
+        const shell::ControlEntry& entry = table[i];
+        if (!carried(entry)) {
             continue;  // signing in is the command line's on Windows
         }
         HWND parent = window_;
-        if (!spec.parent.empty()) {
-            if (auto found = controls.find(spec.parent); found != controls.end()) {
+        if (!entry.parent.empty()) {
+            if (auto found = controls.find(entry.parent); found != controls.end()) {
                 parent = found->second.window;
             }
         }
-        const ControlClass kind = class_of(spec.kind);
-        const std::wstring caption = wide_from_utf8(spec.caption);
+        const ControlClass kind = class_of(entry.kind);
+        const std::wstring caption = wide_from_utf8(entry.caption);
         HWND control = CreateWindowExW(
-            kind.ex_style, kind.name, caption.c_str(), kind.style, spec.place.x, spec.place.y,
-            spec.place.width, spec.place.height, parent,
+            kind.ex_style, kind.name, caption.c_str(), kind.style, entry.place.x, entry.place.y,
+            entry.place.width, entry.place.height, parent,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))), instance_, nullptr);
         if (control == nullptr) {
-            platform::log_error("the control " + std::string(spec.name) + " could not be made");
+            platform::log_error("the control " + std::string(entry.name) + " could not be made");
             continue;
         }
-        switch (spec.kind) {
+        switch (entry.kind) {
             case ControlKind::seed_box:
                 SendMessageW(control, EM_SETTEXTMODE, TM_PLAINTEXT | TM_MULTILEVELUNDO, 0);
                 SendMessageW(control, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
@@ -223,7 +223,7 @@ void MainWindow::create_controls() {
             default:
                 break;
         }
-        controls[std::string(spec.name)] = {control, spec.kind};
+        controls[std::string(entry.name)] = {control, entry.kind};
     }
     if (auto stop = controls.find(shell::stop_button); stop != controls.end()) {
         EnableWindow(stop->second.window, FALSE);
@@ -259,12 +259,12 @@ void MainWindow::lay_out(UINT dpi) {
     HFONT font = message_font(dpi);
     const auto table = shell::main_window_controls();
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const shell::ControlSpec& spec = table[i];
-        HWND control = carried(spec) ? operations_->control(spec.name) : nullptr;
+        const shell::ControlEntry& entry = table[i];
+        HWND control = carried(entry) ? operations_->control(entry.name) : nullptr;
         if (control == nullptr) {
             continue;
         }
-        const shell::Rect& at = spec.place;
+        const shell::Rect& at = entry.place;
         SetWindowPos(control, nullptr, scaled(at.x, dpi), scaled(at.y, dpi), scaled(at.width, dpi),
                      scaled(at.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -363,33 +363,33 @@ void MainWindow::command(int id, int notification, HWND control) {
     if (id < first_control_id || id >= control_id(table.size()) || control == nullptr) {
         return;
     }
-    const shell::ControlSpec& spec = table[static_cast<std::size_t>(id - first_control_id)];
-    if (spec.kind == ControlKind::check_box && notification == BN_CLICKED) {
+    const shell::ControlEntry& entry = table[static_cast<std::size_t>(id - first_control_id)];
+    if (entry.kind == ControlKind::check_box && notification == BN_CLICKED) {
         operations_->control_changed(control);
         return;
     }
-    if ((spec.kind == ControlKind::result_box || spec.kind == ControlKind::seed_box) &&
+    if ((entry.kind == ControlKind::result_box || entry.kind == ControlKind::seed_box) &&
         notification == EN_CHANGE) {
         operations_->control_changed(control);
         return;
     }
-    if (spec.kind != ControlKind::button || notification != BN_CLICKED) {
+    if (entry.kind != ControlKind::button || notification != BN_CLICKED) {
         return;
     }
-    if (spec.name == shell::search_button) {
+    if (entry.name == shell::search_button) {
         controller_->start_harvest();
-    } else if (spec.name == shell::export_button) {
+    } else if (entry.name == shell::export_button) {
         controller_->export_results();
-    } else if (spec.name == shell::contact_button || spec.name == shell::download_button) {
+    } else if (entry.name == shell::contact_button || entry.name == shell::download_button) {
         operations_->for_run({})->open_with_shell(
             code_page_from_wide(wide_from_utf8(shell::contact_link)));
-    } else if (spec.name == shell::index_button) {
+    } else if (entry.name == shell::index_button) {
         show_index_window();
-    } else if (spec.name == shell::stop_button) {
+    } else if (entry.name == shell::stop_button) {
         controller_->stop_harvest();
-    } else if (spec.name == shell::history_button) {
+    } else if (entry.name == shell::history_button) {
         show_history();
-    } else if (spec.name == shell::settings_button) {
+    } else if (entry.name == shell::settings_button) {
         show_settings();
     }
 }

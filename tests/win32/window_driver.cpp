@@ -54,9 +54,9 @@
 
 namespace {
 
+using quorvel::shell::ControlEntry;
 using quorvel::shell::ControlKind;
 using quorvel::shell::ControlScope;
-using quorvel::shell::ControlSpec;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -272,41 +272,42 @@ class Driver {
         const auto table = quorvel::shell::main_window_controls();
         int checked = 0;
         for (std::size_t i = 0; i < table.size(); ++i) {
-            const ControlSpec& spec = table[i];
+            const ControlEntry& entry = table[i];
             HWND control = find(static_cast<int>(i));
-            if (spec.scope == ControlScope::with_sign_in) {
+            if (entry.scope == ControlScope::with_sign_in) {
                 if (control != nullptr) {
-                    mismatch(spec.name, "exists", "no such control on Windows", class_of(control));
+                    mismatch(entry.name, "exists", "no such control on Windows", class_of(control));
                 }
                 continue;
             }
             ++checked;
             if (control == nullptr) {
-                mismatch(spec.name, "exists", "ID " + std::to_string(first_control_id + i), "none");
+                mismatch(entry.name, "exists", "ID " + std::to_string(first_control_id + i),
+                         "none");
                 continue;
             }
-            const std::string_view kind_class = expected_class(spec.kind);
+            const std::string_view kind_class = expected_class(entry.kind);
             if (!kind_class.empty() && !lower_equal(class_of(control), kind_class)) {
-                mismatch(spec.name, "class", std::string(kind_class), class_of(control));
+                mismatch(entry.name, "class", std::string(kind_class), class_of(control));
             }
-            if (has_caption(spec.kind) && text_of(control) != spec.caption) {
-                mismatch(spec.name, "text", std::string(spec.caption), text_of(control));
+            if (has_caption(entry.kind) && text_of(control) != entry.caption) {
+                mismatch(entry.name, "text", std::string(entry.caption), text_of(control));
             }
-            Rect expected{spec.place.x, spec.place.y, spec.place.width, spec.place.height};
-            if (!spec.parent.empty()) {
-                const ControlSpec* parent = quorvel::shell::find_control(spec.parent);
+            Rect expected{entry.place.x, entry.place.y, entry.place.width, entry.place.height};
+            if (!entry.parent.empty()) {
+                const ControlEntry* parent = quorvel::shell::find_control(entry.parent);
                 expected.x += parent->place.x;
                 expected.y += parent->place.y;
             }
             const Rect actual = place_in(control, window_);
             if (rect_text(actual) != rect_text(expected)) {
-                mismatch(spec.name, "place", rect_text(expected), rect_text(actual));
+                mismatch(entry.name, "place", rect_text(expected), rect_text(actual));
             }
             if (!IsWindowVisible(control)) {
-                mismatch(spec.name, "visible", "yes", "no");
+                mismatch(entry.name, "visible", "yes", "no");
             }
-            if (std::string problem = style_problem(spec.kind, control); !problem.empty()) {
-                mismatch(spec.name, "style", "", problem);
+            if (std::string problem = style_problem(entry.kind, control); !problem.empty()) {
+                mismatch(entry.name, "style", "", problem);
             }
         }
         emit({{"event", "controls"}, {"checked", checked}, {"mismatches", mismatches}});
@@ -329,9 +330,9 @@ class Driver {
             text += c == '\n' ? std::string("\r\n") : std::string(1, c);
         }
         HWND box = nullptr;
-        for (const ControlSpec& spec : quorvel::shell::main_window_controls()) {
-            if (spec.kind == ControlKind::seed_box) {
-                box = named(spec.name, "seeds");
+        for (const ControlEntry& entry : quorvel::shell::main_window_controls()) {
+            if (entry.kind == ControlKind::seed_box) {
+                box = named(entry.name, "seeds");
             }
         }
         const std::wstring w = wide(text);
@@ -442,13 +443,13 @@ class Driver {
         nlohmann::json event = {{"event", "boxes"}};
         const auto table = quorvel::shell::main_window_controls();
         for (std::size_t i = 0; i < table.size(); ++i) {
-            const ControlSpec& spec = table[i];
-            if (spec.kind == ControlKind::result_box || spec.kind == ControlKind::seed_box ||
-                spec.kind == ControlKind::progress_line) {
+            const ControlEntry& entry = table[i];
+            if (entry.kind == ControlKind::result_box || entry.kind == ControlKind::seed_box ||
+                entry.kind == ControlKind::progress_line) {
                 HWND control = find(static_cast<int>(i));
-                event[std::string(spec.name)] = control ? text_of(control) : "<missing>";
+                event[std::string(entry.name)] = control ? text_of(control) : "<missing>";
             }
-            if (spec.kind == ControlKind::progress_bar) {
+            if (entry.kind == ControlKind::progress_bar) {
                 if (HWND bar = find(static_cast<int>(i))) {
                     event["progress_position"] = SendMessageW(bar, PBM_GETPOS, 0, 0);
                     event["progress_maximum"] = SendMessageW(bar, PBM_GETRANGE, FALSE, 0);

@@ -441,7 +441,7 @@ TEST_F(WindowUnderWine, QuorvelExeBuildsEveryControlOfTheTable) {
     EXPECT_EQ(controls.value("mismatches", -1), 0) << driven.text();
     const auto table = shell::main_window_controls();
     EXPECT_EQ(controls.value("checked", 0),
-              std::count_if(table.begin(), table.end(), [](const shell::ControlSpec& control) {
+              std::count_if(table.begin(), table.end(), [](const shell::ControlEntry& control) {
                   return control.scope == shell::ControlScope::every_window;
               }));
     expect_closed(driven, window);
