@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+bash scripts/setup.sh core window package
 
 cmake --preset package "$@"  # extra cache settings, e.g. -DQUORVEL_WERROR=ON
 cmake --build --preset package --parallel "$(nproc 2>/dev/null || echo 2)"

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+bash scripts/setup.sh core window
 
 cmake --preset default
 cmake --build --preset default --parallel "$(nproc 2>/dev/null || echo 2)" --target quorvel

@@ -4,50 +4,62 @@
 #
 #   bash scripts/windows.sh [tools|deps|build|test|dist|screenshot|all]...   (default: all)
 #
-#   tools  installs what is missing: MinGW-w64, Wine (64- and 32-bit, the latter
-#          through Debian's i386 multiarch), zlib for MinGW, and the deb-src
-#          entries apt-get source needs
+#   tools  installs what is missing: MinGW-w64, 64-bit Wine, zlib for MinGW;
+#          for the 32-bit target also Debian's i386 architecture and wine32,
+#          where this machine can run 32-bit programs
 #   deps   builds the libraries Debian does not ship for MinGW from Debian's own
 #          source packages (apt-get source), for each target, as static
 #          libraries in a cache outside the repository:
 #          ${QUORVEL_WIN_CACHE:-~/.cache/quorvel-windows}/<target>/prefix
 #          Each library is built once per version and target; a stamp file
-#          records it, so a second run rebuilds nothing.
+#          records it, so a second run rebuilds nothing. The deb-src entries
+#          apt-get source needs are added only when something must be built.
 #   build  builds Quorvel (core libraries, quorvel-cli.exe, quorvel.exe, the tests) for
 #          each target into build/windows-<target>, warnings as errors
 #   test   runs the Windows test executables under Wine, then quorvel-cli.exe
 #          and the window quorvel.exe (on Xvfb, worked by a driver program)
 #          under Wine against the fake marketplace running natively on Linux
 #          (the Linux build in build/default compares them with its own core)
-#   dist   packs dist/quorvel-<version>-win64.zip and -win32.zip
+#   dist   packs dist/quorvel-<version>-win64.zip (and -win32.zip)
 #   all    all of the above, in that order
 #   screenshot  (not part of all) docs/images/windows-window.png: the 64-bit
 #          window under Wine after a small harvest
 #
-# QUORVEL_WIN_TARGETS picks the targets (default: both), QUORVEL_JOBS the
-# parallel jobs (default: 2).
+# QUORVEL_WIN_TARGETS picks the targets: x86_64-w64-mingw32 (the default),
+# i686-w64-mingw32, or both separated by a space. QUORVEL_JOBS sets the
+# parallel jobs (default: the number of cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 cache=${QUORVEL_WIN_CACHE:-$HOME/.cache/quorvel-windows}
-jobs=${QUORVEL_JOBS:-2}
-read -r -a targets <<<"${QUORVEL_WIN_TARGETS:-x86_64-w64-mingw32 i686-w64-mingw32}"
+jobs=${QUORVEL_JOBS:-$(nproc 2>/dev/null || echo 2)}
+read -r -a targets <<<"${QUORVEL_WIN_TARGETS:-x86_64-w64-mingw32}"
+for target in "${targets[@]}"; do
+    case "$target" in
+    x86_64-w64-mingw32 | i686-w64-mingw32) ;;
+    *)
+        echo "unknown target in QUORVEL_WIN_TARGETS: $target (x86_64-w64-mingw32, i686-w64-mingw32)" >&2
+        exit 2
+        ;;
+    esac
+done
+source "$repo/scripts/lib/packages.sh"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+wants_i686() { [[ " ${targets[*]} " == *" i686-w64-mingw32 "* ]]; }
+
 log() { printf '== %s\n' "$*" >&2; }
 
 # --- tools ------------------------------------------------------------------
 
-installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
-}
+installed() { package_installed "$1"; }
 
 # apt-get source needs deb-src entries. Debian 12 keeps its sources in deb822
 # form; "Types: deb" becomes "Types: deb deb-src" there. One-line sources get
-# a matching deb-src file of their own.
+# a matching deb-src file of their own. Says whether anything was added.
 enable_deb_src() {
     local changed=0 f
     for f in /etc/apt/sources.list.d/*.sources; do
@@ -67,29 +79,12 @@ enable_deb_src() {
 }
 
 step_tools() {
-    local update=0
-    if enable_deb_src; then
-        log "deb-src entries added to the apt sources"
-        update=1
-    fi
-    local packages=(
-        mingw-w64 libz-mingw-w64-dev wine wine64
-        dpkg-dev cmake ninja-build pkg-config make tcl xvfb zip
+    need_packages mingw-w64 libz-mingw-w64-dev wine wine64 \
+        dpkg-dev cmake ninja-build pkg-config make tcl xvfb zip ccache \
         googletest nlohmann-json3-dev libcli11-dev libexpected-dev
-    )
-    local missing=() p
-    for p in "${packages[@]}"; do
-        installed "$p" || missing+=("$p")
-    done
-    if [ ${#missing[@]} -gt 0 ] || [ $update -eq 1 ]; then
-        export DEBIAN_FRONTEND=noninteractive
-        as_root apt-get update -q
+    if wants_i686; then
+        install_wine32
     fi
-    if [ ${#missing[@]} -gt 0 ]; then
-        log "installing: ${missing[*]}"
-        as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
-    fi
-    install_wine32
     log "tools: $(x86_64-w64-mingw32-g++-posix --version | head -1); $(WINEDEBUG=-all wine --version)"
 }
 
@@ -98,7 +93,8 @@ step_tools() {
 # (some virtual machines switch IA-32 emulation off), /usr/lib/wine/wine from
 # wine32 cannot start, and because /usr/bin/wine prefers it, installing wine32
 # there would break 64-bit Wine too. So the i386 C library goes first, and
-# wine32 follows only when its loader runs.
+# wine32 follows only when its loader runs. None of this is needed to build
+# the 32-bit target, only to test it, so a failure here is a warning.
 can_run_i386() {
     [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
@@ -113,12 +109,15 @@ install_wine32() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         log "adding the i386 architecture (for wine32)"
         as_root dpkg --add-architecture i386
-        as_root apt-get update -q
+        unset QUORVEL_APT_UPDATED  # the new architecture's indexes
     fi
-    installed libc6:i386 || as_root apt-get install -y -q --no-install-recommends libc6:i386
+    if ! need_packages libc6:i386; then
+        log "warning: the i386 C library could not be installed: the i686 build is not tested here"
+        return 0
+    fi
     if can_run_i386; then
-        log "installing wine32"
-        as_root apt-get install -y -q --no-install-recommends wine32:i386
+        need_packages wine32:i386 ||
+            log "warning: wine32 could not be installed: the i686 build is not tested here"
     else
         log "this kernel cannot run 32-bit programs (IA-32 emulation is off): wine32 is not installed and the i686 build is not tested here"
     fi
@@ -126,9 +125,21 @@ install_wine32() {
 
 # --- deps -------------------------------------------------------------------
 
-# The newest version of a source package the apt sources offer.
+# The newest version of a source package the apt sources offer ("" when the
+# source indexes do not name it).
 source_version() {
-    apt-cache showsrc --only-source "$1" | awk '/^Version:/ { print $2 }' | sort -V | tail -1
+    apt-cache showsrc --only-source "$1" 2>/dev/null | awk '/^Version:/ { print $2 }' |
+        sort -V | tail -1
+}
+
+# Debian's source indexes, read only when something must be built from source:
+# the deb-src entries added where missing, and apt-get update run for them.
+need_sources() {
+    [ -z "${sources_read:-}" ] || return 0
+    sources_read=1
+    enable_deb_src || true
+    log "reading Debian's source indexes"
+    QUORVEL_APT_UPDATED='' apt_update
 }
 
 # Unpacks a Debian source package (with Debian's patches applied) once into
@@ -139,7 +150,11 @@ fetch_source() {
         log "apt-get source $pkg=$ver"
         rm -rf "$dir" "$dir.download"
         mkdir -p "$dir.download"
-        (cd "$dir.download" && apt-get source -q --only-source "$pkg=$ver" >&2)
+        # A download cut short by the archive is tried once more.
+        (cd "$dir.download" && apt-get source -q --only-source "$pkg=$ver" >&2) ||
+            (sleep 10 && cd "$dir.download" && rm -rf ./* &&
+                apt-get source -q --only-source "$pkg=$ver" >&2) ||
+            { echo "error: apt-get source $pkg=$ver failed (see above)" >&2; return 1; }
         mv "$(find "$dir.download" -mindepth 1 -maxdepth 1 -type d | head -1)" "$dir"
         rm -rf "$dir.download"
         touch "$dir/.unpacked"
@@ -250,13 +265,29 @@ copy_headers_of() {
 # stamp's name holds the version and a hash of the recipe, so a new Debian
 # version or a changed recipe rebuilds it and nothing else does.
 dep() {
-    local name=$1 kind=$2 ver recipe stamp start
+    local name=$1 kind=$2 ver recipe stamp start cached
+    recipe=$( (declare -f "build_$name" copy_headers_of cmake_dep 2>/dev/null; cat "$repo/cmake/toolchains/"*.cmake) | sha1sum | cut -c1-10)
     case "$kind" in
-    source) ver=$(source_version "$name") ;;
+    source)
+        ver=$(source_version "$name")
+        if [ -z "$ver" ]; then
+            # No source index names it: a build of it in the cache serves as
+            # it is; only without one are the indexes read.
+            cached=$(find "$cache/$target/stamps" -maxdepth 1 -name "$name-*-$recipe" 2>/dev/null | head -1)
+            if [ -n "$cached" ]; then
+                log "$target: $name (cached; Debian's source index not read)"
+                return 0
+            fi
+            need_sources
+            ver=$(source_version "$name")
+        fi
+        ;;
     installed) ver=$(dpkg-query -W -f='${Version}' "$3") ;;
     esac
-    [ -n "$ver" ] || { echo "no version of $name found (deb-src missing?)" >&2; return 1; }
-    recipe=$( (declare -f "build_$name" copy_headers_of cmake_dep 2>/dev/null; cat "$repo/cmake/toolchains/"*.cmake) | sha1sum | cut -c1-10)
+    [ -n "$ver" ] || {
+        echo "error: Debian's source indexes name no version of $name, so it cannot be built (see apt-get update's warnings above)" >&2
+        return 1
+    }
     stamp="$cache/$target/stamps/$name-$ver-$recipe"
     if [ -e "$stamp" ]; then
         log "$target: $name $ver (cached)"
@@ -387,32 +418,32 @@ step_test() {
         ctest --test-dir "$(build_dir "$target")" --output-on-failure
         # quorvel-cli.exe and the window against the fake marketplace, compared
         # with the Linux build's own core: the Linux build in build/default
-        # gains the tests.
+        # runs them, as it is.
         if [ "$target" = x86_64-w64-mingw32 ]; then
             log "$target: quorvel-cli.exe and quorvel.exe under Wine against the fake marketplace"
-            configure_wine_tests "$target"
-            cmake --build --preset default --parallel "$jobs" \
-                --target quorvel_cli_wine_tests quorvel_window_wine_tests
-            ctest --preset default -L wine --output-on-failure
+            build_wine_tests
+            QUORVEL_WINDOWS_BUILD="$(build_dir "$target")" QUORVEL_WINE="$(command -v wine)" \
+                ctest --test-dir "$repo/build/default" -L wine --output-on-failure
         fi
     done
 }
 
-# The Linux build's tests of the Windows programs under Wine, pointed at
-# this target's build.
-configure_wine_tests() {
-    cmake --preset default -DQUORVEL_WINDOWS_CLI="$(build_dir "$1")/cli/quorvel-cli.exe" \
-        -DQUORVEL_WINDOWS_BUILD="$(build_dir "$1")" -DQUORVEL_WINE="$(command -v wine)" >/dev/null
+# The Linux build's tests of the Windows programs under Wine: build/default
+# as it is configured (configured here only where there is none yet).
+build_wine_tests() {
+    [ -e "$repo/build/default/CMakeCache.txt" ] || cmake --preset default >/dev/null
+    cmake --build --preset default --parallel "$jobs" \
+        --target quorvel_cli_wine_tests quorvel_window_wine_tests
 }
 
 # docs/images/windows-window.png: the 64-bit window under Wine on Xvfb after a
 # small harvest against the fake marketplace (after build).
 step_screenshot() {
     local target=x86_64-w64-mingw32
-    configure_wine_tests "$target"
-    cmake --build --preset default --parallel "$jobs" --target quorvel_window_wine_tests
+    build_wine_tests
     mkdir -p "$repo/docs/images"
-    "$repo/build/default/tests/quorvel_window_wine_tests" --screenshot \
+    QUORVEL_WINDOWS_BUILD="$(build_dir "$target")" QUORVEL_WINE="$(command -v wine)" \
+        "$repo/build/default/tests/quorvel_window_wine_tests" --screenshot \
         "$repo/docs/images/windows-window.png" >/dev/null
     log "docs/images/windows-window.png written"
 }
