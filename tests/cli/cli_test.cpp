@@ -1,7 +1,7 @@
 // quorvel-cli run as a user runs it, against the local fake marketplace on
 // the HTTPS port, reached through --resolve and --cacert. Built a second time
-// with QUORVEL_CLI_RUNNER set to Wine, the same cases run the Windows build
-// of quorvel-cli and compare it with this build's own core.
+// with QUORVEL_CLI_UNDER_WINE set, the same cases run the Windows build of
+// quorvel-cli under Wine and compare it with this build's own core.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,6 +35,7 @@
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/windows_build.h"
 
 namespace quorvel {
 namespace {
@@ -55,8 +56,12 @@ using testsupport::ScratchFolder;
 std::string https_address;  // where this process may listen on port 443
 
 // What starts quorvel-cli: nothing for this build's own, Wine for the Windows one.
-constexpr std::string_view runner = QUORVEL_CLI_RUNNER;
-const bool under_wine = !runner.empty();
+constexpr bool under_wine = QUORVEL_CLI_UNDER_WINE;
+const std::string runner = under_wine ? testsupport::wine_program() : std::string();
+
+std::string cli_program() {
+    return under_wine ? testsupport::windows_build_file("cli/quorvel-cli.exe") : QUORVEL_CLI;
+}
 
 // The Wine prefix quorvel-cli.exe runs in: this process's, kept when the
 // cases give the child a scratch HOME (Wine would make a new prefix there).
@@ -128,9 +133,9 @@ class Cli : public ::testing::Test {
 
     // quorvel-cli with these arguments, the network options and a data folder of its own.
     std::vector<std::string> command(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv = {QUORVEL_CLI};
+        std::vector<std::string> argv = {cli_program()};
         if (under_wine) {
-            argv.insert(argv.begin(), std::string(runner));
+            argv.insert(argv.begin(), runner);
         }
         argv.insert(argv.end(), args.begin(), args.end());
         if (!args.empty() && (args[0] == "harvest" || args[0] == "resume")) {

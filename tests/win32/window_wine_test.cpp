@@ -43,6 +43,7 @@
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
+#include "tests/support/windows_build.h"
 
 extern char** environ;
 
@@ -61,7 +62,7 @@ using testsupport::ScratchFolder;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const std::string wine = QUORVEL_WINE;
+const std::string wine = testsupport::wine_program();
 
 std::string u8(const std::string& code_page) {
     return data::utf8_from_gbk(code_page);
@@ -275,7 +276,8 @@ struct DriverRun {
 };
 
 DriverRun drive(const std::vector<std::string>& steps) {
-    std::vector<std::string> argv = {wine, QUORVEL_WINDOW_DRIVER};
+    std::vector<std::string> argv = {
+        wine, testsupport::windows_build_file("tests/quorvel_window_driver.exe")};
     argv.insert(argv.end(), steps.begin(), steps.end());
     const testsupport::ChildResult result = testsupport::run_child(argv);
     DriverRun run;
@@ -316,12 +318,13 @@ std::vector<std::string> steady(const std::vector<std::string>& requests) {
 // 127.0.0.1 by the marketplace's own host names.
 std::vector<std::string> host_command(int port) {
     const std::string suffix = ":" + std::to_string(port);
-    std::vector<std::string> argv = {wine,
-                                     QUORVEL_WINDOW_TEST_HOST,
-                                     "--suggest-host",
-                                     "suggest.taobao.com" + suffix,
-                                     "--search-host",
-                                     "s.taobao.com" + suffix};
+    std::vector<std::string> argv = {
+        wine,
+        testsupport::windows_build_file("tests/quorvel_window_test_host.exe"),
+        "--suggest-host",
+        "suggest.taobao.com" + suffix,
+        "--search-host",
+        "s.taobao.com" + suffix};
     for (const char* host : {"suggest.taobao.com", "s.taobao.com"}) {
         argv.insert(argv.end(), {"--resolve", host + suffix + ":127.0.0.1"});
     }
@@ -433,7 +436,8 @@ const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", "手机壳"};
 // quorvel.exe itself (the marketplace's own hosts; nothing is asked of them
 // here): every control of the table, then closed.
 TEST_F(WindowUnderWine, QuorvelExeBuildsEveryControlOfTheTable) {
-    Background window({wine, QUORVEL_WINDOW_EXE}, desk->folder() / "quorvel.log");
+    Background window({wine, testsupport::windows_build_file("win32/quorvel.exe")},
+                      desk->folder() / "quorvel.log");
     const DriverRun driven = drive({"controls", "close"});
     EXPECT_EQ(driven.exit_code, 0) << driven.text();
     const json controls = driven.one("controls");
