@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -43,7 +44,7 @@ using testsupport::u;
 
 namespace {
 
-// Five seeds; the third one's PC suggestions keep the fake busy for seconds.
+// Five seeds; the fake holds the third one's PC suggestions while the run waits.
 constexpr const char* five_seeds = "连衣裙\n雪纺衫\n半身裙慢\n牛仔裤\n风衣";
 constexpr const char* slow_seed = "半身裙慢";
 
@@ -178,27 +179,31 @@ class LongRunTest : public QObject {
         tick_all();
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(window_->progress().current, 3u, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->progress().current, 3u, 60000);
         QTest::qWait(250);  // the next progress update
         const shell::ProgressSnapshot now = window_->progress();
         QCOMPARE(now.seeds_done, 2u);
         QCOMPARE(static_cast<int>(now.words), box_lines());
-        QVERIFY2(line().startsWith(u("关键词 3/5 · 半身裙慢 · 词 ") +
-                                   app::qt_from_code_page(shell::grouped(now.words)) +
-                                   u(" · 失败 0 · 已用 0:0")),
+        const QString counts = u("关键词 3/5 · 半身裙慢 · 词 ") +
+                               app::qt_from_code_page(shell::grouped(now.words)) +
+                               u(" · 失败 0 · 已用 ");
+        QVERIFY2(line().startsWith(counts), qPrintable(line()));
+        // Then the time used and the time left, however long this machine took.
+        QVERIFY2(QRegularExpression(u("^[0-9:]+ · 剩余约 [0-9:]+$"))
+                     .match(line().mid(counts.size()))
+                     .hasMatch(),
                  qPrintable(line()));
-        QVERIFY2(line().contains(u(" · 剩余约 0:")), qPrintable(line()));
         QCOMPARE(find<QProgressBar>("harvestProgress")->value(), 2);
         QCOMPARE(find<QProgressBar>("harvestProgress")->maximum(), 5);
         QVERIFY(!find<QPushButton>("按钮1")->isEnabled());
         QVERIFY(!find<QPushButton>("按钮2")->isEnabled());
         QVERIFY(find<QPushButton>("stopButton")->isEnabled());
 
-        QElapsedTimer took;
-        took.start();
         QTest::mouseClick(find<QPushButton>("stopButton"), Qt::LeftButton);
-        QVERIFY(finished.wait(1000));
-        QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(finished.wait(60000));
+        // The run did not wait for the reply it was held on: it was never sent.
+        QCOMPARE(fake_->held_replies_sent(), std::size_t{0});
+        QVERIFY(fake_->await_held_requests_dropped(1));
         QVERIFY(buttons_idle());
         QCOMPARE(store_.seed_rows().size(), 2u);
         QVERIFY2(line().startsWith(u("已停止 · 关键词 2/5 · 词 ")), qPrintable(line()));
