@@ -72,7 +72,8 @@ class IndexWindowTest : public QObject {
         QCOMPARE(window_->index_window(), index);
         // Closing the main window closes the index window too.
         window_->close();
-        QTRY_VERIFY(window_->index_window() == nullptr || !window_->index_window()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window_->index_window() == nullptr || !window_->index_window()->isVisible(), 60000);
     }
 };
 

@@ -91,7 +91,7 @@ class LongRunTest : public QObject {
         }
     }
     QString line() { return find<QLabel>("progressLine")->text(); }
-    bool click_and_wait(const char* button, void (MainWindow::*finished)(), int ms = 20000) {
+    bool click_and_wait(const char* button, void (MainWindow::*finished)(), int ms = 60000) {
         QSignalSpy spy(window_.get(), finished);
         QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
         return spy.wait(ms);
@@ -289,7 +289,7 @@ class LongRunTest : public QObject {
             testsupport::ChildProcess child({QUORVEL_WINDOW_CHILD, file.string(), fake_->host(),
                                              testsupport::test_certificate().cert_path, seed_text},
                                             {{"QT_QPA_PLATFORM", "offscreen"}});
-            QTRY_VERIFY_WITH_TIMEOUT(fake_->requests().size() >= 20, 20000);  // in the fourth seed
+            QTRY_VERIFY_WITH_TIMEOUT(fake_->requests().size() >= 20, 60000);  // in the fourth seed
             child.send_signal(SIGKILL);
             QCOMPARE(child.wait().signal, SIGKILL);
         }
@@ -305,7 +305,7 @@ class LongRunTest : public QObject {
         QVERIFY2(dialogs_.messages[0].text.startsWith(u("上次的搜索没有完成")),
                  qPrintable(dialogs_.messages[0].text));
         QCOMPARE(dialogs_.messages[0].style.buttons, platform::MessageButtons::yes_no);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         const std::int64_t id = *window_->journal_run();
         // The boxes hold what the killed run had kept and what followed.
         int stored_words = 0;
@@ -358,7 +358,7 @@ class LongRunTest : public QObject {
         QVERIFY(go_on->isEnabled());
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(go_on, Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         auto kept = journal_->load(id);
         QCOMPARE(kept->info.state, journal::RunState::finished);
         QCOMPARE(kept->store.seed_rows().size(), 2u);
@@ -428,7 +428,7 @@ class LongRunTest : public QObject {
         {
             QSignalSpy exported(window_.get(), &MainWindow::export_finished);
             press("exportCsvButton");
-            QVERIFY(exported.wait(10000));
+            QVERIFY(exported.wait(60000));
         }
         QCOMPARE(testsupport::file_bytes(direct), testsupport::file_bytes(expected_csv));
         QCOMPARE(dialogs_.save_dialogs.back().filters.contains(u("*.csv")), true);
@@ -448,7 +448,7 @@ class LongRunTest : public QObject {
         // Closing the main window closes the history too, so the program ends.
         QPointer<app::HistoryWindow> still_open = history;
         window_->close();
-        QTRY_VERIFY(still_open == nullptr || !still_open->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(still_open == nullptr || !still_open->isVisible(), 60000);
     }
 
     // The least time between two requests is set in the settings dialog,

@@ -93,7 +93,7 @@ class MainWindowTest : public QObject {
     bool run_harvest() {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
-        return finished.wait(20000);
+        return finished.wait(60000);
     }
 
   private slots:
@@ -236,7 +236,7 @@ class MainWindowTest : public QObject {
         dialogs_.next_path = path;
         QSignalSpy finished(window_.get(), &MainWindow::export_finished);
         QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QCOMPARE(dialogs_.save_dialogs.size(), 1);
         QCOMPARE(dialogs_.save_dialogs[0].title, u("保存文件"));
         QCOMPARE(dialogs_.save_dialogs[0].filters, u("Excel文档 (*.xlsx);;Excel文档 (*.csv)"));
@@ -252,7 +252,7 @@ class MainWindowTest : public QObject {
         dialogs_.next_path.reset();
         QVERIFY(QFile::remove(path));
         QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QCOMPARE(dialogs_.save_dialogs[1].file_name, path);
         QVERIFY(!QFile::exists(path));
     }
@@ -301,7 +301,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!export_button->isEnabled());
         // A second click while locked starts nothing.
         QTest::mouseClick(search, Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QVERIFY(search->isEnabled());
         QVERIFY(export_button->isEnabled());
         QCOMPARE(fake_->requests().size(), std::size_t{1});
@@ -412,10 +412,10 @@ class MainWindowTest : public QObject {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
         auto* results = find<QPlainTextEdit>("编辑框1");
-        QTRY_VERIFY_WITH_TIMEOUT(!results->toPlainText().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!results->toPlainText().isEmpty(), 60000);
         QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(results->textCursor().position(), 0);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QString expected;
         for (const auto& row : store_.word_rows(harvest::KeywordSource::PcDropdown)) {
             expected += app::qt_from_code_page(row.word) + u'\n';
