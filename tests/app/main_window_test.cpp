@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -70,11 +69,11 @@ class MainWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     }
     // Closes the window from inside the modal loop of the first dialog of
-    // kind D that shows; `took` is how long the close took (ms).
+    // kind D that shows. A close that waited for the run would never return
+    // there, the run waiting in turn for the dialog's answer.
     template <typename D>
-    void close_when_shown(const std::function<void()>& start, harvest::HarvestStore& at_close,
-                          qint64& took) {
-        took = -1;
+    void close_when_shown(const std::function<void()>& start, harvest::HarvestStore& at_close) {
+        bool closed = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
             if (qobject_cast<D*>(QApplication::activeModalWidget()) == nullptr) {
@@ -82,21 +81,19 @@ class MainWindowTest : public QObject {
             }
             poll.stop();
             at_close = store_;
-            QElapsedTimer timer;
-            timer.start();
             window_->close();
-            took = timer.elapsed();
+            closed = true;
         });
         poll.start(10);
         start();
-        QTRY_VERIFY_WITH_TIMEOUT(took >= 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(closed, 60000);
         // The dialog itself goes too.
-        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, 60000);
     }
     bool run_harvest() {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
-        return finished.wait(20000);
+        return finished.wait(60000);
     }
 
   private slots:
@@ -239,7 +236,7 @@ class MainWindowTest : public QObject {
         dialogs_.next_path = path;
         QSignalSpy finished(window_.get(), &MainWindow::export_finished);
         QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QCOMPARE(dialogs_.save_dialogs.size(), 1);
         QCOMPARE(dialogs_.save_dialogs[0].title, u("保存文件"));
         QCOMPARE(dialogs_.save_dialogs[0].filters, u("Excel文档 (*.xlsx);;Excel文档 (*.csv)"));
@@ -255,7 +252,7 @@ class MainWindowTest : public QObject {
         dialogs_.next_path.reset();
         QVERIFY(QFile::remove(path));
         QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QCOMPARE(dialogs_.save_dialogs[1].file_name, path);
         QVERIFY(!QFile::exists(path));
     }
@@ -304,7 +301,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!export_button->isEnabled());
         // A second click while locked starts nothing.
         QTest::mouseClick(search, Qt::LeftButton);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QVERIFY(search->isEnabled());
         QVERIFY(export_button->isEnabled());
         QCOMPARE(fake_->requests().size(), std::size_t{1});
@@ -317,12 +314,11 @@ class MainWindowTest : public QObject {
         tick("选择框1");
         tick("选择框3");
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(fake_->requests().size(), std::size_t{1}, 5000);
-        QElapsedTimer timer;
-        timer.start();
+        QTRY_COMPARE_WITH_TIMEOUT(fake_->requests().size(), std::size_t{1}, 60000);
         window_->close();
-        // Not a speed measurement: closing must not wait for the hanging reply.
-        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        // Closing did not wait for the held reply: it was never sent.
+        QCOMPARE(fake_->held_replies_sent(), std::size_t{0});
+        QVERIFY(fake_->await_held_requests_dropped(1));
         QVERIFY(!window_->harvest_running());
         QVERIFY(dialogs_.messages.isEmpty());
         QCOMPARE(fake_->requests().size(), std::size_t{1});
@@ -347,11 +343,8 @@ class MainWindowTest : public QObject {
         seeds("broken\nnext");
         tick("选择框1");
         harvest::HarvestStore at_close;
-        qint64 took = -1;
         close_when_shown<QMessageBox>(
-            [this] { QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton); }, at_close,
-            took);
-        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+            [this] { QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton); }, at_close);
         QVERIFY(!window_->harvest_running());
         QVERIFY(store_ == at_close);
         QVERIFY(store_.seed_rows().empty());
@@ -365,10 +358,9 @@ class MainWindowTest : public QObject {
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
         // The GUI thread answers nothing meanwhile: the run waits in its first read.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        QElapsedTimer timer;
-        timer.start();
+        // A close that waited for the run would never return: the run waits
+        // for this thread.
         window_->close();
-        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!window_->harvest_running());
         // The read that was never answered finds its run gone and does nothing.
         QTest::qWait(100);
@@ -384,12 +376,9 @@ class MainWindowTest : public QObject {
         const QString previous = QDir::currentPath();
         QDir::setCurrent(folder.path());
         harvest::HarvestStore at_close;
-        qint64 took = -1;
         close_when_shown<QFileDialog>(
-            [this] { QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton); }, at_close,
-            took);
+            [this] { QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton); }, at_close);
         QDir::setCurrent(previous);
-        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
         QVERIFY(!window_->harvest_running());
         QVERIFY(QDir(folder.path()).isEmpty());
         window_.reset();
@@ -423,10 +412,10 @@ class MainWindowTest : public QObject {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
         auto* results = find<QPlainTextEdit>("编辑框1");
-        QTRY_VERIFY_WITH_TIMEOUT(!results->toPlainText().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!results->toPlainText().isEmpty(), 60000);
         QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(results->textCursor().position(), 0);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(60000));
         QString expected;
         for (const auto& row : store_.word_rows(harvest::KeywordSource::PcDropdown)) {
             expected += app::qt_from_code_page(row.word) + u'\n';

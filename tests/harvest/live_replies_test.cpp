@@ -14,6 +14,7 @@
 #include "platform/http_transport.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/fake_marketplace.h"
+#include "tests/support/hang_guard.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 #include "web/http_request.h"
@@ -239,8 +240,8 @@ TEST_F(LiveReplies, ANoReplyIsTriedAgainAtMostTwice) {
     EXPECT_THAT(text, Not(HasSubstr("thrice&")));
 }
 
-// A stop during the wait before a retry ends the run at once: nothing more
-// is asked or written.
+// A stop during the wait before a retry, here one of an hour, ends the run:
+// nothing more is asked or written.
 TEST_F(LiveReplies, AStopDuringARetryWaitEndsTheRun) {
     seeds("k\r\nnext");
     tick({KeywordSource::PcDropdown});
@@ -255,14 +256,11 @@ TEST_F(LiveReplies, AStopDuringARetryWaitEndsTheRun) {
     });
     RunOptions slow = options();
     slow.stop = stop.get_token();
-    slow.retry_delays = {std::chrono::seconds(60), std::chrono::seconds(60)};
-    const auto start = std::chrono::steady_clock::now();
-    const RunEnd end = start_harvest(window_, store_, slow);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+    slow.retry_delays = {std::chrono::hours(1), std::chrono::hours(1)};
+    const RunEnd end =
+        testsupport::without_hanging([&] { return start_harvest(window_, store_, slow); });
     stopper.join();
     EXPECT_EQ(end, RunEnd::stopped);
-    // Not a speed measurement: the stop must not wait out the minute.
-    EXPECT_LT(elapsed, std::chrono::seconds(10));
     EXPECT_EQ(fake_.request_count(), 1u);
     EXPECT_EQ(events_.lines,
               (std::vector<std::string>{"retry " + pc + " k connection dropped 2", "end stopped"}));

@@ -1,15 +1,21 @@
 #include "tests/support/fake_marketplace.h"
 
+#include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 
 #include "tests/support/test_servers.h"
@@ -157,12 +163,9 @@ int port_of(const sockaddr_storage& address) {
     return -1;
 }
 
-// Ends the server's side of the connection a request came on, before any
-// reply: the socket whose own port is the server's and whose peer's is the
-// request's. The server's later write fails quietly (SIGPIPE is ignored in
-// the test process) and it closes the socket as usual.
-void drop_connection(int server_port, int peer_port) {
-    std::signal(SIGPIPE, SIG_IGN);
+// The server's side of the connection a request came on: the socket whose
+// own port is the server's and whose peer's is the request's; -1 if none is.
+int connection_socket(int server_port, int peer_port) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
         const std::string name = entry.path().filename().string();
@@ -179,9 +182,19 @@ void drop_connection(int server_port, int peer_port) {
             continue;
         }
         if (port_of(local) == server_port && port_of(peer) == peer_port) {
-            ::shutdown(fd, SHUT_RDWR);
-            return;
+            return fd;
         }
+    }
+    return -1;
+}
+
+// Ends the server's side of a connection before any reply. The server's
+// later write fails quietly (SIGPIPE is ignored in the test process) and it
+// closes the socket as usual.
+void drop_connection(int socket) {
+    std::signal(SIGPIPE, SIG_IGN);
+    if (socket >= 0) {
+        ::shutdown(socket, SHUT_RDWR);
     }
 }
 
@@ -263,7 +276,6 @@ std::string percent_decode(const std::string& text) {
 }
 
 struct FakeMarketplace::Impl {
-    TlsServer server;
     std::string address;
     mutable std::mutex mutex;
     std::vector<std::string> log;
@@ -273,6 +285,78 @@ struct FakeMarketplace::Impl {
     std::set<std::pair<Endpoint, std::string>> checks;
     bool closing = false;
     bool session_required = false;
+    // How held replies ended.
+    std::size_t held_sent = 0;
+    std::size_t held_dropped = 0;
+    mutable std::condition_variable held_changed;
+    // Once written to, wakes every hold, now and later: the fake is going.
+    struct ReleasePipe {
+        int read = -1;
+        int write = -1;
+        ReleasePipe() {
+            int fds[2];
+            if (::pipe2(fds, O_CLOEXEC) != 0) {
+                throw std::runtime_error("FakeMarketplace: pipe2 failed");
+            }
+            read = fds[0];
+            write = fds[1];
+        }
+        ~ReleasePipe() {
+            ::close(read);
+            ::close(write);
+        }
+        ReleasePipe(const ReleasePipe&) = delete;
+        ReleasePipe& operator=(const ReleasePipe&) = delete;
+    } release;
+    // Last, so that it stops, and its handlers end, before the rest goes.
+    TlsServer server;
+
+    void release_holds() const {
+        const char wake = 1;
+        while (::write(release.write, &wake, 1) < 0 && errno == EINTR) {
+        }
+    }
+
+    enum class HoldEnd { dropped, released, ran_out };
+
+    // Holds a request until its client closes the connection (the socket's
+    // peer hangs up), the holds are released or hold_limit passes.
+    HoldEnd hold(int socket) const {
+        const auto until = std::chrono::steady_clock::now() + hold_limit;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return HoldEnd::ran_out;
+            }
+            // A socket of -1 is left out by poll.
+            pollfd fds[2] = {{release.read, POLLIN, 0}, {socket, POLLRDHUP, 0}};
+            const int ready = ::poll(fds, 2, static_cast<int>(left.count()));
+            if (ready < 0 && errno != EINTR) {
+                return HoldEnd::ran_out;
+            }
+            if (ready > 0 && fds[0].revents != 0) {
+                return HoldEnd::released;
+            }
+            if (ready > 0 && fds[1].revents != 0) {
+                return HoldEnd::dropped;
+            }
+        }
+    }
+
+    // Failure::hang: true when the reply is to be sent after all.
+    bool held(const httplib::Request& req) {
+        const int socket = connection_socket(server.port(), req.remote_port);
+        const HoldEnd end = hold(socket);
+        if (end != HoldEnd::ran_out) {
+            drop_connection(socket);
+        }
+        std::lock_guard guard(mutex);
+        held_sent += end == HoldEnd::ran_out ? 1 : 0;
+        held_dropped += end == HoldEnd::dropped ? 1 : 0;
+        held_changed.notify_all();
+        return end == HoldEnd::ran_out;
+    }
 
     void note(const httplib::Request& req) {
         std::lock_guard guard(mutex);
@@ -299,7 +383,7 @@ struct FakeMarketplace::Impl {
                           std::string::npos;
         }
         if (drop) {
-            drop_connection(server.port(), req.remote_port);
+            drop_connection(connection_socket(server.port(), req.remote_port));
         } else if (check) {
             res.set_redirect("/_____tmd_____/punish?x5secdata=" + check_token(endpoint, keyword) +
                              "&x5step=1");
@@ -327,7 +411,7 @@ struct FakeMarketplace::Impl {
     }
 
     void answer(Endpoint endpoint, const std::string& keyword, const std::string& body,
-                const char* type, httplib::Response& res) {
+                const char* type, const httplib::Request& req, httplib::Response& res) {
         std::optional<Failure> failure = failure_for(endpoint, keyword);
         if (!failure) {
             res.set_content(body, type);
@@ -358,8 +442,9 @@ struct FakeMarketplace::Impl {
                 res.set_content(body, type);
                 break;
             case Failure::hang:
-                std::this_thread::sleep_for(std::chrono::seconds(5));
-                res.set_content(body, type);
+                if (held(req)) {
+                    res.set_content(body, type);
+                }
                 break;
             case Failure::dropped: {
                 const std::string half = body.substr(0, body.size() / 2);
@@ -393,7 +478,7 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
             return;
         }
         impl->answer(endpoint, keyword, pc ? pc_reply(keyword) : mobile_reply(keyword),
-                     "application/json", res);
+                     "application/json", req, res);
     });
     impl->server.server().Get(
         "/search", [impl](const httplib::Request& req, httplib::Response& res) {
@@ -403,7 +488,7 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
                 return;
             }
             impl->answer(Endpoint::search, keyword, search_page(keyword, true, false),
-                         "text/html; charset=utf-8", res);
+                         "text/html; charset=utf-8", req, res);
         });
     impl->server.server().Get("/", [impl](const httplib::Request& req, httplib::Response& res) {
         impl->note(req);
@@ -459,7 +544,10 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
     impl->server.start(address, port);
 }
 
-FakeMarketplace::~FakeMarketplace() = default;
+FakeMarketplace::~FakeMarketplace() {
+    // Held requests end at once, so that the server stops without waiting.
+    impl_->release_holds();
+}
 
 std::string FakeMarketplace::host() const {
     return impl_->address + ":" + std::to_string(impl_->server.port());
@@ -518,10 +606,28 @@ std::size_t FakeMarketplace::request_count() const {
     return impl_->log.size();
 }
 
+std::size_t FakeMarketplace::held_replies_sent() const {
+    std::lock_guard guard(impl_->mutex);
+    return impl_->held_sent;
+}
+
+std::size_t FakeMarketplace::held_requests_dropped() const {
+    std::lock_guard guard(impl_->mutex);
+    return impl_->held_dropped;
+}
+
+bool FakeMarketplace::await_held_requests_dropped(std::size_t count) const {
+    std::unique_lock lock(impl_->mutex);
+    return impl_->held_changed.wait_for(lock, std::chrono::minutes(1),
+                                        [&] { return impl_->held_dropped >= count; });
+}
+
 void FakeMarketplace::clear_requests() {
     std::lock_guard guard(impl_->mutex);
     impl_->log.clear();
     impl_->cookies.clear();
+    impl_->held_sent = 0;
+    impl_->held_dropped = 0;
 }
 
 }  // namespace quorvel::testsupport

@@ -9,6 +9,7 @@
 // connections without replying, sends search pages to a sign-in page, and
 // shows a check page until its form is posted.
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -41,7 +42,7 @@ enum class Failure {
     no_markers,        // a search page without the related block
     end_marker_first,  // the block's end marker only before its start marker
     slow,              // the normal reply after a pause
-    hang,              // no reply for several seconds
+    hang,              // no reply while the client waits (see FakeMarketplace::hold_limit)
     dropped,           // the connection closes half-way through the body
 };
 
@@ -86,6 +87,20 @@ class FakeMarketplace {
     void require_verification(Endpoint endpoint, const std::string& keyword);
     void clear_verification(Endpoint endpoint, const std::string& keyword);
 
+    // A request that fails with Failure::hang is held without a reply until
+    // its client closes the connection, the fake is destroyed (it then ends
+    // without a reply) or hold_limit passes; then the reply is sent after all.
+    // The limit is below the client's 30 s stall limit, so a client that
+    // keeps waiting gets the reply, and held_replies_sent() shows it.
+    static constexpr std::chrono::seconds hold_limit{20};
+    // Held replies sent after all, their client having waited hold_limit.
+    std::size_t held_replies_sent() const;
+    // Held requests whose client closed the connection while they were held.
+    std::size_t held_requests_dropped() const;
+    // Waits until `count` held requests have been dropped by their client;
+    // false if they have not been within a minute.
+    bool await_held_requests_dropped(std::size_t count) const;
+
     // Every request so far, as path and query ("/sug?q=..."), in arrival order.
     std::vector<std::string> requests() const;
     // The Cookie header of every request so far ("" without one), in the
@@ -93,6 +108,7 @@ class FakeMarketplace {
     std::vector<std::string> request_cookies() const;
     // How many requests have arrived so far, without copying their log.
     std::size_t request_count() const;
+    // Forgets the requests so far and how held replies ended.
     void clear_requests();
 
   private:
