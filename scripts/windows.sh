@@ -28,7 +28,9 @@
 # QUORVEL_WIN_TARGETS picks the targets: x86_64-w64-mingw32 (the default),
 # i686-w64-mingw32, or both separated by a space. QUORVEL_JOBS sets the
 # parallel jobs (default: the number of cores).
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails says which command failed, where.
+trap 'echo "error: windows.sh line $LINENO: \"$BASH_COMMAND\" failed" >&2' ERR
 cd "$(dirname "$0")/.."
 repo=$PWD
 cache=${QUORVEL_WIN_CACHE:-$HOME/.cache/quorvel-windows}
@@ -128,8 +130,8 @@ install_wine32() {
 # The newest version of a source package the apt sources offer ("" when the
 # source indexes do not name it).
 source_version() {
-    apt-cache showsrc --only-source "$1" 2>/dev/null | awk '/^Version:/ { print $2 }' |
-        sort -V | tail -1
+    { apt-cache showsrc --only-source "$1" 2>/dev/null || true; } |
+        awk '/^Version:/ { print $2 }' | sort -V | tail -1
 }
 
 # Debian's source indexes, read only when something must be built from source:
@@ -273,7 +275,7 @@ dep() {
         if [ -z "$ver" ]; then
             # No source index names it: a build of it in the cache serves as
             # it is; only without one are the indexes read.
-            cached=$(find "$cache/$target/stamps" -maxdepth 1 -name "$name-*-$recipe" 2>/dev/null | head -1)
+            cached=$(find "$cache/$target/stamps" -maxdepth 1 -name "$name-*-$recipe" 2>/dev/null || true)
             if [ -n "$cached" ]; then
                 log "$target: $name (cached; Debian's source index not read)"
                 return 0
