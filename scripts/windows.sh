@@ -268,7 +268,9 @@ copy_headers_of() {
 # version or a changed recipe rebuilds it and nothing else does.
 dep() {
     local name=$1 kind=$2 ver recipe stamp start cached
-    recipe=$( (declare -f "build_$name" copy_headers_of cmake_dep 2>/dev/null; cat "$repo/cmake/toolchains/"*.cmake) | sha1sum | cut -c1-10)
+    # (Header-only libraries have no build_ function of their own.)
+    recipe=$( (declare -f "build_$name" copy_headers_of cmake_dep 2>/dev/null || true
+        cat "$repo/cmake/toolchains/"*.cmake) | sha1sum | cut -c1-10)
     case "$kind" in
     source)
         ver=$(source_version "$name")
