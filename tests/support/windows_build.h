@@ -9,12 +9,29 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quorvel::testsupport {
 
+// QUORVEL_WINE, or wine as found on the PATH (a full path either way, since
+// the tests start it without a search).
 inline std::string wine_program() {
     const char* wine = std::getenv("QUORVEL_WINE");
-    return wine != nullptr && *wine != '\0' ? wine : "wine";
+    if (wine != nullptr && *wine != '\0') {
+        return wine;
+    }
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "/usr/bin:/bin";
+    while (!folders.empty()) {
+        const std::size_t colon = folders.find(':');
+        const std::filesystem::path candidate =
+            std::filesystem::path(folders.substr(0, colon)) / "wine";
+        if (std::filesystem::is_regular_file(candidate)) {
+            return candidate.string();
+        }
+        folders = colon == std::string_view::npos ? "" : folders.substr(colon + 1);
+    }
+    return "wine";
 }
 
 // A file of the Windows build, by its path inside the build folder.
