@@ -580,7 +580,8 @@ TEST_F(WindowUnderWine, StopEndsAHarvestWithoutWaitingForTheReply) {
     const DriverRun driven =
         drive({"seeds", windows_path(seeds_file(seeds)), "tick", all_kinds(), "start-harvest",
                "sleep", "700", "stop", "60", "boxes", "close"});
-    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    ASSERT_EQ(driven.exit_code, 0)
+        << driven.text() << testing::PrintToString(fake_->requests()) << desk->window_log();
     // The hanging request was in flight: the first seed's requests, then it.
     EXPECT_EQ(fake_->request_count(), core->requests.size() + 1) << driven.text();
     EXPECT_EQ(fake_->held_replies_sent(), 0u) << driven.text();
