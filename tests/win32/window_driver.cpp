@@ -569,18 +569,24 @@ class Driver {
         return handled;
     }
 
-    // Until 搜索 is enabled again with no message box left open, answering
-    // message boxes meanwhile. 搜索 must have been seen locked first unless
-    // the click that started the run had been handled when it returned.
+    // Until the window is idle again (搜索 and 导出结果 enabled, 停止 not:
+    // the window sets them one after another) with no message box left open,
+    // answering message boxes meanwhile. 搜索 must have been seen locked
+    // first unless the click that started the run had been handled when it
+    // returned.
     void wait_idle(const std::string& step, Clock::time_point start,
                    std::chrono::milliseconds limit, bool click_handled) {
         HWND search = named(quorvel::shell::search_button, step);
+        HWND export_button = named(quorvel::shell::export_button, step);
+        HWND stop_button = named(quorvel::shell::stop_button, step);
         bool seen_disabled = !IsWindowEnabled(search);
         for (;;) {
             answer_dialogs(step);
             const bool enabled = IsWindowEnabled(search);
             seen_disabled = seen_disabled || !enabled;
-            if (enabled && (click_handled || seen_disabled) && dialogs_of(process_).empty()) {
+            const bool idle =
+                enabled && IsWindowEnabled(export_button) && !IsWindowEnabled(stop_button);
+            if (idle && (click_handled || seen_disabled) && dialogs_of(process_).empty()) {
                 break;
             }
             if (Clock::now() - start > limit) {
