@@ -590,7 +590,18 @@ class Driver {
                 break;
             }
             if (Clock::now() - start > limit) {
-                fail(step, "搜索 was not enabled again within the limit");
+                // Whether the window's thread still answers tells a hang from
+                // a run whose end never reached the window.
+                DWORD_PTR ignored = 0;
+                const bool answers = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                                         5000, &ignored) != 0;
+                fail(step, std::string("the window is not idle again within the limit (搜索 ") +
+                               (enabled ? "enabled" : "locked") + ", 导出结果 " +
+                               (IsWindowEnabled(export_button) ? "enabled" : "locked") + ", 停止 " +
+                               (IsWindowEnabled(stop_button) ? "enabled" : "locked") + ", " +
+                               std::to_string(dialogs_of(process_).size()) +
+                               " dialogs open; the window " +
+                               (answers ? "answers messages" : "does not answer messages") + ")");
             }
             std::this_thread::sleep_for(5ms);
         }
