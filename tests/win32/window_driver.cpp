@@ -414,7 +414,9 @@ class Driver {
         }
         const auto start = Clock::now();
         click(button, std::string(quorvel::shell::stop_button));
-        wait_idle("stop", start, limit, false);
+        // The click returns once handled, and the run may have ended by then:
+        // 搜索 need not be seen locked again (停止 was enabled, so a harvest ran).
+        wait_idle("stop", start, limit, true);
     }
 
     // Waits for the next message box and answers it.
