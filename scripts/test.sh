@@ -55,7 +55,10 @@ bash scripts/setup.sh "${groups[@]}"
 export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 # Paths relative to the checkout, so that a fresh clone elsewhere hits the cache.
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
-ccache --zero-stats >/dev/null
+# (The checks stage alone installs no compiler and no ccache.)
+if command -v ccache >/dev/null; then
+    ccache --zero-stats >/dev/null
+fi
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # run_preset PRESET: configures, builds and runs the preset's tests.
