@@ -1,16 +1,15 @@
 #pragma once
 // The history window: the runs kept in the journal, newest first, one row
-// each, with buttons to open, continue, export, delete and reload them. Opening and
-// exporting a run are the caller's; the window reads the list and deletes.
+// each, with buttons to open, continue, export, delete and reload them. What
+// the buttons do is shell::HistoryController's; the window draws.
 
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 #include "app/dialogs.h"
-#include "export/export.h"
 #include "journal/journal.h"
+#include "shell/history_controller.h"
 
 class QLabel;
 class QModelIndex;
@@ -21,56 +20,38 @@ namespace quorvel::app {
 
 class RunListModel;
 
-// What the window asks its owner to do with a run.
-struct HistoryActions {
-    std::function<void(std::int64_t run)> open_run;
-    // Goes on with a stopped or interrupted run from its first unfinished seed.
-    std::function<void(std::int64_t run)> continue_run;
-    std::function<void(std::int64_t run, exporting::ExportFormat format)> export_run;
-    // Whether the run may be deleted now (not, say, while it is being harvested).
-    std::function<bool(std::int64_t run)> can_delete;
-};
-
-class HistoryWindow : public QWidget {
+class HistoryWindow : public QWidget, private shell::HistoryView {
     Q_OBJECT
 
   public:
     // A top-level window even when given a parent. The list is read at once.
-    HistoryWindow(journal::Journal& journal, Dialogs& dialogs, HistoryActions actions,
+    HistoryWindow(journal::Journal& journal, Dialogs& dialogs, shell::HistoryActions actions,
                   QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
     // The run of the selected row, if a row is selected.
-    std::optional<std::int64_t> selected_run() const;
+    std::optional<std::int64_t> selected_run() const { return controller_.selected_run(); }
     // Selects the run's row and scrolls to it; false when it is not listed.
     bool select_run(std::int64_t run);
 
   public slots:
     // Reads the list again, keeping the selected run selected while it is
     // listed. A failure empties the list and is said in the status line.
-    void reload();
-
-  private slots:
-    void open_selected();
-    void delete_selected();
-    void open_row(const QModelIndex& index);
-    void update_buttons();
+    void reload() { controller_.reload(); }
 
   private:
-    void export_selected(exporting::ExportFormat format);
-    void refuse_delete(const QString& reason);
+    platform::MessageResult say(std::string_view text, platform::MessageStyle style) override;
+    std::optional<std::size_t> selected_row() const override;
+    void rows_changed(std::optional<std::size_t> row) override;
+    void select_row(std::size_t row);
+    void update_buttons();
 
-    journal::Journal& journal_;
     Dialogs& dialogs_;
-    HistoryActions actions_;
     RunListModel* model_ = nullptr;
     QTableView* list_ = nullptr;
     QLabel* status_ = nullptr;
-    QPushButton* open_button_ = nullptr;
-    QPushButton* continue_button_ = nullptr;
-    QPushButton* export_xlsx_button_ = nullptr;
-    QPushButton* export_csv_button_ = nullptr;
-    QPushButton* delete_button_ = nullptr;
+    std::vector<std::pair<shell::HistoryAction, QPushButton*>> buttons_;
+    shell::HistoryController controller_;
 };
 
 }  // namespace quorvel::app

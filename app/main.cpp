@@ -16,6 +16,7 @@
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/marketplace_session.h"
+#include "app/qt_text.h"
 #include "app/start_options.h"
 #include "harvest/harvest_store.h"
 #include "journal/journal.h"
@@ -23,6 +24,7 @@
 #include "platform/log_file.h"
 #include "platform/session_cookies.h"
 #include "platform/user_folders.h"
+#include "shell/texts.h"
 #include "shell/window_journal.h"
 
 namespace {
@@ -79,8 +81,8 @@ int main(int argc, char* argv[]) {
         window.set_session(&session);
         window.set_journal(journal.journal ? &*journal.journal : nullptr, journal.trouble);
         if (journal.moved_aside) {
-            window.show_notice(QStringLiteral("历史记录文件无法读取，已移到 %1，并新建了一个")
-                                   .arg(QString::fromStdString(journal.moved_aside->string())));
+            window.show_notice(quorvel::app::qt_from_utf8(quorvel::shell::texts::fill(
+                quorvel::shell::texts::journal_moved_aside, {journal.moved_aside->string()})));
         }
         window.show();
         // Once the window is up: a harvest the program's death interrupted.

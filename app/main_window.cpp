@@ -21,22 +21,19 @@
 #include "platform/code_page.h"
 #include "platform/log.h"
 #include "shell/control_table.h"
+#include "shell/texts.h"
 
 namespace quorvel::app {
 namespace {
 
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QUrl utf8_url(std::string_view address) {
-    return QUrl(utf8(address));
+    return QUrl(qt_from_utf8(address));
 }
 
 template <typename W>
 W* place(QWidget* parent, std::string_view name, int x, int y, int width, int height) {
     auto* widget = new W(parent);
-    widget->setObjectName(utf8(name));
+    widget->setObjectName(qt_from_utf8(name));
     widget->setGeometry(x, y, width, height);
     return widget;
 }
@@ -44,7 +41,7 @@ W* place(QWidget* parent, std::string_view name, int x, int y, int width, int he
 QPushButton* button(QWidget* parent, std::string_view name, std::string_view caption,
                     const shell::Rect& at) {
     auto* b = place<QPushButton>(parent, name, at.x, at.y, at.width, at.height);
-    b->setText(utf8(caption));
+    b->setText(qt_from_utf8(caption));
     return b;
 }
 
@@ -72,13 +69,14 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
       dialogs_(dialogs),
       index_page_(index_page.isEmpty() ? utf8_url(shell::index_page) : index_page) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(utf8(shell::main_window_caption()));
+    setWindowTitle(qt_from_utf8(shell::main_window_caption()));
     const shell::Rect& at = shell::main_window_place;
     setGeometry(at.x, at.y, at.width, at.height);
     setFixedSize(at.width, at.height);
 
     QWidget* panel = nullptr;
     std::map<std::string_view, QPushButton*> buttons;
+    std::vector<std::pair<QPushButton*, shell::ControlAction>> actions;
     for (const shell::ControlEntry& entry : shell::main_window_controls()) {
         QWidget* parent = entry.parent.empty() ? static_cast<QWidget*>(this) : panel;
         const shell::Rect& at = entry.place;
@@ -88,17 +86,18 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
                 break;
             case shell::ControlKind::label:
                 place<QLabel>(parent, entry.name, at.x, at.y, at.width, at.height)
-                    ->setText(utf8(entry.caption));
+                    ->setText(qt_from_utf8(entry.caption));
                 break;
             case shell::ControlKind::seed_box:
                 place<QPlainTextEdit>(parent, entry.name, at.x, at.y, at.width, at.height);
                 break;
             case shell::ControlKind::button:
                 buttons[entry.name] = button(parent, entry.name, entry.caption, at);
+                actions.emplace_back(buttons[entry.name], entry.action);
                 break;
             case shell::ControlKind::check_box: {
                 auto* check = place<QCheckBox>(parent, entry.name, at.x, at.y, at.width, at.height);
-                check->setText(utf8(entry.caption));
+                check->setText(qt_from_utf8(entry.caption));
                 check->setChecked(false);
                 break;
             }
@@ -120,19 +119,21 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     stop_button_ = buttons.at(shell::stop_button);
     history_button_ = buttons.at(shell::history_button);
     sign_out_button_ = buttons.at(shell::sign_out_button);
-    sign_in_state_ = findChild<QLabel*>(utf8(shell::sign_in_state));
+    sign_in_state_ = findChild<QLabel*>(qt_from_utf8(shell::sign_in_state));
     sign_in_state_->setAlignment(Qt::AlignCenter);
     progress_bar_->setRange(0, 1);
     progress_bar_->setValue(0);
     progress_bar_->setFormat(QStringLiteral("%v/%m"));
+    // No count until a harvest starts or a run is opened.
+    progress_bar_->setTextVisible(false);
     stop_button_->setEnabled(false);
     progress_line_->setTextFormat(Qt::PlainText);
     connect(&progress_timer_, &QTimer::timeout, this, [this] { controller_->update_progress(); });
 
     // The save dialog the export uses keeps its filter text and last file name here.
     auto* save_dialog = new QObject(this);
-    save_dialog->setObjectName(utf8(shell::save_dialog));
-    save_dialog->setProperty("filter", utf8(shell::save_dialog_filter));
+    save_dialog->setObjectName(qt_from_utf8(shell::save_dialog));
+    save_dialog->setProperty("filter", qt_from_utf8(shell::save_dialog_filter));
     save_dialog->setProperty("fileName", QString());
 
     operations_ = std::make_unique<QtWindowOperations>(
@@ -142,20 +143,9 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
                                                          store_, std::move(hosts));
     controller_->set_request_interval(settings_.request_interval);
 
-    const std::pair<std::string_view, void (MainWindow::*)()> handlers[] = {
-        {shell::search_button, &MainWindow::start_harvest},
-        {shell::export_button, &MainWindow::export_results},
-        {shell::index_button, &MainWindow::show_index_window},
-        {shell::contact_button, &MainWindow::open_contact_link},
-        {shell::download_button, &MainWindow::open_contact_link},
-        {shell::stop_button, &MainWindow::stop_harvest},
-        {shell::history_button, &MainWindow::show_history},
-        {shell::settings_button, &MainWindow::show_settings},
-        {shell::sign_in_button, &MainWindow::show_sign_in},
-        {shell::sign_out_button, &MainWindow::sign_out},
-    };
-    for (const auto& [name, handler] : handlers) {
-        connect(buttons.at(name), &QPushButton::clicked, this, handler);
+    for (const auto& [b, action] : actions) {
+        connect(b, &QPushButton::clicked, this,
+                [this, action] { shell::perform(action, *controller_, *this); });
     }
     update_sign_in_state();
 }
@@ -173,7 +163,8 @@ void MainWindow::set_session(MarketplaceSession* session) {
 
 void MainWindow::update_sign_in_state() {
     const bool signed_in = session_ != nullptr && session_->signed_in();
-    sign_in_state_->setText(signed_in ? QStringLiteral("已登录") : QStringLiteral("未登录"));
+    sign_in_state_->setText(
+        qt_from_utf8(signed_in ? shell::texts::signed_in : shell::texts::signed_out));
     sign_out_button_->setEnabled(signed_in);
 }
 
@@ -184,7 +175,7 @@ void MainWindow::show_sign_in() {
     }
     if (sign_in_window_ == nullptr) {
         sign_in_window_ = new BrowserWindow(
-            QStringLiteral("SignInWindow"), QStringLiteral("登录淘宝"),
+            QStringLiteral("SignInWindow"), qt_from_utf8(shell::texts::sign_in_caption),
             QUrl(QString::fromUtf8(harvest::sign_in_page.data(), harvest::sign_in_page.size())));
     }
     sign_in_window_->show();
@@ -202,8 +193,8 @@ BrowserWindow* MainWindow::open_check_window(const QUrl& page) {
     if (check_window_ != nullptr) {
         check_window_->close();
     }
-    check_window_ =
-        new BrowserWindow(QStringLiteral("CheckWindow"), QStringLiteral("淘宝安全验证"), page);
+    check_window_ = new BrowserWindow(QStringLiteral("CheckWindow"),
+                                      qt_from_utf8(shell::texts::check_window_caption), page);
     check_window_->show();
     check_window_->raise();
     check_window_->activateWindow();
@@ -217,15 +208,8 @@ harvest::VerificationAnswer MainWindow::pass_check_page(shell::RunWindow& run_wi
     const QUrl address(QString::fromStdString(page.url));
     const bool can_open =
         address.scheme() == QStringLiteral("https") || address.scheme() == QStringLiteral("http");
-    const QString question =
-        can_open ? QStringLiteral(
-                       "淘宝要求进行安全验证，搜索已暂停。\n"
-                       "是否在内置浏览器中打开验证页面？完成验证后关闭该窗口，"
-                       "搜索会重新发送这次请求并继续。\n"
-                       "选“否”停止本次搜索（已找到的词会保留，可在“历史记录”中继续）。")
-                 : QStringLiteral(
-                       "淘宝要求进行安全验证，搜索已停止（已找到的词会保留，"
-                       "可在“历史记录”中继续）。");
+    const QString question = qt_from_utf8(can_open ? shell::texts::check_page_question
+                                                   : shell::texts::check_page_stopped);
     const platform::MessageResult answer = window.ask(
         question,
         {.buttons = can_open ? platform::MessageButtons::yes_no : platform::MessageButtons::ok},
@@ -322,6 +306,7 @@ void MainWindow::set_progress_updates(bool on) {
 }
 
 void MainWindow::show_progress(std::size_t done, std::size_t total) {
+    progress_bar_->setTextVisible(true);
     progress_bar_->setRange(0, static_cast<int>(std::max<std::size_t>(total, 1)));
     progress_bar_->setValue(static_cast<int>(done));
 }
@@ -331,7 +316,7 @@ void MainWindow::show_notice(std::string_view text) {
 }
 
 void MainWindow::set_checked(std::string_view control, bool checked) {
-    if (auto* check = findChild<QCheckBox*>(utf8(control))) {
+    if (auto* check = findChild<QCheckBox*>(qt_from_utf8(control))) {
         check->setChecked(checked);
     }
 }
@@ -351,38 +336,11 @@ void MainWindow::run_finished(shell::RunKind kind) {
 
 void MainWindow::show_history() {
     if (controller_->journal() == nullptr) {
-        dialogs_.message(this,
-                         QStringLiteral("历史记录不可用：") +
-                             QString::fromStdString(controller_->journal_trouble().empty()
-                                                        ? std::string("no journal")
-                                                        : controller_->journal_trouble()),
-                         QStringLiteral("历史记录"), {}, {});
         return;
     }
     if (history_window_ == nullptr) {
-        HistoryActions actions{
-            .open_run =
-                [this](std::int64_t run) {
-                    if (!busy_for_history()) {
-                        open_run(run);
-                    }
-                },
-            .continue_run =
-                [this](std::int64_t run) {
-                    if (!busy_for_history()) {
-                        continue_run(run);
-                    }
-                },
-            .export_run =
-                [this](std::int64_t run, exporting::ExportFormat format) {
-                    if (!busy_for_history()) {
-                        export_run(run, format);
-                    }
-                },
-            // Not the run being harvested now.
-            .can_delete = [this](std::int64_t run) { return controller_->can_delete(run); }};
-        auto* history =
-            new HistoryWindow(*controller_->journal(), dialogs_, std::move(actions), this);
+        auto* history = new HistoryWindow(*controller_->journal(), dialogs_,
+                                          shell::history_actions(*controller_), this);
         history->setAttribute(Qt::WA_DeleteOnClose);
         // A harvest that ends while the list is open shows up in it.
         connect(this, &MainWindow::harvest_finished, history, &HistoryWindow::reload);
@@ -395,16 +353,6 @@ void MainWindow::show_history() {
     history_window_->activateWindow();
 }
 
-bool MainWindow::busy_for_history() {
-    if (!controller_->running()) {
-        return false;
-    }
-    dialogs_.message(history_window_,
-                     QStringLiteral("搜索或导出正在进行，请等它结束或停止后再试。"),
-                     QStringLiteral("历史记录"), {}, {});
-    return true;
-}
-
 void MainWindow::show_index_window() {
     if (index_window_ == nullptr) {
         index_window_ = new IndexWindow(index_page_);
@@ -413,11 +361,6 @@ void MainWindow::show_index_window() {
     index_window_->show();
     index_window_->raise();
     index_window_->activateWindow();
-}
-
-void MainWindow::open_contact_link() {
-    window_for_run({}, shell::Silencing::none)
-        ->open_with_shell(code_page_from_qt(utf8(shell::contact_link)));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

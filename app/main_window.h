@@ -76,8 +76,7 @@ class MainWindow : public QWidget, private shell::WindowShell {
   public slots:
     void start_harvest();
     void export_results();
-    void show_index_window();
-    void open_contact_link();
+    void show_index_window() override;
     // Ends the harvest in flight; what it found stays.
     void stop_harvest();
     // Asks once whether to continue the newest harvest that the program's
@@ -91,13 +90,13 @@ class MainWindow : public QWidget, private shell::WindowShell {
     bool continue_run(std::int64_t run);
     // Asks for a file name and writes a kept run there in `format`.
     void export_run(std::int64_t run, exporting::ExportFormat format);
-    void show_history();
+    void show_history() override;
     // The settings dialog; what it accepts applies from the next harvest on
     // and is kept for the next start.
-    void show_settings();
+    void show_settings() override;
     // The sign-in window on the marketplace's sign-in page, in the shared browser.
     void show_sign_in() override;
-    void sign_out();
+    void sign_out() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -122,8 +121,6 @@ class MainWindow : public QWidget, private shell::WindowShell {
     harvest::VerificationAnswer pass_check_page(shell::RunWindow& window,
                                                 const harvest::VerificationPage& page) override;
 
-    // Whether a run keeps the window busy, said to the user of the history window.
-    bool busy_for_history();
     void update_sign_in_state();
     // Opens a check page in the shared browser (GUI thread).
     BrowserWindow* open_check_window(const QUrl& page);

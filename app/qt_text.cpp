@@ -17,4 +17,8 @@ std::string code_page_from_qt(const QString& text) {
         platform::code_page_gbk);
 }
 
+QString qt_from_utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace quorvel::app

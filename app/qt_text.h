@@ -10,5 +10,7 @@ namespace quorvel::app {
 
 QString qt_from_code_page(std::string_view text);
 std::string code_page_from_qt(const QString& text);
+// The program's own UTF-8 texts and names.
+QString qt_from_utf8(std::string_view text);
 
 }  // namespace quorvel::app

@@ -21,12 +21,10 @@
 
 #include "app/qt_text.h"
 #include "platform/log.h"
+#include "shell/texts.h"
 
 namespace quorvel::app {
 namespace {
-
-// The check box of a harvest's first failure message.
-constexpr const char* quiet_check_text = "本次搜索不再提示";
 
 // How long queued text changes wait, so that many words go in one insert
 // while the boxes still visibly grow.
@@ -449,7 +447,7 @@ platform::MessageResult QtWindowOperations::RunView::show_message(std::string_vi
         stop_,
         [&ops = operations_, text = qt_from_code_page(text), caption = qt_from_code_page(caption),
          style, stop = stop_] {
-            MessageCheck check{QString::fromUtf8(quiet_check_text)};
+            MessageCheck check{qt_from_utf8(shell::texts::quiet_check)};
             const platform::MessageResult answer =
                 ops.do_show_message(text, caption, style, stop, &check);
             return std::pair{answer, check.checked};

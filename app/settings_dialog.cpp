@@ -5,6 +5,9 @@
 #include <QSettings>
 #include <QSpinBox>
 
+#include "app/qt_text.h"
+#include "shell/texts.h"
+
 namespace quorvel::app {
 namespace {
 
@@ -37,19 +40,19 @@ void WindowSettings::save() const {
 
 SettingsDialog::SettingsDialog(const WindowSettings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SettingsDialog"));
-    setWindowTitle(QStringLiteral("设置"));
+    setWindowTitle(qt_from_utf8(shell::texts::settings_caption));
     interval_ = new QSpinBox(this);
     interval_->setObjectName(QStringLiteral("intervalSpin"));
     interval_->setRange(0, longest_interval_ms);
     interval_->setSingleStep(100);
-    interval_->setSuffix(QStringLiteral(" 毫秒"));
+    interval_->setSuffix(QStringLiteral(" ") + qt_from_utf8(shell::texts::interval_unit));
     interval_->setValue(static_cast<int>(settings.request_interval.count()));
-    interval_->setToolTip(QStringLiteral("两次请求开始之间至少间隔的时间；0 表示不额外等待"));
+    interval_->setToolTip(qt_from_utf8(shell::texts::interval_hint));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout(this);
-    form->addRow(QStringLiteral("请求间隔"), interval_);
+    form->addRow(qt_from_utf8(shell::texts::interval_label), interval_);
     form->addRow(buttons);
 }
 

@@ -6,14 +6,16 @@ namespace quorvel::shell {
 namespace {
 
 using K = ControlKind;
+using A = ControlAction;
+using S = ControlScope;
 constexpr std::string_view panel_name = "外形框1";
 
 constexpr std::array<ControlEntry, 26> controls{{
     {panel_name, K::panel, {}, {0, 0, 128, 529}, {}},
     {"标签1", K::label, panel_name, {8, 8, 112, 24}, "关键词"},
     {"超级编辑框1", K::seed_box, panel_name, {2, 36, 123, 429}, {}},
-    {search_button, K::button, panel_name, {2, 468, 124, 28}, "搜索"},
-    {export_button, K::button, panel_name, {2, 497, 124, 28}, "导出结果"},
+    {search_button, K::button, panel_name, {2, 468, 124, 28}, "搜索", A::start_harvest},
+    {export_button, K::button, panel_name, {2, 497, 124, 28}, "导出结果", A::export_results},
     // Each check box above the result box of its kind, made in that order.
     {"选择框1", K::check_box, {}, {129, 7, 107, 30}, "PC下拉关键词"},
     {"编辑框1", K::result_box, {}, {128, 35, 120, 432}, {}},
@@ -25,22 +27,22 @@ constexpr std::array<ControlEntry, 26> controls{{
     {"编辑框4", K::result_box, {}, {488, 33, 120, 432}, {}},
     {"选择框5", K::check_box, {}, {612, 7, 111, 30}, "你是不是想找"},
     {"编辑框5", K::result_box, {}, {608, 33, 120, 432}, {}},
-    {index_button, K::button, {}, {328, 472, 88, 24}, "阿里指数查询"},
-    {contact_button, K::button, {}, {624, 464, 96, 32}, "帮助"},
-    {download_button, K::button, {}, {624, 496, 96, 32}, "下载新版本"},
+    {index_button, K::button, {}, {328, 472, 88, 24}, "阿里指数查询", A::show_index},
+    {contact_button, K::button, {}, {624, 464, 96, 32}, "帮助", A::open_contact},
+    {download_button, K::button, {}, {624, 496, 96, 32}, "下载新版本", A::open_contact},
     // The free band under the result boxes: the progress of a harvest beside
     // "阿里指数查询", then "停止" and "历史记录" before "帮助"; the progress
     // line under them.
     {progress_bar, K::progress_bar, {}, {132, 474, 192, 20}, {}},
-    {stop_button, K::button, {}, {420, 472, 88, 24}, "停止"},
-    {history_button, K::button, {}, {512, 472, 104, 24}, "历史记录"},
+    {stop_button, K::button, {}, {420, 472, 88, 24}, "停止", A::stop_harvest},
+    {history_button, K::button, {}, {512, 472, 104, 24}, "历史记录", A::show_history},
     {progress_line, K::progress_line, {}, {132, 500, 488, 24}, {}},
     // The strip under the panel and the result boxes: the marketplace sign-in
     // and whether there is one, then the settings.
-    {sign_in_button, K::button, {}, {132, 531, 88, 24}, "登录淘宝", ControlScope::with_sign_in},
-    {sign_in_state, K::label, {}, {226, 531, 60, 24}, {}, ControlScope::with_sign_in},
-    {sign_out_button, K::button, {}, {292, 531, 88, 24}, "退出登录", ControlScope::with_sign_in},
-    {settings_button, K::button, {}, {652, 531, 76, 24}, "设置"},
+    {sign_in_button, K::button, {}, {132, 531, 88, 24}, "登录淘宝", A::sign_in, S::with_sign_in},
+    {sign_in_state, K::label, {}, {226, 531, 60, 24}, {}, A::none, S::with_sign_in},
+    {sign_out_button, K::button, {}, {292, 531, 88, 24}, "退出登录", A::sign_out, S::with_sign_in},
+    {settings_button, K::button, {}, {652, 531, 76, 24}, "设置", A::show_settings},
 }};
 
 }  // namespace

@@ -21,6 +21,20 @@ enum class ControlKind {
     progress_line,  // static text, the progress of a run or a notice
 };
 
+// What a click on a control does, the same in every front end.
+enum class ControlAction {
+    none,
+    start_harvest,   // "搜索"
+    export_results,  // "导出结果"
+    stop_harvest,    // "停止"
+    show_index,      // the index window
+    open_contact,    // the contact link
+    show_history,    // the history window
+    show_settings,
+    sign_in,  // the marketplace's sign-in window
+    sign_out,
+};
+
 // Which front ends carry a control: every one, or only those that can sign
 // in to the marketplace in an embedded browser.
 enum class ControlScope { every_window, with_sign_in };
@@ -39,6 +53,7 @@ struct ControlEntry {
     std::string_view parent;  // empty: the window itself
     Rect place;
     std::string_view caption;
+    ControlAction action = ControlAction::none;
     ControlScope scope = ControlScope::every_window;
 };
 

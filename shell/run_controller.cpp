@@ -9,32 +9,13 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/log.h"
+#include "shell/texts.h"
 
 namespace quorvel::shell {
 namespace {
 
-// The shell's own texts are written here in UTF-8; the window takes code-page text.
-std::string cp(std::string_view utf8) {
-    return platform::convert_code_page(utf8, platform::code_page_utf8, platform::code_page_gbk);
-}
-
-// Replaces "%1", "%2", … in `pattern` with `values`, in one pass.
-std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
-    std::string out;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
-            pattern[i + 1] <= '9') {
-            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (n < values.size()) {
-                out += values.begin()[n];
-                ++i;
-                continue;
-            }
-        }
-        out += pattern[i];
-    }
-    return out;
-}
+using texts::code_page;
+using texts::fill;
 
 std::int64_t total_words(const journal::RunInfo& run) {
     std::int64_t words = 0;
@@ -61,15 +42,13 @@ class MarketplaceNotices : public harvest::HarvestObserver {
         }
         told_.add(source);
         const std::string notice =
-            fill(cp("“%1”需要登录淘宝才能获取，本次搜索不会得到这一类的词，其他类别照常进行。"),
-                 {harvest::info(source).caption});
+            fill(code_page(texts::login_wall), {harvest::info(source).caption});
         if (!shell_.can_sign_in()) {
-            window_.ask(notice + cp("\n可用 quorvel-cli --cookies 带上已登录的 Cookie 文件。"), {},
-                        {});
+            window_.ask(notice + code_page(texts::login_wall_with_cookies), {}, {});
             return;
         }
         const platform::MessageResult answer =
-            window_.ask(notice + cp("\n是否现在打开登录窗口？"),
+            window_.ask(notice + code_page(texts::login_wall_offer),
                         {.buttons = platform::MessageButtons::yes_no}, {});
         if (answer == platform::MessageResult::yes) {
             shell_.post([&shell = shell_] { shell.show_sign_in(); });
@@ -83,6 +62,47 @@ class MarketplaceNotices : public harvest::HarvestObserver {
 };
 
 }  // namespace
+
+void perform(ControlAction action, RunController& runs, WindowShell& window) {
+    switch (action) {
+        case ControlAction::none:
+            break;
+        case ControlAction::start_harvest:
+            runs.start_harvest();
+            break;
+        case ControlAction::export_results:
+            runs.export_results();
+            break;
+        case ControlAction::stop_harvest:
+            runs.stop_harvest();
+            break;
+        case ControlAction::show_index:
+            window.show_index_window();
+            break;
+        case ControlAction::open_contact:
+            window.window_for_run({}, Silencing::none)->open_with_shell(code_page(contact_link));
+            break;
+        case ControlAction::show_history:
+            if (runs.journal() == nullptr) {
+                const std::string& trouble = runs.journal_trouble();
+                window.tell(code_page(texts::history_unavailable) +
+                                code_page(trouble.empty() ? "no journal" : trouble),
+                            code_page(texts::history_caption));
+            } else {
+                window.show_history();
+            }
+            break;
+        case ControlAction::show_settings:
+            window.show_settings();
+            break;
+        case ControlAction::sign_in:
+            window.show_sign_in();
+            break;
+        case ControlAction::sign_out:
+            window.sign_out();
+            break;
+    }
+}
 
 std::string journal_time_text(std::int64_t unix_ms) {
     const std::int64_t seconds = unix_ms >= 0 ? unix_ms / 1000 : (unix_ms - 999) / 1000;
@@ -151,6 +171,14 @@ void RunController::run_harvest(std::size_t first_seed,
         recorder->on_failure(
             [this](const journal::JournalError& error) { note_storage_trouble(error.message); });
     }
+    // A continued run's summary counts the words found before it too.
+    std::size_t words_before = 0;
+    if (start == HarvestStart::continued) {
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            words_before += store_.word_rows(source).size();
+        }
+    }
+    tally_.carry_words(words_before);
     tally_.run_started({}, first_seed);
     window_.show_progress(0, 0);
     progress_live_ = true;
@@ -232,7 +260,8 @@ void RunController::fill_from(journal::LoadedRun& run) {
 // A journal failure for the user: what could not be done, then the journal's own words.
 void RunController::tell_journal_failure(std::string_view what,
                                          const journal::JournalError& error) {
-    window_.tell(cp(what) + "\n" + cp(error.message), cp("历史记录"));
+    window_.tell(code_page(what) + "\n" + code_page(error.message),
+                 code_page(texts::history_caption));
 }
 
 bool RunController::open_run(std::int64_t run) {
@@ -241,7 +270,7 @@ bool RunController::open_run(std::int64_t run) {
     }
     auto loaded = journal_->load(run);
     if (!loaded) {
-        tell_journal_failure("无法打开这次搜索。", loaded.error());
+        tell_journal_failure(texts::cannot_open_run, loaded.error());
         return false;
     }
     fill_from(*loaded);
@@ -249,10 +278,11 @@ bool RunController::open_run(std::int64_t run) {
         progress_live_ = false;
         window_.set_progress_updates(false);
     }
+    tally_.carry_words(0);
     tally_.run_started({}, 0);
     window_.show_progress(loaded->first_unfinished, loaded->seeds.size());
     window_.show_notice(
-        fill(cp("已打开历史记录 · %1 · 关键词 %2/%3 · 词 %4"),
+        fill(code_page(texts::run_opened),
              {journal_time_text(loaded->info.started_ms), std::to_string(loaded->first_unfinished),
               std::to_string(loaded->seeds.size()), words_text(total_words(loaded->info))}));
     journal_run_ = run;
@@ -265,7 +295,7 @@ bool RunController::continue_run(std::int64_t run) {
     }
     auto resumed = journal_->resume_run(run, journal::ResumeOffer::at_next_start);
     if (!resumed) {
-        tell_journal_failure("无法继续这次搜索。", resumed.error());
+        tell_journal_failure(texts::cannot_continue_run, resumed.error());
         return false;
     }
     storage_failed_ = false;
@@ -288,14 +318,13 @@ void RunController::offer_resume() {
     // Asked once: whatever the answer, the run is not offered again.
     (void)journal_->offered(run.id);
     const std::string question =
-        fill(cp("上次的搜索没有完成（开始于 %1，已完成关键词 %2/%3，找到词 %4 个）。\n"
-                "是否从第 %5 个关键词继续？"),
+        fill(code_page(texts::resume_question),
              {journal_time_text(run.started_ms), std::to_string(run.seeds_done),
               std::to_string(run.seeds_total), words_text(total_words(run)),
               std::to_string(run.seeds_done + 1)});
     platform::log_info("offering to continue interrupted run " + std::to_string(run.id));
-    const platform::MessageResult answer =
-        window_.tell(question, cp("继续上次的搜索"), {.buttons = platform::MessageButtons::yes_no});
+    const platform::MessageResult answer = window_.tell(
+        question, code_page(texts::resume_caption), {.buttons = platform::MessageButtons::yes_no});
     if (answer == platform::MessageResult::yes) {
         continue_run(run.id);
     }
@@ -307,7 +336,7 @@ void RunController::export_run(std::int64_t run, exporting::ExportFormat format)
     }
     auto loaded = journal_->load(run);
     if (!loaded) {
-        tell_journal_failure("无法导出这次搜索。", loaded.error());
+        tell_journal_failure(texts::cannot_export_run, loaded.error());
         return;
     }
     auto kept = std::make_shared<harvest::HarvestStore>(std::move(loaded->store));

@@ -27,6 +27,7 @@
 #include "harvest/sources.h"
 #include "journal/journal.h"
 #include "platform/window_operations.h"
+#include "shell/control_table.h"
 #include "shell/run_progress.h"
 
 namespace quorvel::shell {
@@ -85,11 +86,20 @@ class WindowShell {
     // A harvest or an export has ended and the window is idle again.
     virtual void run_finished(RunKind kind) = 0;
 
+    // The windows a click opens.
+    virtual void show_index_window() {}
+    // The history window, over the run controller's journal (there is one).
+    virtual void show_history() {}
+    // The settings; what is accepted applies from the next harvest on.
+    virtual void show_settings() {}
+
     // Whether the front end can open a sign-in window: the notice for a kind
     // that needs a session then offers it.
     virtual bool can_sign_in() const { return false; }
     // Opens the sign-in window (posted from the run).
     virtual void show_sign_in() {}
+    // Ends the marketplace session.
+    virtual void sign_out() {}
     // The marketplace asks for a check page: asked on the run's thread, the
     // run waits for the answer.
     virtual harvest::VerificationAnswer pass_check_page(RunWindow& window,
@@ -182,6 +192,9 @@ class RunController {
     // Ends with the controller: posted tasks that outlive it do nothing.
     std::shared_ptr<RunController*> alive_;
 };
+
+// Does what a click on a control of the table asks (window's thread).
+void perform(ControlAction action, RunController& runs, WindowShell& window);
 
 // "2026-12-09 14:05", the local time of a journal's milliseconds since 1970.
 std::string journal_time_text(std::int64_t unix_ms);

@@ -72,9 +72,15 @@ ProgressSnapshot RunTally::snapshot(Clock::time_point now) const {
     return copy;
 }
 
+void RunTally::carry_words(std::size_t words) {
+    std::lock_guard guard(mutex_);
+    carried_words_ = words;
+}
+
 void RunTally::run_started(const std::vector<std::string>& seeds, std::size_t first_seed) {
     std::lock_guard guard(mutex_);
     now_ = {};
+    now_.words = carried_words_;
     now_.seeds_total = seeds.size();
     now_.first_seed = first_seed;
     now_.seeds_done = first_seed;

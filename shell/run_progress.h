@@ -36,6 +36,9 @@ class RunTally : public harvest::HarvestObserver {
 
     ProgressSnapshot snapshot() const;
     ProgressSnapshot snapshot(Clock::time_point now) const;
+    // Words an earlier run found, counted from the next run's start on: a
+    // continued run's summary counts the whole run.
+    void carry_words(std::size_t words);
 
     void run_started(const std::vector<std::string>& seeds, std::size_t first_seed) override;
     void seed_started(std::size_t index, const std::string& seed) override;
@@ -56,6 +59,7 @@ class RunTally : public harvest::HarvestObserver {
   private:
     mutable std::mutex mutex_;
     ProgressSnapshot now_;  // elapsed is filled in when read
+    std::size_t carried_words_ = 0;
     Clock::time_point started_ = Clock::now();
     Clock::time_point ended_at_{};
 };

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/log.h"
+#include "shell/texts.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
 #include "win32/wide_text.h"
@@ -12,37 +12,8 @@
 namespace quorvel::win32 {
 namespace {
 
-constexpr const wchar_t* window_caption = L"历史记录";
-constexpr const wchar_t* in_use_reason = L"这次搜索的记录正在使用中";
-
-struct ButtonEntry {
-    int id;
-    const wchar_t* caption;
-};
-constexpr ButtonEntry buttons[] = {
-    {history_open_id, L"打开"},
-    {history_continue_id, L"继续"},
-    {history_export_xlsx_id, L"导出XLSX"},
-    {history_export_csv_id, L"导出CSV"},
-    {history_delete_id, L"删除"},
-    {history_refresh_id, L"刷新"},
-};
-
-// Why the journal refused, for the user; the journal's own message goes to the log.
-std::wstring reason_for(const journal::JournalError& failure) {
-    using Kind = journal::JournalError::Kind;
-    switch (failure.kind) {
-        case Kind::run_in_use:
-            return in_use_reason;
-        case Kind::no_such_run:
-            return L"这次搜索的记录已不存在";
-        case Kind::cannot_open:
-        case Kind::newer_version:
-        case Kind::storage_failed:
-        case Kind::not_resumable:
-            break;
-    }
-    return L"历史记录读写失败";
+int button_id(std::size_t index) {
+    return history_first_button_id + static_cast<int>(index);
 }
 
 BOOL CALLBACK set_font(HWND child, LPARAM font) {
@@ -54,7 +25,7 @@ BOOL CALLBACK set_font(HWND child, LPARAM font) {
 
 HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
                              shell::RunController& runs)
-    : journal_(journal), runs_(runs) {
+    : controller_(journal, shell::history_actions(runs), *this) {
     static const bool registered = [instance] {
         WNDCLASSEXW kind{};
         kind.cbSize = sizeof(kind);
@@ -66,9 +37,10 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
         return RegisterClassExW(&kind) != 0;
     }();
     (void)registered;
+    const std::wstring caption = wide_from_utf8(shell::texts::history_caption);
     window_ =
-        CreateWindowExW(0, history_window_class, window_caption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                        CW_USEDEFAULT, 900, 480, nullptr, nullptr, instance, this);
+        CreateWindowExW(0, history_window_class, caption.c_str(), WS_OVERLAPPEDWINDOW,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 900, 480, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
         return;
     }
@@ -98,9 +70,12 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
         0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0, 0, 0,
         0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(history_status_id)), instance,
         nullptr);
-    for (const ButtonEntry& entry : buttons) {
-        CreateWindowExW(0, L"BUTTON", entry.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0,
-                        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance,
+    const auto buttons = shell::history_buttons();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const std::wstring button_caption = wide_from_utf8(buttons[i].caption);
+        CreateWindowExW(0, L"BUTTON", button_caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                        0, 0, 0, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(button_id(i))), instance,
                         nullptr);
     }
     EnumChildWindows(window_, &set_font, reinterpret_cast<LPARAM>(font_));
@@ -132,10 +107,10 @@ void HistoryWindow::lay_out() {
     const int gap = scaled(6, dpi_);
     const int bottom = area.bottom - margin - button_height;
     int x = area.right - margin;
-    for (auto it = std::rbegin(buttons); it != std::rend(buttons); ++it) {
+    for (std::size_t i = shell::history_buttons().size(); i-- > 0;) {
         x -= button_width;
-        SetWindowPos(GetDlgItem(window_, it->id), nullptr, x, bottom, button_width, button_height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(GetDlgItem(window_, button_id(i)), nullptr, x, bottom, button_width,
+                     button_height, SWP_NOZORDER | SWP_NOACTIVATE);
         x -= gap;
     }
     SetWindowPos(status_, nullptr, margin, bottom, std::max(x - margin, 0), button_height,
@@ -144,105 +119,49 @@ void HistoryWindow::lay_out() {
                  std::max<int>(bottom - 2 * margin, 0), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void HistoryWindow::reload() {
-    const std::optional<std::int64_t> kept = selected_run();
+void HistoryWindow::rows_changed(std::optional<std::size_t> row) {
     rows_.clear();
-    auto runs = journal_.runs(journal::Journal::SeedText::opening);
-    std::wstring status;
-    if (runs) {
-        rows_.reserve(runs->size());
-        for (const journal::RunInfo& run : *runs) {
-            Row row{run.id, run.state, {}};
-            const shell::HistoryRow cells = shell::history_row(run);
-            for (std::size_t i = 0; i < cells.size(); ++i) {
-                row.cells[i] = wide_from_utf8(cells[i]);
-            }
-            rows_.push_back(std::move(row));
+    rows_.reserve(controller_.rows().size());
+    for (const shell::HistoryEntry& entry : controller_.rows()) {
+        Cells& cells = rows_.emplace_back();
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            cells[i] = wide_from_utf8(entry.cells[i]);
         }
-        status = L"共 " + std::to_wstring(runs->size()) + L" 次搜索";
-    } else {
-        platform::log_warning("history: " + runs.error().message);
-        status = L"无法读取历史记录：" + reason_for(runs.error());
     }
-    SetWindowTextW(status_, status.c_str());
+    SetWindowTextW(status_, wide_from_utf8(controller_.status()).c_str());
     ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
-    if (kept) {
-        select(*kept);
+    if (row) {
+        const int index = static_cast<int>(*row);
+        ListView_SetItemState(list_, index, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list_, index, FALSE);
     }
     InvalidateRect(list_, nullptr, TRUE);
     update_buttons();
 }
 
-std::optional<std::int64_t> HistoryWindow::selected_run() const {
+std::optional<std::size_t> HistoryWindow::selected_row() const {
     if (list_ == nullptr) {
         return std::nullopt;
     }
     const int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
-    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) {
+    if (row < 0) {
         return std::nullopt;
     }
-    return rows_[static_cast<std::size_t>(row)].run;
-}
-
-void HistoryWindow::select(std::int64_t run) {
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].run == run) {
-            const int row = static_cast<int>(i);
-            ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED,
-                                  LVIS_SELECTED | LVIS_FOCUSED);
-            ListView_EnsureVisible(list_, row, FALSE);
-            return;
-        }
-    }
+    return static_cast<std::size_t>(row);
 }
 
 void HistoryWindow::update_buttons() {
-    const int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
-    const bool selected = row >= 0 && static_cast<std::size_t>(row) < rows_.size();
-    for (int id :
-         {history_open_id, history_export_xlsx_id, history_export_csv_id, history_delete_id}) {
-        EnableWindow(GetDlgItem(window_, id), selected);
+    const auto buttons = shell::history_buttons();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        EnableWindow(GetDlgItem(window_, button_id(i)), controller_.enabled(buttons[i].action));
     }
-    // Only a run that ended before its last seed goes on.
-    EnableWindow(GetDlgItem(window_, history_continue_id),
-                 selected && shell::can_continue(rows_[static_cast<std::size_t>(row)].state));
 }
 
-platform::MessageResult HistoryWindow::say(const std::wstring& text, platform::MessageStyle style) {
-    return message_box(window_, text, window_caption, style, {});
-}
-
-bool HistoryWindow::busy() {
-    if (!runs_.running()) {
-        return false;
-    }
-    say(L"搜索或导出正在进行，请等它结束或停止后再试。");
-    return true;
-}
-
-void HistoryWindow::delete_selected() {
-    const auto run = selected_run();
-    if (!run) {
-        return;
-    }
-    if (!runs_.can_delete(*run)) {
-        say(std::wstring(L"无法删除：") + in_use_reason);
-        return;
-    }
-    if (say(L"确定删除这次搜索的记录吗？", {.buttons = platform::MessageButtons::yes_no}) !=
-        platform::MessageResult::yes) {
-        return;
-    }
-    // Asked again: the run may have been taken up while the question was open.
-    if (!runs_.can_delete(*run)) {
-        say(std::wstring(L"无法删除：") + in_use_reason);
-        return;
-    }
-    if (auto removed = journal_.remove(*run); !removed) {
-        say(L"无法删除：" + reason_for(removed.error()));
-    }
-    reload();
+platform::MessageResult HistoryWindow::say(std::string_view text, platform::MessageStyle style) {
+    return message_box(window_, wide_from_utf8(text), wide_from_utf8(shell::texts::history_caption),
+                       style, {});
 }
 
 LRESULT CALLBACK HistoryWindow::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -279,16 +198,15 @@ LRESULT HistoryWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
                 const auto column = static_cast<std::size_t>(info->item.iSubItem);
                 if ((info->item.mask & LVIF_TEXT) != 0 && row < rows_.size() &&
                     column < shell::history_column_count) {
-                    lstrcpynW(info->item.pszText, rows_[row].cells[column].c_str(),
+                    lstrcpynW(info->item.pszText, rows_[row][column].c_str(),
                               info->item.cchTextMax);
                 }
             } else if (header->code == LVN_ITEMCHANGED) {
                 update_buttons();
             } else if (header->code == NM_DBLCLK) {
                 const auto* activated = reinterpret_cast<const NMITEMACTIVATE*>(lparam);
-                if (activated->iItem >= 0 &&
-                    static_cast<std::size_t>(activated->iItem) < rows_.size() && !busy()) {
-                    runs_.open_run(rows_[static_cast<std::size_t>(activated->iItem)].run);
+                if (activated->iItem >= 0) {
+                    controller_.open_row(static_cast<std::size_t>(activated->iItem));
                 }
             }
             return 0;
@@ -297,36 +215,11 @@ LRESULT HistoryWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             if (HIWORD(wparam) != BN_CLICKED) {
                 break;
             }
-            const auto run = selected_run();
-            switch (LOWORD(wparam)) {
-                case history_open_id:
-                    if (run && !busy()) {
-                        runs_.open_run(*run);
-                    }
-                    return 0;
-                case history_continue_id:
-                    if (run && !busy()) {
-                        runs_.continue_run(*run);
-                    }
-                    return 0;
-                case history_export_xlsx_id:
-                    if (run && !busy()) {
-                        runs_.export_run(*run, exporting::ExportFormat::xlsx);
-                    }
-                    return 0;
-                case history_export_csv_id:
-                    if (run && !busy()) {
-                        runs_.export_run(*run, exporting::ExportFormat::csv);
-                    }
-                    return 0;
-                case history_delete_id:
-                    delete_selected();
-                    return 0;
-                case history_refresh_id:
-                    reload();
-                    return 0;
-                default:
-                    break;
+            const auto buttons = shell::history_buttons();
+            const int id = LOWORD(wparam);
+            if (id >= button_id(0) && id < button_id(buttons.size())) {
+                controller_.act(buttons[static_cast<std::size_t>(id - button_id(0))].action);
+                return 0;
             }
             break;
         }

@@ -9,6 +9,7 @@
 
 #include "platform/log.h"
 #include "shell/control_table.h"
+#include "shell/texts.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
 #include "win32/history_window.h"
@@ -58,19 +59,20 @@ LRESULT CALLBACK panel_procedure(HWND panel, UINT message, WPARAM wparam, LPARAM
 // The progress bar shows "done/total" of the seeds over the bar, as the
 // table has it; a Win32 progress bar draws no text of its own.
 LRESULT CALLBACK progress_with_text(HWND bar, UINT message, WPARAM wparam, LPARAM lparam,
-                                    UINT_PTR id, DWORD_PTR font) {
+                                    UINT_PTR id, DWORD_PTR look) {
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(bar, &progress_with_text, id);
     }
     const LRESULT result = DefSubclassProc(bar, message, wparam, lparam);
-    if (message == WM_PAINT) {
+    const auto& shown_look = *reinterpret_cast<const ProgressLook*>(look);
+    if (message == WM_PAINT && shown_look.counted) {
         const auto done = SendMessageW(bar, PBM_GETPOS, 0, 0);
         const auto total = SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
         const std::wstring text = std::to_wstring(done) + L"/" + std::to_wstring(total);
         RECT area;
         GetClientRect(bar, &area);
         HDC dc = GetDC(bar);
-        HFONT shown = *reinterpret_cast<HFONT*>(font);
+        HFONT shown = shown_look.font;
         const HGDIOBJ old_font = shown != nullptr ? SelectObject(dc, shown) : nullptr;
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
@@ -215,7 +217,7 @@ void MainWindow::create_controls() {
                 SendMessageW(control, PBM_SETRANGE32, 0, 1);
                 SendMessageW(control, PBM_SETPOS, 0, 0);
                 SetWindowSubclass(control, &progress_with_text, 1,
-                                  reinterpret_cast<DWORD_PTR>(&font_));
+                                  reinterpret_cast<DWORD_PTR>(&progress_look_));
                 break;
             case ControlKind::check_box:
                 SendMessageW(control, BM_SETCHECK, BST_UNCHECKED, 0);
@@ -276,6 +278,7 @@ void MainWindow::lay_out(UINT dpi) {
         DeleteObject(font_);
     }
     font_ = font;
+    progress_look_.font = font;
     const shell::Rect place = shell::main_window_place;
     const RECT outer = outer_rect({0, 0, scaled(place.width, dpi), scaled(place.height, dpi)},
                                   window_style, window_ex_style, dpi);
@@ -373,24 +376,8 @@ void MainWindow::command(int id, int notification, HWND control) {
         operations_->control_changed(control);
         return;
     }
-    if (entry.kind != ControlKind::button || notification != BN_CLICKED) {
-        return;
-    }
-    if (entry.name == shell::search_button) {
-        controller_->start_harvest();
-    } else if (entry.name == shell::export_button) {
-        controller_->export_results();
-    } else if (entry.name == shell::contact_button || entry.name == shell::download_button) {
-        operations_->for_run({})->open_with_shell(
-            code_page_from_wide(wide_from_utf8(shell::contact_link)));
-    } else if (entry.name == shell::index_button) {
-        show_index_window();
-    } else if (entry.name == shell::stop_button) {
-        controller_->stop_harvest();
-    } else if (entry.name == shell::history_button) {
-        show_history();
-    } else if (entry.name == shell::settings_button) {
-        show_settings();
+    if (entry.kind == ControlKind::button && notification == BN_CLICKED) {
+        shell::perform(entry.action, *controller_, *this);
     }
 }
 
@@ -405,10 +392,6 @@ void MainWindow::show_index_window() {
 
 void MainWindow::show_history() {
     if (controller_->journal() == nullptr) {
-        const std::string& trouble = controller_->journal_trouble();
-        operations_->message(
-            L"历史记录不可用：" + wide_from_utf8(trouble.empty() ? "no journal" : trouble),
-            L"历史记录", {}, {});
         return;
     }
     if (history_window_ == nullptr || !history_window_->alive()) {
@@ -471,6 +454,7 @@ void MainWindow::set_progress_updates(bool on) {
 
 void MainWindow::show_progress(std::size_t done, std::size_t total) {
     HWND bar = operations_->control(shell::progress_bar);
+    progress_look_.counted = true;
     const auto most = static_cast<LPARAM>(std::max<std::size_t>(total, 1));
     SendMessageW(bar, PBM_SETRANGE32, 0, most);
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::min<std::size_t>(done, total)), 0);
@@ -512,9 +496,7 @@ harvest::VerificationAnswer MainWindow::pass_check_page(shell::RunWindow& window
     // stands and is continued later, as the command line does.
     (void)page;
     platform::log_info("a check page stopped the harvest");
-    window.ask(code_page_from_wide(L"淘宝要求进行安全验证，搜索已停止（已找到的词会保留，"
-                                   L"可在“历史记录”中继续）。"),
-               {}, {});
+    window.ask(shell::texts::code_page(shell::texts::check_page_stopped), {}, {});
     return harvest::VerificationAnswer::stop;
 }
 

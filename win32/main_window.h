@@ -30,6 +30,13 @@ inline constexpr int control_id(std::size_t index) {
 class IndexWindow;
 class HistoryWindow;
 
+// How the progress bar draws its "done/total": in the window's font, once a
+// harvest has started or a run was opened.
+struct ProgressLook {
+    HFONT font = nullptr;
+    bool counted = false;
+};
+
 class MainWindow : public shell::WindowShell {
   public:
     struct Options {
@@ -72,9 +79,9 @@ class MainWindow : public shell::WindowShell {
     // Places every control and sets the font for the window's DPI.
     void lay_out(UINT dpi);
     void command(int id, int notification, HWND control);
-    void show_index_window();
-    void show_history();
-    void show_settings();
+    void show_index_window() override;
+    void show_history() override;
+    void show_settings() override;
     void close();
 
     HINSTANCE instance_;
@@ -85,6 +92,7 @@ class MainWindow : public shell::WindowShell {
     HFONT font_ = nullptr;
     HBRUSH white_ = nullptr;
     UINT dpi_ = 96;
+    ProgressLook progress_look_;
     std::wstring notice_;  // the progress line's whole text, for its tooltip
     std::unique_ptr<Win32WindowOperations> operations_;
     std::unique_ptr<IndexWindow> index_window_;

@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "shell/texts.h"
 #include "win32/dpi.h"
+#include "win32/wide_text.h"
 
 namespace quorvel::win32 {
 namespace {
@@ -35,9 +37,9 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
             SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
             const UINT dpi = dpi_of(dialog);
             state->font = message_font(dpi);
-            SetWindowTextW(dialog, L"设置");
-            add(dialog, L"STATIC", L"请求间隔", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1,
-                {12, 14, 64, 22}, dpi, state->font);
+            SetWindowTextW(dialog, wide_from_utf8(shell::texts::settings_caption).c_str());
+            add(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_label).c_str(),
+                SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {12, 14, 64, 22}, dpi, state->font);
             HWND edit =
                 add(dialog, L"EDIT", L"", WS_TABSTOP | ES_NUMBER | ES_RIGHT, settings_interval_id,
                     {80, 14, 96, 22}, dpi, state->font, WS_EX_CLIENTEDGE);
@@ -50,9 +52,9 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
             SendMessageW(spin, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
             SendMessageW(spin, UDM_SETPOS32, 0,
                          static_cast<LPARAM>(state->settings->request_interval.count()));
-            add(dialog, L"STATIC", L"毫秒", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1,
-                {182, 14, 40, 22}, dpi, state->font);
-            add(dialog, L"STATIC", L"两次请求开始之间至少间隔的时间；0 表示不额外等待",
+            add(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_unit).c_str(),
+                SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {182, 14, 40, 22}, dpi, state->font);
+            add(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_hint).c_str(),
                 SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font);
             add(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {148, 72, 80, 26},
                 dpi, state->font);

@@ -10,6 +10,7 @@
 #include "platform/session_cookies.h"
 #include "platform/user_folders.h"
 #include "platform/utf8_path.h"
+#include "shell/texts.h"
 #include "shell/window_journal.h"
 #include "win32/dpi.h"
 #include "win32/main_window.h"
@@ -103,9 +104,9 @@ int run_main_window(HINSTANCE instance, int show, const WindowStart& start) {
                                             journal.trouble);
             window.set_request_interval(WindowSettings::load().request_interval);
             if (journal.moved_aside) {
-                window.show_notice(code_page_from_wide(L"历史记录文件无法读取，已移到 " +
-                                                       journal.moved_aside->wstring() +
-                                                       L"，并新建了一个"));
+                window.show_notice(shell::texts::code_page(
+                    shell::texts::fill(shell::texts::journal_moved_aside,
+                                       {utf8_from_wide(journal.moved_aside->wstring())})));
             }
             window.show(show);
             // Once the window is up: a harvest the program's death interrupted.

@@ -8,13 +8,11 @@
 #include <utility>
 
 #include "platform/log.h"
+#include "shell/texts.h"
 #include "win32/wide_text.h"
 
 namespace quorvel::win32 {
 namespace {
-
-// The check box of a harvest's first failure message.
-constexpr const wchar_t* quiet_check_text = L"本次搜索不再提示";
 
 // How long queued text changes wait, so that many words go in one insert
 // while the boxes still visibly grow.
@@ -96,7 +94,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
             stop_,
             [&ops = operations_, text = wide_from_code_page(text),
              caption = wide_from_code_page(caption), style, stop = stop_] {
-                MessageCheck check{quiet_check_text, false};
+                MessageCheck check{wide_from_utf8(shell::texts::quiet_check), false};
                 const platform::MessageResult answer =
                     ops.message(text, caption, style, stop, &check);
                 return std::pair{answer, check.checked};

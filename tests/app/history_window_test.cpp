@@ -103,7 +103,7 @@ class HistoryWindowTest : public QObject {
         return run->run_id();
     }
     void open_window() {
-        app::HistoryActions actions;
+        shell::HistoryActions actions;
         actions.open_run = [this](std::int64_t run) { opened_.push_back(run); };
         actions.export_run = [this](std::int64_t run, ExportFormat format) {
             exported_.emplace_back(run, format);

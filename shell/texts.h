@@ -1,0 +1,75 @@
+#pragma once
+// The texts both windows show, in UTF-8: messages, notices and the captions
+// of the controls beyond the main window's table. Each front end converts
+// them for its toolkit; "%1", "%2", … stand for the values fill() puts in.
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "journal/journal.h"
+
+namespace quorvel::shell::texts {
+
+// The history window and its messages.
+inline constexpr std::string_view history_caption = "历史记录";
+inline constexpr std::string_view history_count = "共 %1 次搜索";
+inline constexpr std::string_view history_unreadable = "无法读取历史记录：";
+inline constexpr std::string_view history_unavailable = "历史记录不可用：";
+inline constexpr std::string_view run_in_use = "这次搜索的记录正在使用中";
+inline constexpr std::string_view run_gone = "这次搜索的记录已不存在";
+inline constexpr std::string_view journal_failed = "历史记录读写失败";
+inline constexpr std::string_view confirm_delete = "确定删除这次搜索的记录吗？";
+inline constexpr std::string_view cannot_delete = "无法删除：";
+inline constexpr std::string_view window_busy = "搜索或导出正在进行，请等它结束或停止后再试。";
+inline constexpr std::string_view cannot_open_run = "无法打开这次搜索。";
+inline constexpr std::string_view cannot_continue_run = "无法继续这次搜索。";
+inline constexpr std::string_view cannot_export_run = "无法导出这次搜索。";
+inline constexpr std::string_view run_opened = "已打开历史记录 · %1 · 关键词 %2/%3 · 词 %4";
+inline constexpr std::string_view journal_moved_aside =
+    "历史记录文件无法读取，已移到 %1，并新建了一个";
+
+// Continuing a harvest the program's death interrupted.
+inline constexpr std::string_view resume_caption = "继续上次的搜索";
+inline constexpr std::string_view resume_question =
+    "上次的搜索没有完成（开始于 %1，已完成关键词 %2/%3，找到词 %4 个）。\n"
+    "是否从第 %5 个关键词继续？";
+
+// What a harvest tells the user on its way.
+inline constexpr std::string_view quiet_check = "本次搜索不再提示";
+inline constexpr std::string_view login_wall =
+    "“%1”需要登录淘宝才能获取，本次搜索不会得到这一类的词，其他类别照常进行。";
+inline constexpr std::string_view login_wall_with_cookies =
+    "\n可用 quorvel-cli --cookies 带上已登录的 Cookie 文件。";
+inline constexpr std::string_view login_wall_offer = "\n是否现在打开登录窗口？";
+inline constexpr std::string_view check_page_stopped =
+    "淘宝要求进行安全验证，搜索已停止（已找到的词会保留，可在“历史记录”中继续）。";
+inline constexpr std::string_view check_page_question =
+    "淘宝要求进行安全验证，搜索已暂停。\n"
+    "是否在内置浏览器中打开验证页面？完成验证后关闭该窗口，搜索会重新发送这次请求并继续。\n"
+    "选“否”停止本次搜索（已找到的词会保留，可在“历史记录”中继续）。";
+inline constexpr std::string_view check_window_caption = "淘宝安全验证";
+
+// Signing in to the marketplace.
+inline constexpr std::string_view sign_in_caption = "登录淘宝";
+inline constexpr std::string_view signed_in = "已登录";
+inline constexpr std::string_view signed_out = "未登录";
+
+// The settings dialog.
+inline constexpr std::string_view settings_caption = "设置";
+inline constexpr std::string_view interval_label = "请求间隔";
+inline constexpr std::string_view interval_unit = "毫秒";
+inline constexpr std::string_view interval_hint =
+    "两次请求开始之间至少间隔的时间；0 表示不额外等待";
+
+// Replaces "%1", "%2", … in `pattern` with `values`, in one pass.
+std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+// UTF-8 as the code-page text the core and the window operations take.
+std::string code_page(std::string_view utf8);
+
+// Why the journal refused something, for the user: the journal's own
+// message is for the log.
+std::string_view reason_for(const journal::JournalError& failure);
+
+}  // namespace quorvel::shell::texts
