@@ -31,7 +31,7 @@ namespace {
 constexpr int flush_delay_ms = 40;
 
 QString name_of(std::string_view control) {
-    return QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()));
+    return qt_from_utf8(control);
 }
 
 // Edit boxes hold lines separated by line feeds; the program's texts use CR LF.
@@ -63,6 +63,52 @@ void QtWindowOperations::LineTally::add(const QString& text) {
     }
 }
 
+void QtWindowOperations::LineTally::add(const std::string& text) {
+    add(widget_text(text));
+}
+
+// The edit boxes as the text batch applies its changes. Appends go in at the
+// end of the text, wherever the user has put the caret.
+class QtWindowOperations::Boxes {
+  public:
+    explicit Boxes(QtWindowOperations& operations) : ops_(operations) {}
+
+    void replace(const std::string& control, const std::string& text) {
+        if (auto* box = qobject_cast<QPlainTextEdit*>(ops_.control(name_of(control)))) {
+            box->setPlainText(widget_text(text));
+        }
+    }
+
+    void append(const std::string& control, const std::string& code_page_text) {
+        auto* box = qobject_cast<QPlainTextEdit*>(ops_.control(name_of(control)));
+        if (box == nullptr) {
+            return;
+        }
+        const QString text = widget_text(code_page_text);
+        const QTextDocument* document = box->document();
+        ops_.appending_to_ = document;
+        box->moveCursor(QTextCursor::End);
+        box->insertPlainText(text);
+        box->ensureCursorVisible();
+        ops_.appending_to_ = nullptr;
+        // The insert alone changed the document, unless a block limit
+        // dropped lines from its top.
+        auto known = ops_.separators_.find(document);
+        if (known != ops_.separators_.end() && known->second.known) {
+            if (document->maximumBlockCount() > 0) {
+                known->second.known = false;
+            } else {
+                known->second.count += text.count(QChar::LineSeparator);
+            }
+        }
+    }
+
+    LineTally tally(const std::string& control) { return ops_.document_lines(name_of(control)); }
+
+  private:
+    QtWindowOperations& ops_;
+};
+
 QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
                                        std::function<void(std::string_view)> show_window)
     : root_(root),
@@ -81,7 +127,7 @@ QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
         // Each edit box's line count likewise, as its document changes.
         for (QPlainTextEdit* box : root_->findChildren<QPlainTextEdit*>()) {
             const QString name = box->objectName();
-            lines_[name] = document_lines(name);
+            batch_.count_lines(name.toStdString(), document_lines(name));
             connect(box->document(), &QTextDocument::contentsChanged, this,
                     [this, name] { publish_lines(name); });
         }
@@ -112,20 +158,11 @@ QWidget* QtWindowOperations::control(const QString& name) const {
     return root_->findChild<QWidget*>(name);
 }
 
-void QtWindowOperations::queue(Change change) {
-    const bool here = on_gui_thread_now();
-    bool schedule = false;
-    {
-        std::lock_guard guard(mutex_);
-        pending_.push_back(std::move(change));
-        if (!here && !flush_scheduled_) {
-            flush_scheduled_ = true;
-            schedule = true;
-        }
-    }
-    if (here) {
+void QtWindowOperations::queue(std::string_view control, std::string_view text, bool replace) {
+    const bool ask = batch_.queue({std::string(control), std::string(text), replace});
+    if (on_gui_thread_now()) {
         flush();
-    } else if (schedule) {
+    } else if (ask) {
         QMetaObject::invokeMethod(this, "schedule_flush", Qt::QueuedConnection);
     }
 }
@@ -137,79 +174,12 @@ void QtWindowOperations::schedule_flush() {
 }
 
 void QtWindowOperations::flush() {
-    // The changes stay queued while they are applied, and leave the queue
-    // together with the boxes' new line counts: a run counting lines
-    // meanwhile sees each change once.
-    std::vector<Change> changes;
-    {
-        std::lock_guard guard(mutex_);
-        changes = pending_;
-        flush_scheduled_ = false;
-    }
-    if (changes.empty()) {
-        return;
-    }
-    flushing_ = true;
     QElapsedTimer timer;
     timer.start();
-    // Consecutive appends to one box become one insert, always at the end of
-    // the text, wherever the user has put the caret.
-    std::map<QString, std::string> appends;
-    std::vector<QString> order;
-    auto apply_appends = [&] {
-        for (const QString& name : order) {
-            if (auto* box = qobject_cast<QPlainTextEdit*>(control(name))) {
-                const QString text = widget_text(appends[name]);
-                const QTextDocument* document = box->document();
-                appending_to_ = document;
-                box->moveCursor(QTextCursor::End);
-                box->insertPlainText(text);
-                box->ensureCursorVisible();
-                appending_to_ = nullptr;
-                // The insert alone changed the document, unless a block limit
-                // dropped lines from its top.
-                auto known = separators_.find(document);
-                if (known != separators_.end() && known->second.known) {
-                    if (document->maximumBlockCount() > 0) {
-                        known->second.known = false;
-                    } else {
-                        known->second.count += text.count(QChar::LineSeparator);
-                    }
-                }
-            }
-        }
-        appends.clear();
-        order.clear();
-    };
-    for (Change& change : changes) {
-        if (change.replace) {
-            apply_appends();
-            if (auto* box = qobject_cast<QPlainTextEdit*>(control(change.control))) {
-                box->setPlainText(widget_text(change.text));
-            }
-            continue;
-        }
-        auto [it, inserted] = appends.try_emplace(change.control);
-        if (inserted) {
-            order.push_back(change.control);
-        }
-        it->second += change.text;
+    Boxes boxes(*this);
+    if (batch_.flush(boxes)) {
+        update_ns_ += timer.nsecsElapsed();
     }
-    apply_appends();
-    flushing_ = false;
-    std::map<QString, LineTally> counted;
-    for (auto& [name, tally] : lines_) {
-        counted[name] = document_lines(name);
-    }
-    {
-        std::lock_guard guard(mutex_);
-        pending_.erase(pending_.begin(),
-                       pending_.begin() + static_cast<std::ptrdiff_t>(changes.size()));
-        for (auto& [name, tally] : counted) {
-            lines_[name] = tally;
-        }
-    }
-    update_ns_ += timer.nsecsElapsed();
 }
 
 // ---- the work done on the GUI thread ------------------------------------------
@@ -249,32 +219,9 @@ QtWindowOperations::LineTally QtWindowOperations::document_lines(const QString& 
 }
 
 void QtWindowOperations::publish_lines(const QString& name) {
-    if (flushing_) {
-        return;  // the flush publishes once it is done
+    if (!batch_.flushing()) {
+        batch_.recount(name.toStdString(), document_lines(name));
     }
-    const LineTally tally = document_lines(name);
-    std::lock_guard guard(mutex_);
-    lines_[name] = tally;
-}
-
-std::optional<int> QtWindowOperations::line_count_now(const QString& name) {
-    std::lock_guard guard(mutex_);
-    auto known = lines_.find(name);
-    if (known == lines_.end()) {
-        return std::nullopt;
-    }
-    // Changes still queued count as if applied.
-    LineTally tally = known->second;
-    for (const Change& change : pending_) {
-        if (change.control != name) {
-            continue;
-        }
-        if (change.replace) {
-            tally = {};
-        }
-        tally.add(widget_text(change.text));
-    }
-    return tally.feeds + (tally.open ? 1 : 0);
 }
 
 qsizetype QtWindowOperations::line_separators(const QTextDocument* document) {
@@ -417,15 +364,15 @@ bool QtWindowOperations::RunView::wait_until(
 }
 
 int QtWindowOperations::RunView::line_count(std::string_view control) {
-    return operations_.line_count_now(name_of(control)).value_or(0);
+    return operations_.batch_.line_count(control).value_or(0);
 }
 
 void QtWindowOperations::RunView::set_text(std::string_view control, std::string_view text) {
-    operations_.queue({name_of(control), std::string(text), true});
+    operations_.queue(control, text, true);
 }
 
 void QtWindowOperations::RunView::append_text(std::string_view control, std::string_view text) {
-    operations_.queue({name_of(control), std::string(text), false});
+    operations_.queue(control, text, false);
 }
 
 platform::MessageResult QtWindowOperations::RunView::show_message(std::string_view text,

@@ -24,6 +24,7 @@
 #include "app/dialogs.h"
 #include "platform/window_operations.h"
 #include "shell/run_controller.h"
+#include "shell/text_batch.h"
 #include "shell/window_thread.h"
 
 class QTextDocument;
@@ -110,12 +111,6 @@ class QtWindowOperations : public QObject {
     void schedule_flush();
 
   private:
-    struct Change {
-        QString control;
-        std::string text;
-        bool replace = false;
-    };
-
     // Runs `work` on the GUI thread and returns its answer; from another
     // thread, waits for it unless `stop` is requested first, in which case
     // `fallback` is returned and the work, if it has not started, never runs.
@@ -124,7 +119,7 @@ class QtWindowOperations : public QObject {
     R on_gui_thread(const std::stop_token& stop, F work, R fallback);
     bool on_gui_thread_now() const;
     void post(std::function<void()> task);
-    void queue(Change change);
+    void queue(std::string_view control, std::string_view text, bool replace);
     QWidget* control(const QString& name) const;
 
     bool do_read_checked(const QString& name) const;
@@ -133,13 +128,14 @@ class QtWindowOperations : public QObject {
     struct LineTally {
         int feeds = 0;
         bool open = false;
-        void add(const QString& text);  // as if appended
+        void add(const QString& text);      // as if appended
+        void add(const std::string& text);  // code-page text, as if appended
+        int lines() const { return feeds + (open ? 1 : 0); }
     };
+    // The boxes as the text batch applies its changes (GUI thread).
+    class Boxes;
     LineTally document_lines(const QString& name);  // GUI thread
     void publish_lines(const QString& name);        // GUI thread
-    // The box's line count with its queued changes, from any thread, without
-    // waiting for the GUI thread; nothing for a box it does not know.
-    std::optional<int> line_count_now(const QString& name);
     qsizetype line_separators(const QTextDocument* document);
     platform::MessageResult do_show_message(const QString& text, const QString& caption,
                                             platform::MessageStyle style,
@@ -170,14 +166,9 @@ class QtWindowOperations : public QObject {
     // The check boxes' states by object name, as their toggles leave them.
     // Filled when made and never changed after, so any thread may read it.
     std::map<QString, std::atomic<bool>> checked_;
-    // Each edit box's lines as its document holds them, by object name; the
-    // names are fixed when made, the tallies change under mutex_.
-    std::map<QString, LineTally> lines_;
-    bool flushing_ = false;  // GUI thread only
-
-    std::mutex mutex_;
-    std::vector<Change> pending_;   // guarded by mutex_
-    bool flush_scheduled_ = false;  // guarded by mutex_
+    // Changes to the edit boxes (code-page text, CR LF), and each box's lines
+    // as its document holds them, by object name.
+    shell::TextBatch<std::string, LineTally> batch_;
     shell::WindowThread thread_;
 };
 

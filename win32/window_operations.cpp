@@ -69,16 +69,16 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
             std::string());
     }
     int line_count(std::string_view control) override {
-        if (auto counted = operations_.line_count_now(control)) {
+        if (auto counted = operations_.batch_.line_count(control)) {
             return *counted;
         }
         return platform::count_text_lines(read_text(control));
     }
     void set_text(std::string_view control, std::string_view text) override {
-        operations_.queue({std::string(control), u16_from_wide(wide_from_code_page(text)), true});
+        operations_.queue(control, u16_from_wide(wide_from_code_page(text)), true);
     }
     void append_text(std::string_view control, std::string_view text) override {
-        operations_.queue({std::string(control), u16_from_wide(wide_from_code_page(text)), false});
+        operations_.queue(control, u16_from_wide(wide_from_code_page(text)), false);
     }
     using platform::WindowOperations::show_message;
     platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
@@ -195,7 +195,7 @@ Win32WindowOperations::Win32WindowOperations(HWND main,
             checked_.try_emplace(name,
                                  SendMessageW(control.window, BM_GETCHECK, 0, 0) == BST_CHECKED);
         } else if (control.kind == shell::ControlKind::result_box) {
-            lines_[name] = box_lines(control.window);
+            batch_.count_lines(name, box_lines(control.window));
         }
     }
 }
@@ -227,20 +227,11 @@ HWND Win32WindowOperations::control(std::string_view name) const {
     return found == controls_.end() ? nullptr : found->second.window;
 }
 
-void Win32WindowOperations::queue(Change change) {
-    const bool here = on_window_thread_now();
-    bool schedule = false;
-    {
-        std::lock_guard guard(mutex_);
-        pending_.push_back(std::move(change));
-        if (!here && !flush_scheduled_) {
-            flush_scheduled_ = true;
-            schedule = true;
-        }
-    }
-    if (here) {
+void Win32WindowOperations::queue(std::string_view control, std::u16string text, bool replace) {
+    const bool ask = batch_.queue({std::string(control), std::move(text), replace});
+    if (on_window_thread_now()) {
         flush();
-    } else if (schedule) {
+    } else if (ask) {
         PostMessageW(main_, wm_schedule_flush, 0, 0);
     }
 }
@@ -250,84 +241,58 @@ void Win32WindowOperations::schedule_flush() {
     SetTimer(main_, flush_timer, flush_delay_ms, nullptr);
 }
 
+// The edit boxes as the text batch applies its changes: every line break
+// CR LF, appends at the end of the text wherever the user has put the caret.
+class Win32WindowOperations::Boxes {
+  public:
+    explicit Boxes(Win32WindowOperations& operations) : ops_(operations) {}
+
+    void replace(const std::string& control, const std::u16string& text) {
+        if (HWND box = ops_.control(control)) {
+            SetWindowTextW(box, wide_from_u16(with_crlf(text)).c_str());
+            ops_.after_cr_[control] = !text.empty() && text.back() == u'\r';
+        }
+    }
+
+    void append(const std::string& control, const std::u16string& piece) {
+        auto found = ops_.controls_.find(control);
+        if (found == ops_.controls_.end() || !is_edit(found->second)) {
+            return;
+        }
+        HWND box = found->second.window;
+        bool& after_cr = ops_.after_cr_[control];
+        const std::wstring text = wide_from_u16(appended_text(piece, after_cr));
+        if (!piece.empty()) {
+            after_cr = piece.back() == u'\r';
+        }
+        SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+        if (is_rich_edit(found->second)) {
+            CHARRANGE end{-1, -1};
+            SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+        } else {
+            const int length = GetWindowTextLengthW(box);
+            SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(length), length);
+        }
+        SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+        SendMessageW(box, EM_SCROLLCARET, 0, 0);
+        InvalidateRect(box, nullptr, TRUE);
+    }
+
+    LineTally tally(const std::string& control) {
+        LineTally tally = ops_.box_lines(ops_.control(control));
+        tally.after_cr = ops_.after_cr_[control];
+        return tally;
+    }
+
+  private:
+    Win32WindowOperations& ops_;
+};
+
 void Win32WindowOperations::flush() {
     KillTimer(main_, flush_timer);
-    // The changes stay queued while they are applied, and leave the queue
-    // together with the boxes' new line counts: a run counting lines
-    // meanwhile sees each change once.
-    std::vector<Change> changes;
-    {
-        std::lock_guard guard(mutex_);
-        changes = pending_;
-        flush_scheduled_ = false;
-    }
-    if (changes.empty()) {
-        return;
-    }
-    flushing_ = true;
-    // Consecutive appends to one box become one insert, always at the end of
-    // the text, wherever the user has put the caret.
-    std::map<std::string, std::u16string, std::less<>> appends;
-    std::vector<std::string> order;
-    auto apply_appends = [&] {
-        for (const std::string& name : order) {
-            auto found = controls_.find(name);
-            if (found == controls_.end() || !is_edit(found->second)) {
-                continue;
-            }
-            HWND box = found->second.window;
-            const std::u16string& piece = appends[name];
-            bool& after_cr = after_cr_[name];
-            const std::wstring text = wide_from_u16(appended_text(piece, after_cr));
-            if (!piece.empty()) {
-                after_cr = piece.back() == u'\r';
-            }
-            SendMessageW(box, WM_SETREDRAW, FALSE, 0);
-            if (is_rich_edit(found->second)) {
-                CHARRANGE end{-1, -1};
-                SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
-            } else {
-                const int length = GetWindowTextLengthW(box);
-                SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(length), length);
-            }
-            SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-            SendMessageW(box, WM_SETREDRAW, TRUE, 0);
-            SendMessageW(box, EM_SCROLLCARET, 0, 0);
-            InvalidateRect(box, nullptr, TRUE);
-        }
-        appends.clear();
-        order.clear();
-    };
-    for (Change& change : changes) {
-        if (change.replace) {
-            apply_appends();
-            if (HWND box = control(change.control)) {
-                SetWindowTextW(box, wide_from_u16(with_crlf(change.text)).c_str());
-                after_cr_[change.control] = !change.text.empty() && change.text.back() == u'\r';
-            }
-            continue;
-        }
-        auto [it, inserted] = appends.try_emplace(change.control);
-        if (inserted) {
-            order.push_back(change.control);
-        }
-        it->second += change.text;
-    }
-    apply_appends();
-    flushing_ = false;
-    std::map<std::string, LineTally, std::less<>> counted;
-    for (const auto& [name, tally] : lines_) {
-        counted[name] = box_lines(control(name));
-        counted[name].after_cr = after_cr_[name];
-    }
-    {
-        std::lock_guard guard(mutex_);
-        pending_.erase(pending_.begin(),
-                       pending_.begin() + static_cast<std::ptrdiff_t>(changes.size()));
-        for (auto& [name, tally] : counted) {
-            lines_[name] = tally;
-        }
-    }
+    Boxes boxes(*this);
+    batch_.flush(boxes);
 }
 
 void Win32WindowOperations::control_changed(HWND window) {
@@ -337,11 +302,8 @@ void Win32WindowOperations::control_changed(HWND window) {
         }
         if (auto state = checked_.find(name); state != checked_.end()) {
             state->second = SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        } else if (lines_.contains(name) && !flushing_) {
+        } else if (!batch_.flushing() && batch_.recount(name, box_lines(window))) {
             after_cr_[name] = false;  // edited by the user
-            const LineTally tally = box_lines(window);
-            std::lock_guard guard(mutex_);
-            lines_[name] = tally;
         }
         return;
     }
@@ -365,26 +327,6 @@ LineTally Win32WindowOperations::box_lines(HWND box) const {
                                  : static_cast<int>(SendMessageW(
                                        box, EM_LINELENGTH, static_cast<WPARAM>(last_start), 0));
     return tally_of_box(lines, last_length);
-}
-
-std::optional<int> Win32WindowOperations::line_count_now(std::string_view name) {
-    std::lock_guard guard(mutex_);
-    auto known = lines_.find(name);
-    if (known == lines_.end()) {
-        return std::nullopt;
-    }
-    // Changes still queued count as if applied.
-    LineTally tally = known->second;
-    for (const Change& change : pending_) {
-        if (change.control != name) {
-            continue;
-        }
-        if (change.replace) {
-            tally = {};
-        }
-        tally.add(change.text);
-    }
-    return tally.lines();
 }
 
 std::string Win32WindowOperations::read_text_now(const std::string& name) {

@@ -22,6 +22,7 @@
 
 #include "shell/control_table.h"
 #include "shell/run_controller.h"
+#include "shell/text_batch.h"
 #include "shell/window_thread.h"
 #include "win32/dialogs.h"
 #include "win32/edit_text.h"
@@ -82,23 +83,18 @@ class Win32WindowOperations {
 
   private:
     class RunView;
-    struct Change {
-        std::string control;
-        std::u16string text;  // any line breaks
-        bool replace = false;
-    };
+    class Boxes;
 
     template <typename R, typename F>
     R on_window_thread(const std::stop_token& stop, F work, R fallback);
     bool on_window_thread_now() const;
-    void queue(Change change);
+    void queue(std::string_view control, std::u16string text, bool replace);
     std::string read_text_now(const std::string& name);
     std::optional<std::string> save_dialog_now(const std::string& name, const std::wstring& filter,
                                                const std::wstring& extension,
                                                const std::wstring& title,
                                                const std::stop_token& stop);
     LineTally box_lines(HWND box) const;
-    std::optional<int> line_count_now(std::string_view name);
 
     HWND main_;
     std::map<std::string, Control, std::less<>> controls_;
@@ -106,18 +102,13 @@ class Win32WindowOperations {
     // The check boxes' states by name, kept as they change; the names are
     // fixed when made, so any thread may read them.
     std::map<std::string, std::atomic<bool>, std::less<>> checked_;
-    // The result boxes' lines; names fixed when made, tallies under mutex_.
-    std::map<std::string, LineTally, std::less<>> lines_;
+    // Changes to the edit boxes (any line breaks), and the result boxes' lines.
+    shell::TextBatch<std::u16string, LineTally> batch_;
     // The result boxes whose text so far came from text ending in a lone CR
     // (window thread).
     std::map<std::string, bool, std::less<>> after_cr_;
     // The file name each save dialog was last closed with (window thread).
     std::map<std::string, std::wstring, std::less<>> last_file_;
-    bool flushing_ = false;  // window thread only
-
-    std::mutex mutex_;
-    std::vector<Change> pending_;   // guarded by mutex_
-    bool flush_scheduled_ = false;  // guarded by mutex_
     shell::WindowThread thread_;
 };
 
