@@ -8,32 +8,33 @@
 #include <utility>
 #include <vector>
 
+#include "shell/message_answers.h"
+
 namespace quorvel::app {
 namespace {
 
-using platform::MessageButtons;
 using platform::MessageResult;
 
-// The buttons of each button set, with the result each one gives.
-std::vector<std::pair<QMessageBox::StandardButton, MessageResult>> buttons_for(
-    MessageButtons buttons) {
+// The Qt button that gives an answer.
+QMessageBox::StandardButton button_for(MessageResult answer) {
     using B = QMessageBox::StandardButton;
-    using R = MessageResult;
-    switch (buttons) {
-        case MessageButtons::ok_cancel:
-            return {{B::Ok, R::ok}, {B::Cancel, R::cancel}};
-        case MessageButtons::abort_retry_ignore:
-            return {{B::Abort, R::abort}, {B::Retry, R::retry}, {B::Ignore, R::ignore}};
-        case MessageButtons::yes_no_cancel:
-            return {{B::Yes, R::yes}, {B::No, R::no}, {B::Cancel, R::cancel}};
-        case MessageButtons::yes_no:
-            return {{B::Yes, R::yes}, {B::No, R::no}};
-        case MessageButtons::retry_cancel:
-            return {{B::Retry, R::retry}, {B::Cancel, R::cancel}};
-        case MessageButtons::ok:
+    switch (answer) {
+        case MessageResult::ok:
+            return B::Ok;
+        case MessageResult::cancel:
+            return B::Cancel;
+        case MessageResult::abort:
+            return B::Abort;
+        case MessageResult::retry:
+            return B::Retry;
+        case MessageResult::ignore:
+            return B::Ignore;
+        case MessageResult::yes:
+            return B::Yes;
+        case MessageResult::no:
             break;
     }
-    return {{B::Ok, R::ok}};
+    return B::No;
 }
 
 }  // namespace
@@ -66,10 +67,10 @@ MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QSt
     // System-modal boxes block the whole program; others their window.
     box.setWindowModality(style.modality == platform::MessageModality::system ? Qt::ApplicationModal
                                                                               : Qt::WindowModal);
-    const auto buttons = buttons_for(style.buttons);
+    const auto answers = shell::message_answers(style.buttons);
     QMessageBox::StandardButtons set;
-    for (const auto& [button, result] : buttons) {
-        set |= button;
+    for (MessageResult answer : answers) {
+        set |= button_for(answer);
     }
     box.setStandardButtons(set);
     CloseOnStop close(box, stop);
@@ -77,13 +78,12 @@ MessageResult QtDialogs::message(QWidget* parent, const QString& text, const QSt
     if (check != nullptr) {
         check->checked = check_box->isChecked();
     }
-    for (const auto& [button, result] : buttons) {
-        if (button == clicked) {
-            return result;
+    for (MessageResult answer : answers) {
+        if (button_for(answer) == clicked) {
+            return answer;
         }
     }
-    // Closed without a button: the answer of the last button (Cancel where there is one).
-    return buttons.back().second;
+    return shell::closed_answer(style.buttons);
 }
 
 std::optional<QString> QtDialogs::save_file(QWidget* parent, const QString& title,

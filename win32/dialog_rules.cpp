@@ -2,11 +2,12 @@
 
 #include <vector>
 
+#include "shell/message_answers.h"
+
 namespace quorvel::win32 {
 namespace {
 
 namespace v = windows_values;
-using platform::MessageButtons;
 using platform::MessageResult;
 
 bool is_pattern(std::u16string_view part) {
@@ -34,28 +35,45 @@ std::u16string pattern_in(std::u16string_view description) {
     return u"*.*";
 }
 
-struct Answer {
-    int id;
-    MessageResult result;
-};
-
-std::vector<Answer> answers_of(MessageButtons buttons) {
-    using R = MessageResult;
-    switch (buttons) {
-        case MessageButtons::ok_cancel:
-            return {{v::id_ok, R::ok}, {v::id_cancel, R::cancel}};
-        case MessageButtons::abort_retry_ignore:
-            return {{v::id_abort, R::abort}, {v::id_retry, R::retry}, {v::id_ignore, R::ignore}};
-        case MessageButtons::yes_no_cancel:
-            return {{v::id_yes, R::yes}, {v::id_no, R::no}, {v::id_cancel, R::cancel}};
-        case MessageButtons::yes_no:
-            return {{v::id_yes, R::yes}, {v::id_no, R::no}};
-        case MessageButtons::retry_cancel:
-            return {{v::id_retry, R::retry}, {v::id_cancel, R::cancel}};
-        case MessageButtons::ok:
+// The command ID of the button that gives an answer.
+int command_id(MessageResult answer) {
+    switch (answer) {
+        case MessageResult::ok:
+            return v::id_ok;
+        case MessageResult::cancel:
+            return v::id_cancel;
+        case MessageResult::abort:
+            return v::id_abort;
+        case MessageResult::retry:
+            return v::id_retry;
+        case MessageResult::ignore:
+            return v::id_ignore;
+        case MessageResult::yes:
+            return v::id_yes;
+        case MessageResult::no:
             break;
     }
-    return {{v::id_ok, R::ok}};
+    return v::id_no;
+}
+
+// The task dialog's common button for an answer; none for Abort and Ignore.
+std::optional<unsigned> common_button(MessageResult answer) {
+    switch (answer) {
+        case MessageResult::ok:
+            return v::tdcbf_ok;
+        case MessageResult::cancel:
+            return v::tdcbf_cancel;
+        case MessageResult::retry:
+            return v::tdcbf_retry;
+        case MessageResult::yes:
+            return v::tdcbf_yes;
+        case MessageResult::no:
+            return v::tdcbf_no;
+        case MessageResult::abort:
+        case MessageResult::ignore:
+            break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -99,31 +117,24 @@ unsigned message_box_flags(platform::MessageStyle style) {
 }
 
 platform::MessageResult message_result(int command_id, platform::MessageButtons buttons) {
-    const std::vector<Answer> answers = answers_of(buttons);
-    for (const Answer& answer : answers) {
-        if (answer.id == command_id) {
-            return answer.result;
+    for (MessageResult answer : shell::message_answers(buttons)) {
+        if (win32::command_id(answer) == command_id) {
+            return answer;
         }
     }
-    return answers.back().result;
+    return shell::closed_answer(buttons);
 }
 
 std::optional<unsigned> task_dialog_buttons(platform::MessageButtons buttons) {
-    switch (buttons) {
-        case MessageButtons::ok:
-            return v::tdcbf_ok;
-        case MessageButtons::ok_cancel:
-            return v::tdcbf_ok | v::tdcbf_cancel;
-        case MessageButtons::yes_no_cancel:
-            return v::tdcbf_yes | v::tdcbf_no | v::tdcbf_cancel;
-        case MessageButtons::yes_no:
-            return v::tdcbf_yes | v::tdcbf_no;
-        case MessageButtons::retry_cancel:
-            return v::tdcbf_retry | v::tdcbf_cancel;
-        case MessageButtons::abort_retry_ignore:
-            break;
+    unsigned set = 0;
+    for (MessageResult answer : shell::message_answers(buttons)) {
+        const std::optional<unsigned> button = common_button(answer);
+        if (!button) {
+            return std::nullopt;
+        }
+        set |= *button;
     }
-    return std::nullopt;
+    return set;
 }
 
 }  // namespace quorvel::win32

@@ -1,6 +1,5 @@
 // The Win32 window's dialog rules: the save dialog's filter from the
-// export's filter text, and message box styles, answers and task dialog
-// buttons as Windows numbers them.
+// export's filter text, and the answers of message boxes and task dialogs.
 
 #include "win32/dialog_rules.h"
 
@@ -42,59 +41,27 @@ TEST(FileDialogFilter, WithoutAPatternEveryFileMatches) {
     EXPECT_EQ(file_dialog_filter(u""), u"");
 }
 
-TEST(MessageBoxFlags, ButtonSetAndModality) {
+// What the user's click, Esc or a vanished box answers, as the window's code
+// reads it back from Windows' numbers.
+TEST(MessageBoxAnswers, AButtonAnswersItselfAndABoxClosedWithoutOneAsItsLastButton) {
     namespace v = windows_values;
-    EXPECT_EQ(message_box_flags({}), 0u | v::mb_task_modal);
-    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::yes_no}), 4u | v::mb_task_modal);
-    EXPECT_EQ(message_box_flags(
-                  {.buttons = MessageButtons::ok_cancel, .modality = MessageModality::system}),
-              1u | v::mb_system_modal);
-    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::retry_cancel}), 5u | v::mb_task_modal);
-    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::abort_retry_ignore,
-                                 .modality = MessageModality::system}),
-              2u | v::mb_system_modal);
-    EXPECT_EQ(message_box_flags({.buttons = MessageButtons::yes_no_cancel}), 3u | v::mb_task_modal);
-}
-
-TEST(MessageResultOf, EachButtonGivesItsAnswer) {
-    namespace v = windows_values;
-    EXPECT_EQ(message_result(v::id_ok, MessageButtons::ok), MessageResult::ok);
-    EXPECT_EQ(message_result(v::id_ok, MessageButtons::ok_cancel), MessageResult::ok);
-    EXPECT_EQ(message_result(v::id_cancel, MessageButtons::ok_cancel), MessageResult::cancel);
-    EXPECT_EQ(message_result(v::id_yes, MessageButtons::yes_no), MessageResult::yes);
-    EXPECT_EQ(message_result(v::id_no, MessageButtons::yes_no), MessageResult::no);
     EXPECT_EQ(message_result(v::id_no, MessageButtons::yes_no_cancel), MessageResult::no);
-    EXPECT_EQ(message_result(v::id_abort, MessageButtons::abort_retry_ignore),
-              MessageResult::abort);
-    EXPECT_EQ(message_result(v::id_retry, MessageButtons::abort_retry_ignore),
-              MessageResult::retry);
     EXPECT_EQ(message_result(v::id_ignore, MessageButtons::abort_retry_ignore),
               MessageResult::ignore);
-    EXPECT_EQ(message_result(v::id_retry, MessageButtons::retry_cancel), MessageResult::retry);
-}
-
-TEST(MessageResultOf, ABoxClosedWithoutAButtonAnswersWithItsLastButton) {
-    namespace v = windows_values;
     // Esc on a box with OK alone is OK; with Cancel, Cancel.
     EXPECT_EQ(message_result(v::id_cancel, MessageButtons::ok), MessageResult::ok);
     EXPECT_EQ(message_result(v::id_cancel, MessageButtons::yes_no_cancel), MessageResult::cancel);
     // 0: the box failed or its owner went away.
     EXPECT_EQ(message_result(0, MessageButtons::yes_no), MessageResult::no);
-    EXPECT_EQ(message_result(0, MessageButtons::retry_cancel), MessageResult::cancel);
     // A button the set does not have is not taken for one it has.
     EXPECT_EQ(message_result(v::id_yes, MessageButtons::ok_cancel), MessageResult::cancel);
-}
-
-TEST(TaskDialogButtons, CommonButtonsWhereTheSetHasThem) {
-    namespace v = windows_values;
-    EXPECT_EQ(task_dialog_buttons(MessageButtons::ok), v::tdcbf_ok);
-    EXPECT_EQ(task_dialog_buttons(MessageButtons::ok_cancel), v::tdcbf_ok | v::tdcbf_cancel);
+    // A task dialog offers the same buttons; Abort and Ignore are no common
+    // buttons, so such a box stays a plain message box.
     EXPECT_EQ(task_dialog_buttons(MessageButtons::yes_no), v::tdcbf_yes | v::tdcbf_no);
-    EXPECT_EQ(task_dialog_buttons(MessageButtons::yes_no_cancel),
-              v::tdcbf_yes | v::tdcbf_no | v::tdcbf_cancel);
-    EXPECT_EQ(task_dialog_buttons(MessageButtons::retry_cancel), v::tdcbf_retry | v::tdcbf_cancel);
-    // Abort and Ignore are no common buttons: such a box stays a plain message box.
     EXPECT_EQ(task_dialog_buttons(MessageButtons::abort_retry_ignore), std::nullopt);
+    EXPECT_EQ(message_box_flags(
+                  {.buttons = MessageButtons::ok_cancel, .modality = MessageModality::system}),
+              1u | v::mb_system_modal);
 }
 
 }  // namespace
