@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,6 +28,7 @@
 #include "data/encoding.h"
 #include "harvest/harvest_run.h"
 #include "platform/http_transport.h"
+#include "shell/control_table.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/captured_log.h"
@@ -40,8 +42,6 @@ using testsupport::Endpoint;
 using testsupport::Failure;
 using testsupport::u;
 
-namespace {}  // namespace
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -51,16 +51,18 @@ class MainWindowTest : public QObject {
     std::unique_ptr<MainWindow> window_;
 
     template <typename W>
-    W* find(const char* name) {
-        return testsupport::find_control<W>(window_.get(), name);
+    W* find(std::string_view name) {
+        return testsupport::find_control<W>(window_.get(), std::string(name).c_str());
     }
-    void tick(const char* name) {
-        auto* box = find<QCheckBox>(name);
+    void tick(harvest::KeywordSource source) {
+        auto* box = find<QCheckBox>(harvest::info(source).check_box);
         // Click near the left edge, where the box is drawn.
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     }
-    void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
-    QString box(const char* name) { return find<QPlainTextEdit>(name)->toPlainText(); }
+    void seeds(const char* utf8) { find<QPlainTextEdit>(harvest::seed_box)->setPlainText(u(utf8)); }
+    QString words(harvest::KeywordSource source) {
+        return find<QPlainTextEdit>(harvest::info(source).result_box)->toPlainText();
+    }
     // A main window over the real dialogs, in place of the answering ones.
     void use_real_dialogs(app::Dialogs& dialogs) {
         window_ = std::make_unique<MainWindow>(
@@ -92,7 +94,7 @@ class MainWindowTest : public QObject {
     }
     bool run_harvest() {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         return finished.wait(60000);
     }
 
@@ -115,62 +117,57 @@ class MainWindowTest : public QObject {
     }
     void cleanup() { window_.reset(); }
 
-    void layout_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("parent");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("caption");
-        auto row = [](const char* name, const char* kind, const char* parent, QRect at,
-                      const char* caption) {
-            QTest::newRow(name) << u(name) << u(kind) << u(parent) << at << u(caption);
-        };
-        row("外形框1", "QFrame", "MainWindow", {0, 0, 128, 529}, "");
-        row("标签1", "QLabel", "外形框1", {8, 8, 112, 24}, "关键词");
-        row("超级编辑框1", "QPlainTextEdit", "外形框1", {2, 36, 123, 429}, "");
-        row("按钮1", "QPushButton", "外形框1", {2, 468, 124, 28}, "搜索");
-        row("按钮2", "QPushButton", "外形框1", {2, 497, 124, 28}, "导出结果");
-        row("选择框1", "QCheckBox", "MainWindow", {129, 7, 107, 30}, "PC下拉关键词");
-        row("选择框2", "QCheckBox", "MainWindow", {252, 7, 110, 30}, "箭头词");
-        row("选择框3", "QCheckBox", "MainWindow", {372, 7, 105, 30}, "无线下拉词");
-        row("选择框4", "QCheckBox", "MainWindow", {491, 7, 100, 30}, "长尾词");
-        row("选择框5", "QCheckBox", "MainWindow", {612, 7, 111, 30}, "你是不是想找");
-        row("编辑框1", "QPlainTextEdit", "MainWindow", {128, 35, 120, 432}, "");
-        row("编辑框2", "QPlainTextEdit", "MainWindow", {248, 35, 120, 432}, "");
-        row("编辑框3", "QPlainTextEdit", "MainWindow", {368, 34, 120, 432}, "");
-        row("编辑框4", "QPlainTextEdit", "MainWindow", {488, 33, 120, 432}, "");
-        row("编辑框5", "QPlainTextEdit", "MainWindow", {608, 33, 120, 432}, "");
-        row("按钮5", "QPushButton", "MainWindow", {328, 472, 88, 24}, "阿里指数查询");
-        row("按钮3", "QPushButton", "MainWindow", {624, 464, 96, 32}, "帮助");
-        row("按钮4", "QPushButton", "MainWindow", {624, 496, 96, 32}, "下载新版本");
-    }
+    // Every control of the table, as the window shows it before any harvest.
     void layout() {
-        QFETCH(QString, name);
-        QFETCH(QString, kind);
-        QFETCH(QString, parent);
-        QFETCH(QRect, geometry);
-        QFETCH(QString, caption);
-        auto* widget = window_->findChild<QWidget*>(name);
-        QVERIFY(widget != nullptr);
-        QCOMPARE(QString::fromUtf8(widget->metaObject()->className()), kind);
-        QCOMPARE(widget->parentWidget()->objectName(), parent);
-        QCOMPARE(widget->geometry(), geometry);
-        if (auto* b = qobject_cast<QPushButton*>(widget)) {
-            QCOMPARE(b->text(), caption);
-        } else if (auto* c = qobject_cast<QCheckBox*>(widget)) {
-            QCOMPARE(c->text(), caption);
-            QVERIFY(!c->isChecked());
-        } else if (auto* l = qobject_cast<QLabel*>(widget)) {
-            QCOMPARE(l->text(), caption);
-        } else if (auto* e = qobject_cast<QPlainTextEdit*>(widget)) {
-            QVERIFY(e->toPlainText().isEmpty());
-            if (name.startsWith(u("编辑框"))) {
-                QCOMPARE(e->lineWrapMode(), QPlainTextEdit::NoWrap);
-                QCOMPARE(e->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-                QCOMPARE(e->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-                QCOMPARE(e->maximumBlockCount(), 0);
-                QCOMPARE(e->palette().color(QPalette::Base), QColor(Qt::white));
-                QCOMPARE(e->palette().color(QPalette::Text), QColor(Qt::black));
+        for (const shell::ControlEntry& entry : shell::main_window_controls()) {
+            const QString name = app::qt_from_utf8(entry.name);
+            auto* widget = window_->findChild<QWidget*>(name);
+            QVERIFY2(widget != nullptr, qPrintable(name));
+            QCOMPARE(widget->parentWidget()->objectName(),
+                     entry.parent.empty() ? u("MainWindow") : app::qt_from_utf8(entry.parent));
+            const shell::Rect& at = entry.place;
+            QCOMPARE(widget->geometry(), QRect(at.x, at.y, at.width, at.height));
+            QCOMPARE(widget->isVisible(), true);
+            const QString caption = app::qt_from_utf8(entry.caption);
+            switch (entry.kind) {
+                case shell::ControlKind::panel:
+                    QVERIFY(qobject_cast<QFrame*>(widget) != nullptr);
+                    break;
+                case shell::ControlKind::button:
+                    QCOMPARE(qobject_cast<QPushButton*>(widget)->text(), caption);
+                    // Only 停止 and 退出登录 (no session) wait for something to do.
+                    QCOMPARE(widget->isEnabled(), entry.name != shell::stop_button &&
+                                                      entry.name != shell::sign_out_button);
+                    break;
+                case shell::ControlKind::check_box:
+                    QCOMPARE(qobject_cast<QCheckBox*>(widget)->text(), caption);
+                    QVERIFY(!qobject_cast<QCheckBox*>(widget)->isChecked());
+                    break;
+                case shell::ControlKind::label:
+                    QCOMPARE(qobject_cast<QLabel*>(widget)->text(),
+                             entry.name == shell::sign_in_state ? u("未登录") : caption);
+                    break;
+                case shell::ControlKind::progress_line:
+                    QVERIFY(qobject_cast<QLabel*>(widget)->text().isEmpty());
+                    break;
+                case shell::ControlKind::progress_bar:
+                    // No count before a harvest starts.
+                    QVERIFY(!qobject_cast<QProgressBar*>(widget)->isTextVisible());
+                    break;
+                case shell::ControlKind::seed_box:
+                    QVERIFY(qobject_cast<QPlainTextEdit*>(widget)->toPlainText().isEmpty());
+                    break;
+                case shell::ControlKind::result_box: {
+                    auto* e = qobject_cast<QPlainTextEdit*>(widget);
+                    QVERIFY(e->toPlainText().isEmpty());
+                    QCOMPARE(e->lineWrapMode(), QPlainTextEdit::NoWrap);
+                    QCOMPARE(e->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+                    QCOMPARE(e->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+                    QCOMPARE(e->maximumBlockCount(), 0);
+                    QCOMPARE(e->palette().color(QPalette::Base), QColor(Qt::white));
+                    QCOMPARE(e->palette().color(QPalette::Text), QColor(Qt::black));
+                    break;
+                }
             }
         }
     }
@@ -187,8 +184,8 @@ class MainWindowTest : public QObject {
 
     void full_harvest_fills_the_five_boxes_in_order() {
         seeds("连衣裙\nab");
-        for (const char* name : {"选择框1", "选择框2", "选择框3", "选择框4", "选择框5"}) {
-            tick(name);
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            tick(source);
         }
         QVERIFY(run_harvest());
         QVERIFY(dialogs_.messages.isEmpty());
@@ -199,7 +196,7 @@ class MainWindowTest : public QObject {
                 expected += app::qt_from_code_page(row.word) + u'\n';
             }
             QVERIFY(!store_.word_rows(source).empty());
-            QCOMPARE(box(harvest::info(source).result_box.data()), expected);
+            QCOMPARE(words(source), expected);
         }
         QCOMPARE(store_.seed_rows().size(), std::size_t{2});
         QCOMPARE(
@@ -208,15 +205,15 @@ class MainWindowTest : public QObject {
         // Each seed costs 3 requests and one per mobile word.
         QCOMPARE(fake_->requests().size(), std::size_t{2 * (3 + 3)});
         // The boxes keep their contents until the next search.
-        QVERIFY(!box("编辑框1").isEmpty());
+        QVERIFY(!words(harvest::KeywordSource::PcDropdown).isEmpty());
     }
 
     void failure_messages_are_answered_through_the_seam() {
         fake_->fail(Endpoint::pc, "broken", Failure::empty_body);
         fake_->fail(Endpoint::mobile, "broken", Failure::invalid_json);
         seeds("broken");
-        tick("选择框1");
-        tick("选择框3");
+        tick(harvest::KeywordSource::PcDropdown);
+        tick(harvest::KeywordSource::MobileDropdown);
         QVERIFY(run_harvest());
         QCOMPARE(dialogs_.messages.size(), 2);
         QCOMPARE(dialogs_.messages[0].text, u("抓取下拉词失败"));
@@ -229,13 +226,13 @@ class MainWindowTest : public QObject {
 
     void export_asks_for_a_file_and_writes_it_off_the_gui_thread() {
         seeds("连衣裙");
-        tick("选择框3");
+        tick(harvest::KeywordSource::MobileDropdown);
         QVERIFY(run_harvest());
         QTemporaryDir folder;
         const QString path = folder.filePath(u("关键词.csv"));
         dialogs_.next_path = path;
         QSignalSpy finished(window_.get(), &MainWindow::export_finished);
-        QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::export_button), Qt::LeftButton);
         QVERIFY(finished.wait(60000));
         QCOMPARE(dialogs_.save_dialogs.size(), 1);
         QCOMPARE(dialogs_.save_dialogs[0].title, u("保存文件"));
@@ -246,12 +243,12 @@ class MainWindowTest : public QObject {
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll().count("\r\n"), 1 + 3);  // the header and three words
         QVERIFY(dialogs_.messages.isEmpty());
-        QVERIFY(find<QPushButton>("按钮1")->isEnabled());
+        QVERIFY(find<QPushButton>(shell::search_button)->isEnabled());
 
         // The dialog presents the last name; cancelling it exports nothing.
         dialogs_.next_path.reset();
         QVERIFY(QFile::remove(path));
-        QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::export_button), Qt::LeftButton);
         QVERIFY(finished.wait(60000));
         QCOMPARE(dialogs_.save_dialogs[1].file_name, path);
         QVERIFY(!QFile::exists(path));
@@ -292,9 +289,9 @@ class MainWindowTest : public QObject {
     void buttons_are_locked_during_a_run() {
         fake_->fail(Endpoint::mobile, "slow", Failure::slow);
         seeds("slow");
-        tick("选择框3");
-        auto* search = find<QPushButton>("按钮1");
-        auto* export_button = find<QPushButton>("按钮2");
+        tick(harvest::KeywordSource::MobileDropdown);
+        auto* search = find<QPushButton>(shell::search_button);
+        auto* export_button = find<QPushButton>(shell::export_button);
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(search, Qt::LeftButton);
         QVERIFY(!search->isEnabled());
@@ -311,9 +308,9 @@ class MainWindowTest : public QObject {
     void closing_during_a_run_ends_it_at_once() {
         fake_->fail(Endpoint::pc, "hang", Failure::hang);
         seeds("hang\nnext");
-        tick("选择框1");
-        tick("选择框3");
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        tick(harvest::KeywordSource::PcDropdown);
+        tick(harvest::KeywordSource::MobileDropdown);
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(fake_->requests().size(), std::size_t{1}, 60000);
         window_->close();
         // Closing did not wait for the held reply: it was never sent.
@@ -329,10 +326,10 @@ class MainWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         fake_->clear_requests();
         seeds("again");
-        QVERIFY(find<QPushButton>("按钮1")->isEnabled());
+        QVERIFY(find<QPushButton>(shell::search_button)->isEnabled());
         QVERIFY(run_harvest());
         QCOMPARE(fake_->requests().size(), std::size_t{2});
-        QVERIFY(!box("编辑框1").isEmpty());
+        QVERIFY(!words(harvest::KeywordSource::PcDropdown).isEmpty());
         QCOMPARE(store_.seed_rows().size(), std::size_t{1});
     }
 
@@ -341,10 +338,11 @@ class MainWindowTest : public QObject {
         use_real_dialogs(real);
         fake_->fail(Endpoint::pc, "broken", Failure::empty_body);
         seeds("broken\nnext");
-        tick("选择框1");
+        tick(harvest::KeywordSource::PcDropdown);
         harvest::HarvestStore at_close;
         close_when_shown<QMessageBox>(
-            [this] { QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton); }, at_close);
+            [this] { QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton); },
+            at_close);
         QVERIFY(!window_->harvest_running());
         QVERIFY(store_ == at_close);
         QVERIFY(store_.seed_rows().empty());
@@ -354,8 +352,8 @@ class MainWindowTest : public QObject {
 
     void closing_while_a_read_waits_ends_the_run_at_once() {
         seeds("a\nb");
-        tick("选择框1");
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        tick(harvest::KeywordSource::PcDropdown);
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         // The GUI thread answers nothing meanwhile: the run waits in its first read.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         // A close that waited for the run would never return: the run waits
@@ -377,7 +375,8 @@ class MainWindowTest : public QObject {
         QDir::setCurrent(folder.path());
         harvest::HarvestStore at_close;
         close_when_shown<QFileDialog>(
-            [this] { QTest::mouseClick(find<QPushButton>("按钮2"), Qt::LeftButton); }, at_close);
+            [this] { QTest::mouseClick(find<QPushButton>(shell::export_button), Qt::LeftButton); },
+            at_close);
         QDir::setCurrent(previous);
         QVERIFY(!window_->harvest_running());
         QVERIFY(QDir(folder.path()).isEmpty());
@@ -391,11 +390,11 @@ class MainWindowTest : public QObject {
         dialogs_.fail_in_message = true;
         fake_->fail(Endpoint::pc, "broken", Failure::empty_body);
         seeds("broken\nnext");
-        tick("选择框1");
+        tick(harvest::KeywordSource::PcDropdown);
         QVERIFY(run_harvest());
         dialogs_.fail_in_message = false;
-        QVERIFY(find<QPushButton>("按钮1")->isEnabled());
-        QVERIFY(find<QPushButton>("按钮2")->isEnabled());
+        QVERIFY(find<QPushButton>(shell::search_button)->isEnabled());
+        QVERIFY(find<QPushButton>(shell::export_button)->isEnabled());
         QVERIFY(!window_->harvest_running());
         QVERIFY(log.text().find("harvest failed: the message box broke") != std::string::npos);
         QCOMPARE(fake_->requests().size(), std::size_t{1});
@@ -408,10 +407,11 @@ class MainWindowTest : public QObject {
     void words_go_at_the_end_after_a_click_into_the_box() {
         fake_->fail(Endpoint::pc, "slow", Failure::slow);
         seeds("a\nslow");
-        tick("选择框1");
+        tick(harvest::KeywordSource::PcDropdown);
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
-        auto* results = find<QPlainTextEdit>("编辑框1");
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
+        auto* results =
+            find<QPlainTextEdit>(harvest::info(harvest::KeywordSource::PcDropdown).result_box);
         QTRY_VERIFY_WITH_TIMEOUT(!results->toPlainText().isEmpty(), 60000);
         QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(results->textCursor().position(), 0);
