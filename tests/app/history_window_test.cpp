@@ -199,6 +199,11 @@ class HistoryWindowTest : public QObject {
         QCOMPARE(row_texts(3).mid(1), QStringList({u("已完成"), u("2/2"), u("3"), u("-"), u("-"),
                                                    u("1"), u("-"), u("连衣裙、手机壳")}));
         QCOMPARE(find<QLabel>("historyStatus")->text(), u("共 4 次搜索"));
+        // Only a run that ended before its last seed goes on.
+        for (const auto& [row, goes_on] : {std::pair{0, false}, {1, true}, {2, true}, {3, false}}) {
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, row_centre(row));
+            QCOMPARE(find<QPushButton>("continueButton")->isEnabled(), goes_on);
+        }
     }
 
     void open_and_export_hand_over_the_selected_run() {

@@ -1,5 +1,5 @@
-// The history window's rows as text: states, seed previews and the cells of
-// a kept run.
+// The history window's rows as text: seed previews and the cells of a kept
+// run.
 
 #include "shell/history_rows.h"
 
@@ -15,17 +15,6 @@ namespace {
 
 std::string gb(std::string_view utf8) {
     return platform::convert_code_page(utf8, platform::code_page_utf8, platform::code_page_gbk);
-}
-
-TEST(HistoryRows, StatesAndWhichRunsGoOn) {
-    EXPECT_EQ(state_text(journal::RunState::running), "进行中");
-    EXPECT_EQ(state_text(journal::RunState::finished), "已完成");
-    EXPECT_EQ(state_text(journal::RunState::stopped), "已停止");
-    EXPECT_EQ(state_text(journal::RunState::interrupted), "已中断");
-    EXPECT_FALSE(can_continue(journal::RunState::running));
-    EXPECT_FALSE(can_continue(journal::RunState::finished));
-    EXPECT_TRUE(can_continue(journal::RunState::stopped));
-    EXPECT_TRUE(can_continue(journal::RunState::interrupted));
 }
 
 TEST(HistoryRows, ThePreviewShowsTheFirstThreeSeedsInUtf8) {
