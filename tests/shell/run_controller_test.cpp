@@ -278,6 +278,10 @@ TEST_F(Runs, AnInterruptedRunIsOfferedOnceAndContinuedOnYes) {
     // Kept words of the first seed are still there, shown and stored.
     EXPECT_EQ(shell_.box("编辑框5"), "w1\r\n");
     EXPECT_EQ(store_.word_rows(KeywordSource::DidYouMean).size(), 1u);
+    // The summary and the history count the whole run, not only what the
+    // continued part found.
+    EXPECT_EQ(controller_.progress().words, 1u);
+    EXPECT_EQ(run.words[harvest::index_of(KeywordSource::DidYouMean)], 1);
 
     controller_.offer_resume();
     EXPECT_EQ(shell_.told.size(), 1u);
