@@ -21,7 +21,6 @@
 
 #include "app/qt_text.h"
 #include "platform/log.h"
-#include "shell/texts.h"
 
 namespace quorvel::app {
 namespace {
@@ -134,21 +133,8 @@ QtWindowOperations::QtWindowOperations(QWidget* root, Dialogs& dialogs,
     }
 }
 
-bool QtWindowOperations::on_gui_thread_now() const {
-    return thread_.here();
-}
-
-void QtWindowOperations::post(std::function<void()> task) {
-    thread_.post(std::move(task));
-}
-
 void QtWindowOperations::run_tasks() {
     thread_.run_tasks();
-}
-
-template <typename R, typename F>
-R QtWindowOperations::on_gui_thread(const std::stop_token& stop, F work, R fallback) {
-    return thread_.call(stop, std::move(work), std::move(fallback));
 }
 
 QWidget* QtWindowOperations::control(const QString& name) const {
@@ -160,7 +146,7 @@ QWidget* QtWindowOperations::control(const QString& name) const {
 
 void QtWindowOperations::queue(std::string_view control, std::string_view text, bool replace) {
     const bool ask = batch_.queue({std::string(control), std::string(text), replace});
-    if (on_gui_thread_now()) {
+    if (thread_.here()) {
         flush();
     } else if (ask) {
         QMetaObject::invokeMethod(this, "schedule_flush", Qt::QueuedConnection);
@@ -309,13 +295,13 @@ bool QtWindowOperations::RunView::read_checked(std::string_view control) {
         known != operations_.checked_.end()) {
         return known->second.load();
     }
-    return operations_.on_gui_thread(
+    return operations_.thread_.call(
         stop_, [&ops = operations_, name = name_of(control)] { return ops.do_read_checked(name); },
         false);
 }
 
 std::string QtWindowOperations::RunView::read_text(std::string_view control) {
-    return operations_.on_gui_thread(
+    return operations_.thread_.call(
         stop_, [&ops = operations_, name = name_of(control)] { return ops.do_read_text(name); },
         std::string());
 }
@@ -323,7 +309,7 @@ std::string QtWindowOperations::RunView::read_text(std::string_view control) {
 platform::MessageResult QtWindowOperations::RunView::ask(const QString& text,
                                                          platform::MessageStyle style,
                                                          const QString& caption) {
-    return operations_.on_gui_thread(
+    return operations_.thread_.call(
         stop_,
         [&ops = operations_, text, caption, style, stop = stop_] {
             return ops.do_show_message(text, caption, style, stop);
@@ -339,11 +325,11 @@ platform::MessageResult QtWindowOperations::RunView::ask(std::string_view text,
 
 bool QtWindowOperations::RunView::wait_until(
     const std::function<void(std::function<void()> done)>& start) {
-    if (operations_.on_gui_thread_now()) {
+    if (operations_.thread_.here()) {
         return false;  // waiting here would hold up what it waits for
     }
     auto over = std::make_shared<shell::WindowThreadAnswer<bool>>();
-    const bool started = operations_.on_gui_thread(
+    const bool started = operations_.thread_.call(
         stop_,
         [start, over] {
             start([over] {
@@ -375,36 +361,19 @@ void QtWindowOperations::RunView::append_text(std::string_view control, std::str
     operations_.queue(control, text, false);
 }
 
-platform::MessageResult QtWindowOperations::RunView::show_message(std::string_view text,
-                                                                  platform::MessageStyle style,
-                                                                  std::string_view caption) {
-    if (silenced_) {
-        platform::log_info("message not shown, as asked for this run: " + std::string(text));
-        return platform::MessageResult::ok;
-    }
-    if (silencing_ == Silencing::none) {
-        return operations_.on_gui_thread(
-            stop_,
-            [&ops = operations_, text = qt_from_code_page(text),
-             caption = qt_from_code_page(caption), style,
-             stop = stop_] { return ops.do_show_message(text, caption, style, stop); },
-            platform::MessageResult::cancel);
-    }
-    const auto [result, silence] = operations_.on_gui_thread(
+std::pair<platform::MessageResult, bool> QtWindowOperations::RunView::ask_with_check(
+    std::string_view text, platform::MessageStyle style, std::string_view caption,
+    std::string_view check) {
+    return operations_.thread_.call(
         stop_,
         [&ops = operations_, text = qt_from_code_page(text), caption = qt_from_code_page(caption),
-         style, stop = stop_] {
-            MessageCheck check{qt_from_utf8(shell::texts::quiet_check)};
+         check = qt_from_utf8(check), style, stop = stop_] {
+            MessageCheck box{check};
             const platform::MessageResult answer =
-                ops.do_show_message(text, caption, style, stop, &check);
-            return std::pair{answer, check.checked};
+                ops.do_show_message(text, caption, style, stop, &box);
+            return std::pair{answer, box.checked};
         },
         std::pair{platform::MessageResult::cancel, false});
-    if (silence) {
-        silenced_ = true;
-        platform::log_info("further messages of this run will not be shown, as asked");
-    }
-    return result;
 }
 
 bool QtWindowOperations::RunView::input_pending() {
@@ -413,7 +382,7 @@ bool QtWindowOperations::RunView::input_pending() {
 }
 
 void QtWindowOperations::RunView::pump_messages() {
-    if (operations_.on_gui_thread_now()) {
+    if (operations_.thread_.here()) {
         QCoreApplication::processEvents();
     }
 }
@@ -421,7 +390,7 @@ void QtWindowOperations::RunView::pump_messages() {
 std::optional<std::string> QtWindowOperations::RunView::show_save_dialog(
     std::string_view dialog, std::string_view filter, std::string_view default_extension,
     std::string_view title) {
-    return operations_.on_gui_thread(
+    return operations_.thread_.call(
         stop_,
         [&ops = operations_, name = name_of(dialog), filter = qt_from_code_page(filter),
          extension = qt_from_code_page(default_extension), title = qt_from_code_page(title),
@@ -430,7 +399,7 @@ std::optional<std::string> QtWindowOperations::RunView::show_save_dialog(
 }
 
 void QtWindowOperations::RunView::open_with_shell(std::string_view target) {
-    operations_.on_gui_thread(
+    operations_.thread_.call(
         stop_,
         [&ops = operations_, target = qt_from_code_page(target)] {
             ops.do_open(target);
@@ -440,7 +409,7 @@ void QtWindowOperations::RunView::open_with_shell(std::string_view target) {
 }
 
 void QtWindowOperations::RunView::show_window(std::string_view window) {
-    operations_.on_gui_thread(
+    operations_.thread_.call(
         stop_,
         [&ops = operations_, window = std::string(window)] {
             if (ops.show_window_) {
@@ -452,7 +421,7 @@ void QtWindowOperations::RunView::show_window(std::string_view window) {
 }
 
 void QtWindowOperations::RunView::navigate(std::string_view browser, std::string_view address) {
-    operations_.on_gui_thread(
+    operations_.thread_.call(
         stop_,
         [&ops = operations_, name = name_of(browser), address = qt_from_code_page(address)] {
             return ops.do_navigate(name, address);

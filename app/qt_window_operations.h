@@ -51,20 +51,17 @@ class QtWindowOperations : public QObject {
     // run's further messages are logged and answered with OK at once.
     using Silencing = shell::Silencing;
 
-    class RunView : public shell::RunWindow {
+    class RunView : public shell::SilenceableRunWindow {
       public:
         RunView(QtWindowOperations& operations, std::stop_token stop,
                 Silencing silencing = Silencing::none)
-            : operations_(operations), stop_(std::move(stop)), silencing_(silencing) {}
+            : SilenceableRunWindow(silencing), operations_(operations), stop_(std::move(stop)) {}
         bool read_checked(std::string_view control) override;
         std::string read_text(std::string_view control) override;
         // Counted from the box's document without copying its text.
         int line_count(std::string_view control) override;
         void set_text(std::string_view control, std::string_view text) override;
         void append_text(std::string_view control, std::string_view text) override;
-        using platform::WindowOperations::show_message;
-        platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
-                                             std::string_view caption) override;
         bool input_pending() override;
         void pump_messages() override;
         std::optional<std::string> show_save_dialog(std::string_view dialog,
@@ -85,14 +82,16 @@ class QtWindowOperations : public QObject {
         // function it is given (any thread, any number of times): true then;
         // false when called on the GUI thread or when the run is stopped first.
         bool wait_until(const std::function<void(std::function<void()> done)>& start);
-        // Whether the user asked not to be shown this run's further messages.
-        bool silenced() const { return silenced_; }
+
+      protected:
+        std::pair<platform::MessageResult, bool> ask_with_check(std::string_view text,
+                                                                platform::MessageStyle style,
+                                                                std::string_view caption,
+                                                                std::string_view check) override;
 
       private:
         QtWindowOperations& operations_;
         std::stop_token stop_;
-        Silencing silencing_;
-        bool silenced_ = false;
     };
     RunView for_run(std::stop_token stop, Silencing silencing = Silencing::none) {
         return RunView(*this, std::move(stop), silencing);
@@ -111,14 +110,6 @@ class QtWindowOperations : public QObject {
     void schedule_flush();
 
   private:
-    // Runs `work` on the GUI thread and returns its answer; from another
-    // thread, waits for it unless `stop` is requested first, in which case
-    // `fallback` is returned and the work, if it has not started, never runs.
-    // An exception thrown by `work` reaches the caller.
-    template <typename R, typename F>
-    R on_gui_thread(const std::stop_token& stop, F work, R fallback);
-    bool on_gui_thread_now() const;
-    void post(std::function<void()> task);
     void queue(std::string_view control, std::string_view text, bool replace);
     QWidget* control(const QString& name) const;
 

@@ -63,6 +63,24 @@ class MarketplaceNotices : public harvest::HarvestObserver {
 
 }  // namespace
 
+platform::MessageResult SilenceableRunWindow::show_message(std::string_view text,
+                                                           platform::MessageStyle style,
+                                                           std::string_view caption) {
+    if (silenced_) {
+        platform::log_info("message not shown, as asked for this run: " + std::string(text));
+        return platform::MessageResult::ok;
+    }
+    if (silencing_ == Silencing::none) {
+        return ask(text, style, caption);
+    }
+    const auto [answer, silence] = ask_with_check(text, style, caption, texts::quiet_check);
+    if (silence) {
+        silenced_ = true;
+        platform::log_info("further messages of this run will not be shown, as asked");
+    }
+    return answer;
+}
+
 void perform(ControlAction action, RunController& runs, WindowShell& window) {
     switch (action) {
         case ControlAction::none:

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "export/export.h"
 #include "harvest/harvest_run.h"
@@ -50,6 +51,30 @@ class RunWindow : public platform::WindowOperations {
     // are silenced (code-page text); Cancel when the run is stopped meanwhile.
     virtual platform::MessageResult ask(std::string_view text, platform::MessageStyle style,
                                         std::string_view caption) = 0;
+};
+
+// A run's window whose failure messages can be silenced (Silencing::offered):
+// the first one shown carries the check box "本次搜索不再提示", and once it is
+// ticked the run's further messages are logged and answered with OK at once.
+class SilenceableRunWindow : public RunWindow {
+  public:
+    explicit SilenceableRunWindow(Silencing silencing) : silencing_(silencing) {}
+    using platform::WindowOperations::show_message;
+    platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
+                                         std::string_view caption) final;
+
+  protected:
+    // A message box with the check box `check` (UTF-8) under its text: the
+    // answer, and whether the box was ticked; Cancel, unticked, when the run
+    // is stopped meanwhile.
+    virtual std::pair<platform::MessageResult, bool> ask_with_check(std::string_view text,
+                                                                    platform::MessageStyle style,
+                                                                    std::string_view caption,
+                                                                    std::string_view check) = 0;
+
+  private:
+    Silencing silencing_;
+    bool silenced_ = false;
 };
 
 // What the runs need of a front end. Called on the window's thread, except

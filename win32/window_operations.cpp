@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "platform/log.h"
-#include "shell/texts.h"
 #include "win32/wide_text.h"
 
 namespace quorvel::win32 {
@@ -51,10 +50,10 @@ std::wstring window_text(HWND window, bool rich) {
 
 // ---- the operations of a run ------------------------------------------------
 
-class Win32WindowOperations::RunView : public shell::RunWindow {
+class Win32WindowOperations::RunView : public shell::SilenceableRunWindow {
   public:
     RunView(Win32WindowOperations& operations, std::stop_token stop, shell::Silencing silencing)
-        : operations_(operations), stop_(std::move(stop)), silencing_(silencing) {}
+        : SilenceableRunWindow(silencing), operations_(operations), stop_(std::move(stop)) {}
 
     bool read_checked(std::string_view control) override {
         if (auto known = operations_.checked_.find(control); known != operations_.checked_.end()) {
@@ -63,7 +62,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
         return false;
     }
     std::string read_text(std::string_view control) override {
-        return operations_.on_window_thread(
+        return operations_.thread_.call(
             stop_,
             [&ops = operations_, name = std::string(control)] { return ops.read_text_now(name); },
             std::string());
@@ -80,35 +79,9 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
     void append_text(std::string_view control, std::string_view text) override {
         operations_.queue(control, u16_from_wide(wide_from_code_page(text)), false);
     }
-    using platform::WindowOperations::show_message;
-    platform::MessageResult show_message(std::string_view text, platform::MessageStyle style,
-                                         std::string_view caption) override {
-        if (silenced_) {
-            platform::log_info("message not shown, as asked for this run: " + std::string(text));
-            return platform::MessageResult::ok;
-        }
-        if (silencing_ == shell::Silencing::none) {
-            return ask(text, style, caption);
-        }
-        const auto [result, silence] = operations_.on_window_thread(
-            stop_,
-            [&ops = operations_, text = wide_from_code_page(text),
-             caption = wide_from_code_page(caption), style, stop = stop_] {
-                MessageCheck check{wide_from_utf8(shell::texts::quiet_check), false};
-                const platform::MessageResult answer =
-                    ops.message(text, caption, style, stop, &check);
-                return std::pair{answer, check.checked};
-            },
-            std::pair{platform::MessageResult::cancel, false});
-        if (silence) {
-            silenced_ = true;
-            platform::log_info("further messages of this run will not be shown, as asked");
-        }
-        return result;
-    }
     platform::MessageResult ask(std::string_view text, platform::MessageStyle style,
                                 std::string_view caption) override {
-        return operations_.on_window_thread(
+        return operations_.thread_.call(
             stop_,
             [&ops = operations_, text = wide_from_code_page(text),
              caption = wide_from_code_page(caption), style,
@@ -120,7 +93,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
         return false;
     }
     void pump_messages() override {
-        if (!operations_.on_window_thread_now()) {
+        if (!operations_.thread_.here()) {
             return;
         }
         MSG message;
@@ -136,7 +109,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
     std::optional<std::string> show_save_dialog(std::string_view dialog, std::string_view filter,
                                                 std::string_view default_extension,
                                                 std::string_view title) override {
-        return operations_.on_window_thread(
+        return operations_.thread_.call(
             stop_,
             [&ops = operations_, name = std::string(dialog), filter = wide_from_code_page(filter),
              extension = wide_from_code_page(default_extension), title = wide_from_code_page(title),
@@ -144,7 +117,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
             std::optional<std::string>());
     }
     void open_with_shell(std::string_view target) override {
-        operations_.on_window_thread(
+        operations_.thread_.call(
             stop_,
             [target = wide_from_code_page(target)] {
                 // The result is not examined: a link without a handler does nothing.
@@ -154,7 +127,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
             false);
     }
     void show_window(std::string_view window) override {
-        operations_.on_window_thread(
+        operations_.thread_.call(
             stop_,
             [&ops = operations_, window = std::string(window)] {
                 if (ops.hooks_.show_window) {
@@ -165,7 +138,7 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
             false);
     }
     void navigate(std::string_view browser, std::string_view address) override {
-        operations_.on_window_thread(
+        operations_.thread_.call(
             stop_,
             [&ops = operations_, name = std::string(browser),
              address = wide_from_code_page(address)] {
@@ -174,11 +147,27 @@ class Win32WindowOperations::RunView : public shell::RunWindow {
             false);
     }
 
+  protected:
+    std::pair<platform::MessageResult, bool> ask_with_check(std::string_view text,
+                                                            platform::MessageStyle style,
+                                                            std::string_view caption,
+                                                            std::string_view check) override {
+        return operations_.thread_.call(
+            stop_,
+            [&ops = operations_, text = wide_from_code_page(text),
+             caption = wide_from_code_page(caption), check = wide_from_utf8(check), style,
+             stop = stop_] {
+                MessageCheck box{check, false};
+                const platform::MessageResult answer =
+                    ops.message(text, caption, style, stop, &box);
+                return std::pair{answer, box.checked};
+            },
+            std::pair{platform::MessageResult::cancel, false});
+    }
+
   private:
     Win32WindowOperations& operations_;
     std::stop_token stop_;
-    shell::Silencing silencing_;
-    bool silenced_ = false;
 };
 
 // ---- the window thread ----------------------------------------------------------
@@ -205,21 +194,12 @@ std::unique_ptr<shell::RunWindow> Win32WindowOperations::for_run(std::stop_token
     return std::make_unique<RunView>(*this, std::move(stop), silencing);
 }
 
-bool Win32WindowOperations::on_window_thread_now() const {
-    return thread_.here();
-}
-
 void Win32WindowOperations::post(std::function<void()> task) {
     thread_.post(std::move(task));
 }
 
 void Win32WindowOperations::run_tasks() {
     thread_.run_tasks();
-}
-
-template <typename R, typename F>
-R Win32WindowOperations::on_window_thread(const std::stop_token& stop, F work, R fallback) {
-    return thread_.call(stop, std::move(work), std::move(fallback));
 }
 
 HWND Win32WindowOperations::control(std::string_view name) const {
@@ -229,7 +209,7 @@ HWND Win32WindowOperations::control(std::string_view name) const {
 
 void Win32WindowOperations::queue(std::string_view control, std::u16string text, bool replace) {
     const bool ask = batch_.queue({std::string(control), std::move(text), replace});
-    if (on_window_thread_now()) {
+    if (thread_.here()) {
         flush();
     } else if (ask) {
         PostMessageW(main_, wm_schedule_flush, 0, 0);

@@ -85,9 +85,6 @@ class Win32WindowOperations {
     class RunView;
     class Boxes;
 
-    template <typename R, typename F>
-    R on_window_thread(const std::stop_token& stop, F work, R fallback);
-    bool on_window_thread_now() const;
     void queue(std::string_view control, std::u16string text, bool replace);
     std::string read_text_now(const std::string& name);
     std::optional<std::string> save_dialog_now(const std::string& name, const std::wstring& filter,
