@@ -9,6 +9,7 @@
 #include "harvest/sources.h"
 #include "platform/log.h"
 #include "platform/session_cookies.h"
+#include "shell/session_file.h"
 
 namespace quorvel::app {
 namespace {
@@ -56,14 +57,8 @@ MarketplaceSession::MarketplaceSession(QWebEngineProfile* profile,
                                        std::optional<std::filesystem::path> cookie_file,
                                        QObject* parent)
     : QObject(parent), profile_(profile), cookie_file_(std::move(cookie_file)) {
-    if (cookie_file_ && std::filesystem::exists(*cookie_file_)) {
-        auto loaded = platform::load_cookie_file(*cookie_file_, harvest::marketplace_domains);
-        if (loaded) {
-            platform::log_info("session: " + std::to_string(*loaded) +
-                               " cookies loaded from the cookie file");
-        } else {
-            platform::log_warning("session not loaded: " + loaded.error().message);
-        }
+    if (cookie_file_) {
+        shell::load_session_file(*cookie_file_);
     }
     // Changes are written together, a moment after the last one: a sign-in
     // sets many cookies at once.

@@ -10,6 +10,7 @@
 #include "platform/session_cookies.h"
 #include "platform/user_folders.h"
 #include "platform/utf8_path.h"
+#include "shell/session_file.h"
 #include "shell/texts.h"
 #include "shell/window_journal.h"
 #include "win32/dpi.h"
@@ -38,17 +39,7 @@ void load_session() {
         platform::log_warning("no session file: " + file.error());
         return;
     }
-    std::error_code ignored;
-    if (!std::filesystem::exists(*file, ignored)) {
-        return;
-    }
-    auto loaded = platform::load_cookie_file(*file, harvest::marketplace_domains);
-    if (loaded) {
-        platform::log_info("session: " + std::to_string(*loaded) +
-                           " cookies from the session file");
-    } else {
-        platform::log_warning("session file not used: " + loaded.error().message);
-    }
+    shell::load_session_file(*file);
 }
 
 void apply_network(const WindowStart& start) {
