@@ -23,13 +23,13 @@
 #include <string_view>
 #include <thread>
 
-#include "data/encoding.h"
 #include "export/export.h"
 #include "export/export_order.h"
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/http_transport.h"
 #include "tests/support/child_process.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/private_network.h"
 #include "tests/support/recording_window.h"
@@ -81,12 +81,8 @@ fs::path wine_data_folder() {
     return wine_prefix() / "drive_c" / "users" / wine_user() / "AppData" / "Local" / "Quorvel";
 }
 
-std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
-std::string u8(const std::string& code_page) {
-    return data::utf8_from_gbk(code_page);
-}
+using testsupport::gb;
+using testsupport::utf8;
 
 // A request as the fake logged it, without the parts that change with the
 // clock: the PC timestamp and today's date.
@@ -232,8 +228,8 @@ TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     std::string expected;
     exporting::for_each_export_row(
         two, [&](std::string_view seed, const harvest::WordRow& row, KeywordSource source) {
-            expected += std::string(harvest::info(source).short_name) + "\t" +
-                        u8(std::string(seed)) + "\t" + u8(row.word) + "\n";
+            expected += std::string(harvest::info(source).short_name) + "\t" + utf8(seed) + "\t" +
+                        utf8(row.word) + "\n";
             return true;
         });
     EXPECT_EQ(text.out, expected);
@@ -283,12 +279,11 @@ TEST_F(Cli, EveryOutputFormat) {
         {kSeeds[0], kSeeds[0]},
         harvest::KindSet().add(KeywordSource::PcDropdown).add(KeywordSource::ArrowWords));
     std::vector<std::vector<std::string>> expected = {{"关键词", "搜索结果", "类别"}};
-    exporting::for_each_export_row(
-        window, [&](std::string_view seed, const harvest::WordRow& row, KeywordSource source) {
-            expected.push_back({u8(std::string(seed)), u8(row.word),
-                                u8(std::string(harvest::info(source).export_label))});
-            return true;
-        });
+    exporting::for_each_export_row(window, [&](std::string_view seed, const harvest::WordRow& row,
+                                               KeywordSource source) {
+        expected.push_back({utf8(seed), utf8(row.word), utf8(harvest::info(source).export_label)});
+        return true;
+    });
     ASSERT_EQ(sheet["rows"].size(), expected.size());
     for (std::size_t r = 0; r < expected.size(); ++r) {
         for (std::size_t c = 0; c < 3; ++c) {

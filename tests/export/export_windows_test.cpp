@@ -110,7 +110,7 @@ TEST(ExportWindows, ChineseNamesWhateverTheAnsiCodePage) {
     const HarvestStore store = awkward_store();
     for (const char* name : {"连衣裙.xlsx", "连衣裙.csv"}) {
         const auto written = export_to_file(code_page_path(folder, name), store);
-        ASSERT_TRUE(written) << data::utf8_from_gbk(written.error().reason) << " ("
+        ASSERT_TRUE(written) << testsupport::utf8(written.error().reason) << " ("
                              << written.error().detail << ")";
     }
     EXPECT_TRUE(zip_is_whole(folder / platform::path_from_utf8("连衣裙.xlsx")));

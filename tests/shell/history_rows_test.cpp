@@ -8,14 +8,12 @@
 #include <regex>
 
 #include "harvest/keyword_source.h"
-#include "platform/code_page.h"
+#include "tests/support/code_page_text.h"
 
 namespace quorvel::shell {
 namespace {
 
-std::string gb(std::string_view utf8) {
-    return platform::convert_code_page(utf8, platform::code_page_utf8, platform::code_page_gbk);
-}
+using testsupport::gb;
 
 TEST(HistoryRows, StatesAndWhichRunsGoOn) {
     EXPECT_EQ(state_text(journal::RunState::running), "进行中");

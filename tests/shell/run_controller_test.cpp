@@ -14,8 +14,8 @@
 #include <mutex>
 #include <thread>
 
-#include "data/encoding.h"
 #include "harvest/keyword_source.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/environment.h"
 #include "tests/support/scratch.h"
 
@@ -28,9 +28,7 @@ using harvest::KindSet;
 using journal::RunState;
 using platform::MessageResult;
 
-std::string gb(std::string_view utf8) {
-    return data::gbk_from_utf8(std::string(utf8));
-}
+using testsupport::gb;
 
 struct Message {
     std::string text;

@@ -32,13 +32,13 @@
 #include <thread>
 #include <vector>
 
-#include "data/encoding.h"
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "platform/http_transport.h"
 #include "platform/window_operations.h"
 #include "shell/control_table.h"
 #include "tests/support/child_process.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch.h"
@@ -58,15 +58,13 @@ using testsupport::Endpoint;
 using testsupport::Failure;
 using testsupport::FakeMarketplace;
 using testsupport::file_bytes;
+using testsupport::gb;
 using testsupport::ScratchFolder;
+using testsupport::utf8;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const std::string wine = testsupport::wine_program();
-
-std::string u8(const std::string& code_page) {
-    return data::utf8_from_gbk(code_page);
-}
 
 // A Linux path as Windows programs under Wine name it (drive Z: is "/").
 std::string windows_path(const fs::path& path) {
@@ -383,7 +381,7 @@ class WindowUnderWine : public ::testing::Test {
         auto run = std::make_unique<CoreRun>();
         std::string text;
         for (const std::string& seed : seeds) {
-            text += data::gbk_from_utf8(seed) + "\r\n";
+            text += gb(seed) + "\r\n";
         }
         run->window.texts[std::string(harvest::seed_box)] = text;
         for (KeywordSource source : harvest::all_sources) {
@@ -405,7 +403,8 @@ class WindowUnderWine : public ::testing::Test {
         for (KeywordSource source : harvest::all_sources) {
             const std::string name(harvest::info(source).result_box);
             auto found = core.window.texts.find(name);
-            const std::string expected = found == core.window.texts.end() ? "" : u8(found->second);
+            const std::string expected =
+                found == core.window.texts.end() ? "" : utf8(found->second);
             EXPECT_FALSE(expected.empty()) << name;
             EXPECT_EQ(boxes.value(name, "<missing>"), expected) << name;
         }
@@ -489,9 +488,9 @@ TEST_F(WindowUnderWine, FailureMessageReachesTheUser) {
     const auto messages = driven.all("message");
     ASSERT_EQ(messages.size(), 1u) << driven.text();
     EXPECT_EQ(messages[0].value("text", ""), "抓取下拉词失败");
-    EXPECT_EQ(messages[0].value("text", ""), u8(core->window.messages[0].text));
+    EXPECT_EQ(messages[0].value("text", ""), utf8(core->window.messages[0].text));
     EXPECT_EQ(messages[0].value("caption", ""), "信息：");
-    EXPECT_EQ(messages[0].value("caption", ""), u8(std::string(platform::default_message_caption)));
+    EXPECT_EQ(messages[0].value("caption", ""), utf8(platform::default_message_caption));
     EXPECT_FALSE(messages[0].value("search_enabled", true));
     EXPECT_FALSE(messages[0].value("export_enabled", true));
     EXPECT_EQ(steady(fake_->requests()), core->requests);
@@ -520,7 +519,7 @@ TEST_F(WindowUnderWine, FailureMessagesCanBeSilencedForOneHarvest) {
     EXPECT_EQ(messages[0].value("check_boxes", std::vector<std::string>{}),
               std::vector<std::string>{"本次搜索不再提示"});
     for (const json& message : messages) {
-        EXPECT_EQ(message.value("text", ""), u8(core->window.messages[0].text));
+        EXPECT_EQ(message.value("text", ""), utf8(core->window.messages[0].text));
     }
     EXPECT_TRUE(messages[2].value("silenced", false)) << driven.text();
     const auto boxes = driven.all("boxes");
@@ -549,10 +548,10 @@ TEST_F(WindowUnderWine, ExportsThroughTheSaveDialogAsTheCoreDoes) {
     ASSERT_EQ(driven.exit_code, 0) << driven.text();
     const json dialog = driven.one("save_dialog");
     ASSERT_TRUE(dialog.is_object()) << driven.text();
-    EXPECT_EQ(dialog.value("caption", ""), u8(std::string(exporting::dialog_title)));
+    EXPECT_EQ(dialog.value("caption", ""), utf8(exporting::dialog_title));
     // The filter's display names: every other piece of "NAME|PATTERN|NAME|PATTERN".
     std::vector<std::string> types;
-    std::stringstream filter(u8(std::string(exporting::dialog_filter)));
+    std::stringstream filter(utf8(exporting::dialog_filter));
     int piece = 0;
     for (std::string part; std::getline(filter, part, '|'); ++piece) {
         if (piece % 2 == 0) {
