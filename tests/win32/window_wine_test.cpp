@@ -528,7 +528,8 @@ TEST_F(WindowUnderWine, FailureMessagesCanBeSilencedForOneHarvest) {
         DriverRun one;
         one.events = {after};
         expect_same_boxes(one, *core);
-        EXPECT_THAT(after.value("progressLine", ""), ::testing::HasSubstr(failures));
+        EXPECT_THAT(after.value(std::string(shell::progress_line), ""),
+                    ::testing::HasSubstr(failures));
     }
     expect_closed(driven, *window);
 }
