@@ -6,8 +6,6 @@
 // host resolver rules and trusts the test certificate through an NSS
 // database in a scratch home, made before the browser starts.
 
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -175,14 +173,10 @@ class SignInTest : public QObject {
 
         // Kept for the command line, private to the user.
         session_->save_now();
-        struct stat file {};
-        QCOMPARE(::stat(cookie_file().c_str(), &file), 0);
-        QCOMPARE(file.st_mode & 0777, 0600u);
+        QCOMPARE(testsupport::mode_of(cookie_file()), 0600u);
         QVERIFY(testsupport::file_bytes(cookie_file()).find("_q_session\tsigned-in") !=
                 std::string::npos);
-        struct stat profile {};
-        QCOMPARE(::stat((*home / "data" / "quorvel" / "browser").c_str(), &profile), 0);
-        QCOMPARE(profile.st_mode & 0777, 0700u);
+        QCOMPARE(testsupport::mode_of(*home / "data" / "quorvel" / "browser"), 0700u);
         browser->close();
 
         seeds("连衣裙");

@@ -181,9 +181,7 @@ TEST(ExportToFile, TheFileModeFollowsTheUmask) {
         for (const char* name : {"out.csv", "out.xlsx"}) {
             const fs::path path = folder / name;
             ASSERT_TRUE(exported(path, awkward_store()));
-            struct stat info {};
-            ASSERT_EQ(stat(path.c_str(), &info), 0);
-            EXPECT_EQ(info.st_mode & 07777, 0666 & ~mask)
+            EXPECT_EQ(testsupport::mode_of(path), 0666 & ~mask)
                 << name << " under umask " << std::oct << mask;
         }
     }
