@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -83,22 +82,6 @@ fs::path wine_data_folder() {
 
 using testsupport::gb;
 using testsupport::utf8;
-
-// A request as the fake logged it, without the parts that change with the
-// clock: the PC timestamp and today's date.
-std::string steady(const std::string& request) {
-    static const std::regex timestamp("_ksTS=[0-9]+_");
-    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
-    return std::regex_replace(std::regex_replace(request, timestamp, "_ksTS=T_"), date,
-                              "initiative_id=staobaoz_D");
-}
-std::vector<std::string> steady(const std::vector<std::string>& requests) {
-    std::vector<std::string> out;
-    for (const std::string& r : requests) {
-        out.push_back(steady(r));
-    }
-    return out;
-}
 
 // The seed box's text for these seeds (UTF-8), as the window would hold it.
 std::string seed_box_text(const std::vector<std::string>& seeds) {
@@ -206,7 +189,7 @@ const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", under_wine ? "
 // output carries the same rows.
 TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     const HarvestStore window = window_harvest(kSeeds, harvest::KindSet::all());
-    const std::vector<std::string> window_requests = steady(fake_->requests());
+    const std::vector<std::string> window_requests = fake_->steady_requests();
     fake_->clear_requests();
 
     std::vector<std::string> args = {"harvest"};
@@ -215,7 +198,7 @@ TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     args.insert(args.end(), {"-o", csv.string()});
     const ChildResult result = cli(args);
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_EQ(steady(fake_->requests()), window_requests);
+    EXPECT_EQ(fake_->steady_requests(), window_requests);
     EXPECT_EQ(file_bytes(csv), window_csv(window));
 
     // Text to standard output, one word per line, in the export's order.

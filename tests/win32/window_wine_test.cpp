@@ -26,7 +26,6 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -300,18 +299,6 @@ std::string all_kinds() {
     return names;
 }
 
-// A request as the fake logged it, without the parts that change with the clock.
-std::vector<std::string> steady(const std::vector<std::string>& requests) {
-    static const std::regex timestamp("_ksTS=[0-9]+_");
-    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
-    std::vector<std::string> out;
-    for (const std::string& r : requests) {
-        out.push_back(std::regex_replace(std::regex_replace(r, timestamp, "_ksTS=T_"), date,
-                                         "initiative_id=staobaoz_D"));
-    }
-    return out;
-}
-
 // The test host under Wine, pointed at a fake marketplace on this port of
 // 127.0.0.1 by the marketplace's own host names.
 std::vector<std::string> host_command(int port) {
@@ -391,7 +378,7 @@ class WindowUnderWine : public ::testing::Test {
         harvest::RunOptions options;
         options.hosts = hosts_;
         harvest::start_harvest(run->window, run->store, options);
-        run->requests = steady(fake_->requests());
+        run->requests = fake_->steady_requests();
         fake_->clear_requests();
         return run;
     }
@@ -463,7 +450,7 @@ TEST_F(WindowUnderWine, HarvestFillsTheFiveBoxesAsTheCoreDoes) {
     EXPECT_EQ(driven.one("controls").value("mismatches", -1), 0) << driven.text();
     EXPECT_TRUE(driven.one("harvest").value("search_disabled_seen", false));
     EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
-    EXPECT_EQ(steady(fake_->requests()), core->requests);
+    EXPECT_EQ(fake_->steady_requests(), core->requests);
     expect_same_boxes(driven, *core);
     // The progress bar stands at the end: every seed line done.
     EXPECT_EQ(driven.one("boxes").value("progress_maximum", -1), static_cast<int>(kSeeds.size()));
@@ -493,7 +480,7 @@ TEST_F(WindowUnderWine, FailureMessageReachesTheUser) {
     EXPECT_EQ(messages[0].value("caption", ""), utf8(platform::default_message_caption));
     EXPECT_FALSE(messages[0].value("search_enabled", true));
     EXPECT_FALSE(messages[0].value("export_enabled", true));
-    EXPECT_EQ(steady(fake_->requests()), core->requests);
+    EXPECT_EQ(fake_->steady_requests(), core->requests);
     expect_same_boxes(driven, *core);
     expect_closed(driven, *window);
 }
