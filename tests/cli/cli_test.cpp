@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -172,6 +173,29 @@ class Cli : public ::testing::Test {
         auto runs = opened->runs();
         EXPECT_TRUE(runs.has_value() && !runs->empty());
         return runs->front();
+    }
+
+    // A run of "one", a seed it stopped at and "three": kept resumable after
+    // "one", whose words it wrote to `csv`, and the last line of standard
+    // error says how to continue. Once `unblock` has run, resumed, it writes
+    // the whole harvest.
+    void expect_stopped_then_resumed(const ChildResult& stopped, const fs::path& csv,
+                                     const HarvestStore& whole,
+                                     const std::function<void()>& unblock) {
+        const journal::RunInfo run = newest_run();
+        EXPECT_EQ(run.state, journal::RunState::stopped);
+        EXPECT_EQ(run.seeds_done, 1u);
+        const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
+        ASSERT_THAT(stopped.err, HasSubstr(hint));
+        EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
+        EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
+        EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
+        unblock();
+        const fs::path full = home_ / "full.csv";
+        const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
+        ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+        EXPECT_EQ(file_bytes(full), window_csv(whole));
+        EXPECT_EQ(newest_run().state, journal::RunState::finished);
     }
 
     static FakeMarketplace* fake_;
@@ -533,21 +557,8 @@ TEST_F(Cli, ControlCStopsAndResumeFinishes) {
     // The run did not wait for the held reply: it was never sent.
     ASSERT_EQ(fake_->held_replies_sent(), 0u);
     EXPECT_TRUE(fake_->await_held_requests_dropped(1));
-    const journal::RunInfo run = newest_run();
-    EXPECT_EQ(run.state, journal::RunState::stopped);
-    EXPECT_EQ(run.seeds_done, 1u);
-    const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
-    ASSERT_THAT(stopped.err, HasSubstr(hint));
-    EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
-    EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
-    EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
-
-    fake_->fail(Endpoint::mobile, "hang", Failure::slow);
-    const fs::path full = home_ / "full.csv";
-    const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
-    ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
-    EXPECT_EQ(file_bytes(full), window_csv(whole));
-    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+    expect_stopped_then_resumed(stopped, csv, whole,
+                                [] { fake_->fail(Endpoint::mobile, "hang", Failure::slow); });
 }
 
 // A search page that ends at the sign-in page: said once per run on
@@ -581,21 +592,8 @@ TEST_F(Cli, ACheckPageStopsTheRunForResume) {
                 ::testing::ContainsRegex(
                     "verification page instead of related words \\(seed \"k\"\\): "
                     "https://s\\.taobao\\.com(:443)?/_____tmd_____/punish\\?x5secdata="));
-    const journal::RunInfo run = newest_run();
-    EXPECT_EQ(run.state, journal::RunState::stopped);
-    EXPECT_EQ(run.seeds_done, 1u);
-    const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
-    ASSERT_THAT(stopped.err, HasSubstr(hint));
-    EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
-    EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
-    EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
-
-    fake_->clear_verification(Endpoint::search, "k");
-    const fs::path full = home_ / "full.csv";
-    const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
-    ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
-    EXPECT_EQ(file_bytes(full), window_csv(whole));
-    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+    expect_stopped_then_resumed(stopped, csv, whole,
+                                [] { fake_->clear_verification(Endpoint::search, "k"); });
 }
 
 // The words of each reply of a harvest, per kind, in request order.
