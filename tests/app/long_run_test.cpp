@@ -50,18 +50,6 @@ namespace {
 constexpr const char* five_seeds = "连衣裙\n雪纺衫\n半身裙慢\n牛仔裤\n风衣";
 constexpr const char* slow_seed = "半身裙慢";
 
-bool same_store(const harvest::HarvestStore& a, const harvest::HarvestStore& b) {
-    if (a.seed_rows() != b.seed_rows()) {
-        return false;
-    }
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        if (a.word_rows(source) != b.word_rows(source)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 class LongRunTest : public QObject {
@@ -114,6 +102,13 @@ class LongRunTest : public QObject {
                 harvest::info(source).result_box);
         }
         return lines;
+    }
+    int stored_words() {
+        int words = 0;
+        for (KeywordSource source : harvest::all_sources) {
+            words += static_cast<int>(store_.word_rows(source).size());
+        }
+        return words;
     }
     bool buttons_idle() {
         return find<QPushButton>(shell::search_button)->isEnabled() &&
@@ -220,16 +215,12 @@ class LongRunTest : public QObject {
         QCOMPARE(store_.seed_rows().size(), 2u);
         QVERIFY2(line().startsWith(u("已停止 · 关键词 2/5 · 词 ")), qPrintable(line()));
         // The boxes show what the store and the journal hold.
-        int stored_words = 0;
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            stored_words += static_cast<int>(store_.word_rows(source).size());
-        }
-        QCOMPARE(box_lines(), stored_words);
+        QCOMPARE(box_lines(), stored_words());
         QVERIFY(window_->journal_run());
         auto kept = journal_->load(*window_->journal_run());
         QVERIFY(kept);
         QCOMPARE(kept->info.state, journal::RunState::stopped);
-        QVERIFY(same_store(kept->store, store_));
+        QVERIFY(kept->store == store_);
 
         // What was found is exported.
         const auto path = *folder_ / "found.csv";
@@ -253,7 +244,7 @@ class LongRunTest : public QObject {
         QCOMPARE(kept->info.state, journal::RunState::finished);
         QCOMPARE(kept->info.kinds, harvest::KindSet::all());
         QCOMPARE(kept->info.seed_text, app::code_page_from_qt(u("连衣裙\r\n雪纺衫")));
-        QVERIFY(same_store(kept->store, store_));
+        QVERIFY(kept->store == store_);
     }
 
     // Ticking "本次搜索不再提示" in the first failure message silences the rest
@@ -320,11 +311,7 @@ class LongRunTest : public QObject {
         QVERIFY(finished.wait(60000));
         const std::int64_t id = *window_->journal_run();
         // The boxes hold what the killed run had kept and what followed.
-        int stored_words = 0;
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            stored_words += static_cast<int>(store_.word_rows(source).size());
-        }
-        QCOMPARE(box_lines(), stored_words);
+        QCOMPARE(box_lines(), stored_words());
         QVERIFY(window_->progress().first_seed > 0);
         const harvest::HarvestStore continued = store_;
         const QString seed_box = find<QPlainTextEdit>(harvest::seed_box)->toPlainText();
@@ -332,7 +319,7 @@ class LongRunTest : public QObject {
         auto kept = journal_->load(id);
         QVERIFY(kept);
         QCOMPARE(kept->info.state, journal::RunState::finished);
-        QVERIFY(same_store(kept->store, continued));
+        QVERIFY(kept->store == continued);
 
         // Asked once only.
         dialogs_.messages.clear();
@@ -344,7 +331,7 @@ class LongRunTest : public QObject {
         seeds(seed_text);
         tick_all();
         QVERIFY(harvest());
-        QVERIFY(same_store(store_, continued));
+        QVERIFY(store_ == continued);
     }
 
     // A run killed and declined stays in the journal, interrupted.
@@ -417,7 +404,7 @@ class LongRunTest : public QObject {
         QVERIFY(check_box(KeywordSource::PcDropdown)->isChecked());
         QVERIFY(!check_box(KeywordSource::ArrowWords)->isChecked());
         QVERIFY(check_box(KeywordSource::DidYouMean)->isChecked());
-        QVERIFY(same_store(store_, older_store));
+        QVERIFY(store_ == older_store);
         QCOMPARE(result_box(KeywordSource::PcDropdown)->toPlainText().count(u'\n'),
                  static_cast<qsizetype>(
                      older_store.word_rows(harvest::KeywordSource::PcDropdown).size()));
