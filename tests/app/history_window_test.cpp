@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "app/history_window.h"
-#include "data/encoding.h"
 #include "journal/journal.h"
 #include "journal/sqlite.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/scratch.h"
 #include "tests/support/window_driver.h"
 
@@ -38,9 +38,7 @@ using testsupport::u;
 
 namespace {
 
-std::string gb(const char* utf8) {
-    return data::gbk_from_utf8(utf8);
-}
+using testsupport::gb;
 
 // The minute now, as the list shows a start time.
 QString minute_now() {

@@ -11,6 +11,7 @@
 
 #include "app/browser.h"
 #include "app/main_window.h"
+#include "shell/control_table.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/test_servers.h"
@@ -20,8 +21,6 @@ using namespace quorvel;
 using app::MainWindow;
 using testsupport::u;
 
-namespace {}  // namespace
-
 class IndexWindowTest : public QObject {
     Q_OBJECT
 
@@ -29,9 +28,8 @@ class IndexWindowTest : public QObject {
     testsupport::AnsweringDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;
 
-    template <typename W>
-    W* find(const char* name) {
-        return window_->findChild<W*>(u(name));
+    QPushButton* index_button() {
+        return testsupport::find_control<QPushButton>(window_.get(), shell::index_button);
     }
 
   private slots:
@@ -52,7 +50,7 @@ class IndexWindowTest : public QObject {
             std::make_unique<MainWindow>(store_, dialogs_, harvest::MarketplaceHosts{},
                                          QUrl(QString::fromStdString(page.base_url() + "/index")));
         window_->show();
-        QTest::mouseClick(find<QPushButton>("按钮5"), Qt::LeftButton);
+        QTest::mouseClick(index_button(), Qt::LeftButton);
         QVERIFY(!served);
         clicked.set_value();
         app::IndexWindow* index = window_->index_window();
@@ -60,7 +58,7 @@ class IndexWindowTest : public QObject {
         QVERIFY(index->isVisible());
         QVERIFY(index->parentWidget() == nullptr);
         QCOMPARE(index->size(), QSize(760, 416));
-        QCOMPARE(index->browser()->objectName(), u("超文本浏览框1"));
+        QCOMPARE(index->browser()->objectName(), u(shell::index_browser));
         QCOMPARE(index->browser()->geometry(), QRect(8, 8, 1160, 656));
         // The index pages share the program's browser profile, and its sign-in.
         QCOMPARE(index->browser()->page()->profile(), app::browser_profile());
@@ -68,7 +66,7 @@ class IndexWindowTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(served, 60000);
         QCOMPARE(page.requests()[0].request_line, std::string("GET /index HTTP/1.1"));
         // A second click brings the same window forward.
-        QTest::mouseClick(find<QPushButton>("按钮5"), Qt::LeftButton);
+        QTest::mouseClick(index_button(), Qt::LeftButton);
         QCOMPARE(window_->index_window(), index);
         // Closing the main window closes the index window too.
         window_->close();

@@ -26,6 +26,7 @@
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/http_transport.h"
+#include "shell/control_table.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/captured_log.h"
@@ -38,6 +39,7 @@
 
 using namespace quorvel;
 using app::MainWindow;
+using harvest::KeywordSource;
 using testsupport::Endpoint;
 using testsupport::Failure;
 using testsupport::u;
@@ -47,18 +49,6 @@ namespace {
 // Five seeds; the fake holds the third one's PC suggestions while the run waits.
 constexpr const char* five_seeds = "连衣裙\n雪纺衫\n半身裙慢\n牛仔裤\n风衣";
 constexpr const char* slow_seed = "半身裙慢";
-
-bool same_store(const harvest::HarvestStore& a, const harvest::HarvestStore& b) {
-    if (a.seed_rows() != b.seed_rows()) {
-        return false;
-    }
-    for (harvest::KeywordSource source : harvest::all_sources) {
-        if (a.word_rows(source) != b.word_rows(source)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -73,7 +63,7 @@ class LongRunTest : public QObject {
     std::unique_ptr<MainWindow> window_;
 
     template <typename W>
-    W* find(const char* name) {
+    W* find(std::string_view name) {
         return testsupport::find_control<W>(window_.get(), name);
     }
     void new_window(journal::Journal* journal) {
@@ -83,18 +73,27 @@ class LongRunTest : public QObject {
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     }
-    void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
+    void seeds(const char* utf8) { find<QPlainTextEdit>(harvest::seed_box)->setPlainText(u(utf8)); }
+    QCheckBox* check_box(KeywordSource source) {
+        return testsupport::check_box(window_.get(), source);
+    }
+    QPlainTextEdit* result_box(KeywordSource source) {
+        return testsupport::result_box(window_.get(), source);
+    }
     void tick_all() {
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            window_->findChild<QCheckBox*>(u(harvest::info(source).check_box.data()))
-                ->setChecked(true);
+        for (KeywordSource source : harvest::all_sources) {
+            check_box(source)->setChecked(true);
         }
     }
-    QString line() { return find<QLabel>("progressLine")->text(); }
-    bool click_and_wait(const char* button, void (MainWindow::*finished)(), int ms = 60000) {
+    QString line() { return find<QLabel>(shell::progress_line)->text(); }
+    bool click_and_wait(std::string_view button, void (MainWindow::*finished)()) {
         QSignalSpy spy(window_.get(), finished);
         QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
-        return spy.wait(ms);
+        return spy.wait(60000);
+    }
+    bool harvest() { return click_and_wait(shell::search_button, &MainWindow::harvest_finished); }
+    bool export_words() {
+        return click_and_wait(shell::export_button, &MainWindow::export_finished);
     }
     int box_lines() {
         int lines = 0;
@@ -104,9 +103,17 @@ class LongRunTest : public QObject {
         }
         return lines;
     }
+    int stored_words() {
+        int words = 0;
+        for (KeywordSource source : harvest::all_sources) {
+            words += static_cast<int>(store_.word_rows(source).size());
+        }
+        return words;
+    }
     bool buttons_idle() {
-        return find<QPushButton>("按钮1")->isEnabled() && find<QPushButton>("按钮2")->isEnabled() &&
-               !find<QPushButton>("stopButton")->isEnabled();
+        return find<QPushButton>(shell::search_button)->isEnabled() &&
+               find<QPushButton>(shell::export_button)->isEnabled() &&
+               !find<QPushButton>(shell::stop_button)->isEnabled();
     }
 
   private slots:
@@ -141,20 +148,20 @@ class LongRunTest : public QObject {
     // The new controls keep to the free band under the result boxes.
     void additions_keep_to_the_free_band() {
         const QRect band(128, 467, 496, 62);  // between the boxes, the panel and "帮助"
-        const QRect index_button = find<QPushButton>("按钮5")->geometry();
-        for (const char* name :
-             {"harvestProgress", "stopButton", "historyButton", "progressLine"}) {
-            const QRect at = window_->findChild<QWidget*>(u(name))->geometry();
-            QVERIFY2(band.contains(at), name);
-            QVERIFY2(!at.intersects(index_button), name);
+        const QRect index_button = find<QPushButton>(shell::index_button)->geometry();
+        for (std::string_view name : {shell::progress_bar, shell::stop_button,
+                                      shell::history_button, shell::progress_line}) {
+            const QRect at = find<QWidget>(name)->geometry();
+            QVERIFY2(band.contains(at), name.data());
+            QVERIFY2(!at.intersects(index_button), name.data());
         }
-        QCOMPARE(find<QPushButton>("stopButton")->text(), u("停止"));
-        QVERIFY(!find<QPushButton>("stopButton")->isEnabled());
+        QCOMPARE(find<QPushButton>(shell::stop_button)->text(), u("停止"));
+        QVERIFY(!find<QPushButton>(shell::stop_button)->isEnabled());
         // The strip under the panel and the boxes: sign-in and settings,
         // inside the window and clear of every other control.
         const QRect strip(0, 529, 741, 29);
-        const QStringList bottom = {u("signInButton"), u("signInState"), u("signOutButton"),
-                                    u("settingsButton")};
+        const QStringList bottom = {u(shell::sign_in_button), u(shell::sign_in_state),
+                                    u(shell::sign_out_button), u(shell::settings_button)};
         for (const QString& name : bottom) {
             const QRect at = window_->findChild<QWidget*>(name)->geometry();
             QVERIFY2(strip.contains(at), qPrintable(name));
@@ -167,9 +174,9 @@ class LongRunTest : public QObject {
                 }
             }
         }
-        QCOMPARE(find<QPushButton>("signInButton")->text(), u("登录淘宝"));
-        QCOMPARE(find<QPushButton>("signOutButton")->text(), u("退出登录"));
-        QCOMPARE(find<QLabel>("signInState")->text(), u("未登录"));
+        QCOMPARE(find<QPushButton>(shell::sign_in_button)->text(), u("登录淘宝"));
+        QCOMPARE(find<QPushButton>(shell::sign_out_button)->text(), u("退出登录"));
+        QCOMPARE(find<QLabel>(shell::sign_in_state)->text(), u("未登录"));
     }
 
     // Seed k of n and the seed asked while the run waits for its reply; a
@@ -178,7 +185,7 @@ class LongRunTest : public QObject {
         seeds(five_seeds);
         tick_all();
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(window_->progress().current, 3u, 60000);
         QTest::qWait(250);  // the next progress update
         const shell::ProgressSnapshot now = window_->progress();
@@ -193,13 +200,13 @@ class LongRunTest : public QObject {
                      .match(line().mid(counts.size()))
                      .hasMatch(),
                  qPrintable(line()));
-        QCOMPARE(find<QProgressBar>("harvestProgress")->value(), 2);
-        QCOMPARE(find<QProgressBar>("harvestProgress")->maximum(), 5);
-        QVERIFY(!find<QPushButton>("按钮1")->isEnabled());
-        QVERIFY(!find<QPushButton>("按钮2")->isEnabled());
-        QVERIFY(find<QPushButton>("stopButton")->isEnabled());
+        QCOMPARE(find<QProgressBar>(shell::progress_bar)->value(), 2);
+        QCOMPARE(find<QProgressBar>(shell::progress_bar)->maximum(), 5);
+        QVERIFY(!find<QPushButton>(shell::search_button)->isEnabled());
+        QVERIFY(!find<QPushButton>(shell::export_button)->isEnabled());
+        QVERIFY(find<QPushButton>(shell::stop_button)->isEnabled());
 
-        QTest::mouseClick(find<QPushButton>("stopButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::stop_button), Qt::LeftButton);
         QVERIFY(finished.wait(60000));
         // The run did not wait for the reply it was held on: it was never sent.
         QCOMPARE(fake_->held_replies_sent(), std::size_t{0});
@@ -208,21 +215,17 @@ class LongRunTest : public QObject {
         QCOMPARE(store_.seed_rows().size(), 2u);
         QVERIFY2(line().startsWith(u("已停止 · 关键词 2/5 · 词 ")), qPrintable(line()));
         // The boxes show what the store and the journal hold.
-        int stored_words = 0;
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            stored_words += static_cast<int>(store_.word_rows(source).size());
-        }
-        QCOMPARE(box_lines(), stored_words);
+        QCOMPARE(box_lines(), stored_words());
         QVERIFY(window_->journal_run());
         auto kept = journal_->load(*window_->journal_run());
         QVERIFY(kept);
         QCOMPARE(kept->info.state, journal::RunState::stopped);
-        QVERIFY(same_store(kept->store, store_));
+        QVERIFY(kept->store == store_);
 
         // What was found is exported.
         const auto path = *folder_ / "found.csv";
         dialogs_.next_path = QString::fromStdString(path.string());
-        QVERIFY(click_and_wait("按钮2", &MainWindow::export_finished));
+        QVERIFY(export_words());
         const auto expected = *folder_ / "expected.csv";
         QVERIFY(exporting::export_to_file(expected.string(), store_));
         QCOMPARE(testsupport::file_bytes(path), testsupport::file_bytes(expected));
@@ -232,16 +235,16 @@ class LongRunTest : public QObject {
     void a_finished_run_is_kept_and_summed_up() {
         seeds("连衣裙\n雪纺衫");
         tick_all();
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         QVERIFY2(line().startsWith(u("已完成 · 关键词 2/2 · 词 ")), qPrintable(line()));
         QVERIFY2(line().contains(u(" · 失败 0 · 用时 0:0")), qPrintable(line()));
-        QCOMPARE(find<QProgressBar>("harvestProgress")->value(), 2);
+        QCOMPARE(find<QProgressBar>(shell::progress_bar)->value(), 2);
         auto kept = journal_->load(*window_->journal_run());
         QVERIFY(kept);
         QCOMPARE(kept->info.state, journal::RunState::finished);
         QCOMPARE(kept->info.kinds, harvest::KindSet::all());
         QCOMPARE(kept->info.seed_text, app::code_page_from_qt(u("连衣裙\r\n雪纺衫")));
-        QVERIFY(same_store(kept->store, store_));
+        QVERIFY(kept->store == store_);
     }
 
     // Ticking "本次搜索不再提示" in the first failure message silences the rest
@@ -251,10 +254,10 @@ class LongRunTest : public QObject {
             fake_->fail(Endpoint::pc, seed, Failure::empty_body);
         }
         seeds("失败一\n失败二\n失败三");
-        find<QCheckBox>("选择框1")->setChecked(true);
+        check_box(KeywordSource::PcDropdown)->setChecked(true);
         testsupport::CapturedLog log;
         dialogs_.tick_check = true;
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 1);
         QCOMPARE(dialogs_.messages[0].text, u("抓取下拉词失败"));
         QCOMPARE(dialogs_.messages[0].check, u("本次搜索不再提示"));
@@ -269,7 +272,7 @@ class LongRunTest : public QObject {
 
         dialogs_.messages.clear();
         dialogs_.tick_check = false;
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 3);
     }
 
@@ -308,19 +311,15 @@ class LongRunTest : public QObject {
         QVERIFY(finished.wait(60000));
         const std::int64_t id = *window_->journal_run();
         // The boxes hold what the killed run had kept and what followed.
-        int stored_words = 0;
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            stored_words += static_cast<int>(store_.word_rows(source).size());
-        }
-        QCOMPARE(box_lines(), stored_words);
+        QCOMPARE(box_lines(), stored_words());
         QVERIFY(window_->progress().first_seed > 0);
         const harvest::HarvestStore continued = store_;
-        const QString seed_box = find<QPlainTextEdit>("超级编辑框1")->toPlainText();
+        const QString seed_box = find<QPlainTextEdit>(harvest::seed_box)->toPlainText();
         QCOMPARE(seed_box, u(seed_text));
         auto kept = journal_->load(id);
         QVERIFY(kept);
         QCOMPARE(kept->info.state, journal::RunState::finished);
-        QVERIFY(same_store(kept->store, continued));
+        QVERIFY(kept->store == continued);
 
         // Asked once only.
         dialogs_.messages.clear();
@@ -331,8 +330,8 @@ class LongRunTest : public QObject {
         new_window(nullptr);
         seeds(seed_text);
         tick_all();
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
-        QVERIFY(same_store(store_, continued));
+        QVERIFY(harvest());
+        QVERIFY(store_ == continued);
     }
 
     // A run killed and declined stays in the journal, interrupted.
@@ -351,7 +350,7 @@ class LongRunTest : public QObject {
         QCOMPARE(journal_->load(id)->info.state, journal::RunState::interrupted);
 
         // The history goes on with it, from its first unfinished seed.
-        QTest::mouseClick(find<QPushButton>("historyButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::history_button), Qt::LeftButton);
         app::HistoryWindow* history = window_->history_window();
         QVERIFY(history->select_run(id));
         auto* go_on = history->findChild<QPushButton*>(u("continueButton"));
@@ -372,21 +371,21 @@ class LongRunTest : public QObject {
     // directly and deletes one after asking.
     void history_opens_exports_and_deletes() {
         seeds("连衣裙\n雪纺衫");
-        find<QCheckBox>("选择框1")->setChecked(true);
-        find<QCheckBox>("选择框5")->setChecked(true);
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        check_box(KeywordSource::PcDropdown)->setChecked(true);
+        check_box(KeywordSource::DidYouMean)->setChecked(true);
+        QVERIFY(harvest());
         const std::int64_t older = *window_->journal_run();
         const harvest::HarvestStore older_store = store_;
         seeds("风衣");
         tick_all();
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         const std::int64_t newer = *window_->journal_run();
 
-        QTest::mouseClick(find<QPushButton>("historyButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::history_button), Qt::LeftButton);
         app::HistoryWindow* history = window_->history_window();
         QVERIFY(history != nullptr && history->isVisible());
         // A harvest that ends while the list is open is listed.
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         const std::int64_t newest = *window_->journal_run();
         QVERIFY(history->select_run(newest));
         QVERIFY(journal_->remove(newest));
@@ -401,20 +400,20 @@ class LongRunTest : public QObject {
         // export button writes it.
         QVERIFY(history->select_run(older));
         press("openButton");
-        QCOMPARE(find<QPlainTextEdit>("超级编辑框1")->toPlainText(), u("连衣裙\n雪纺衫"));
-        QVERIFY(find<QCheckBox>("选择框1")->isChecked());
-        QVERIFY(!find<QCheckBox>("选择框2")->isChecked());
-        QVERIFY(find<QCheckBox>("选择框5")->isChecked());
-        QVERIFY(same_store(store_, older_store));
-        QCOMPARE(find<QPlainTextEdit>("编辑框1")->toPlainText().count(u'\n'),
+        QCOMPARE(find<QPlainTextEdit>(harvest::seed_box)->toPlainText(), u("连衣裙\n雪纺衫"));
+        QVERIFY(check_box(KeywordSource::PcDropdown)->isChecked());
+        QVERIFY(!check_box(KeywordSource::ArrowWords)->isChecked());
+        QVERIFY(check_box(KeywordSource::DidYouMean)->isChecked());
+        QVERIFY(store_ == older_store);
+        QCOMPARE(result_box(KeywordSource::PcDropdown)->toPlainText().count(u'\n'),
                  static_cast<qsizetype>(
                      older_store.word_rows(harvest::KeywordSource::PcDropdown).size()));
-        QCOMPARE(find<QPlainTextEdit>("编辑框2")->toPlainText(), QString());
+        QCOMPARE(result_box(KeywordSource::ArrowWords)->toPlainText(), QString());
         const auto expected = *folder_ / "expected-older.csv";
         QVERIFY(exporting::export_to_file(expected.string(), older_store));
         const auto opened = *folder_ / "opened.csv";
         dialogs_.next_path = QString::fromStdString(opened.string());
-        QVERIFY(click_and_wait("按钮2", &MainWindow::export_finished));
+        QVERIFY(export_words());
         QCOMPARE(testsupport::file_bytes(opened), testsupport::file_bytes(expected));
 
         // Exported directly as CSV, whatever is in the boxes.
@@ -455,7 +454,7 @@ class LongRunTest : public QObject {
     // paces the next harvest and is kept for the next start.
     void pacing_is_set_in_the_settings_and_kept() {
         QCOMPARE(window_->settings().request_interval.count(), 0);
-        QTest::mouseClick(find<QPushButton>("settingsButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::settings_button), Qt::LeftButton);
         auto* dialog = window_->findChild<app::SettingsDialog*>(u("SettingsDialog"));
         QVERIFY(dialog != nullptr && dialog->isVisible());
         testsupport::find_control<QSpinBox>(dialog, "intervalSpin")->setValue(150);
@@ -463,11 +462,12 @@ class LongRunTest : public QObject {
         QCOMPARE(window_->settings().request_interval.count(), 150);
 
         seeds("连衣裙\n雪纺衫");
-        find<QCheckBox>("选择框3")->setChecked(true);  // the mobile suggestions: one request a seed
+        check_box(KeywordSource::MobileDropdown)
+            ->setChecked(true);  // the mobile suggestions: one request a seed
         fake_->clear_requests();
         QElapsedTimer took;
         took.start();
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         QCOMPARE(fake_->requests().size(), 2u);
         QVERIFY2(took.elapsed() >= 150, qPrintable(QString::number(took.elapsed())));
 
@@ -482,9 +482,9 @@ class LongRunTest : public QObject {
         fake_->drop_connections(Endpoint::pc, "once", 1);
         fake_->drop_connections(Endpoint::pc, "thrice", 3);
         seeds("once\nthrice");
-        find<QCheckBox>("选择框1")->setChecked(true);
+        check_box(KeywordSource::PcDropdown)->setChecked(true);
         fake_->clear_requests();
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 1);
         QCOMPARE(dialogs_.messages[0].text, u("抓取下拉词失败"));
         QCOMPARE(fake_->requests().size(), 2u + 3u);
@@ -505,7 +505,7 @@ class LongRunTest : public QObject {
         {
             const auto wal = *folder_ / "quorvel.sqlite3-wal";
             testsupport::FileSizeLimit limit(std::filesystem::file_size(wal) + 64 * 1024);
-            QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+            QVERIFY(harvest());
         }
         QCOMPARE(store_.seed_rows().size(), 10u);
         QVERIFY2(
@@ -522,7 +522,7 @@ class LongRunTest : public QObject {
         window_->set_journal(nullptr, "cannot open /nowhere/quorvel.sqlite3");
         seeds("连衣裙");
         tick_all();
-        QVERIFY(click_and_wait("按钮1", &MainWindow::harvest_finished));
+        QVERIFY(harvest());
         QVERIFY2(line().startsWith(u("无法保存历史记录")), qPrintable(line()));
         QCOMPARE(store_.seed_rows().size(), 1u);
     }

@@ -6,8 +6,6 @@
 // host resolver rules and trusts the test certificate through an NSS
 // database in a scratch home, made before the browser starts.
 
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -17,6 +15,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +30,7 @@
 #include "harvest/sources.h"
 #include "platform/http_transport.h"
 #include "platform/session_cookies.h"
+#include "shell/control_table.h"
 #include "tests/app/browser_driver.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
@@ -43,6 +43,7 @@
 
 using namespace quorvel;
 using app::MainWindow;
+using harvest::KeywordSource;
 using testsupport::Endpoint;
 using testsupport::submit_form;
 using testsupport::u;
@@ -67,26 +68,26 @@ class SignInTest : public QObject {
     std::unique_ptr<MainWindow> window_;
 
     template <typename W>
-    W* find(const char* name) {
+    W* find(std::string_view name) {
         return testsupport::find_control<W>(window_.get(), name);
     }
-    QString box(const char* name) { return find<QPlainTextEdit>(name)->toPlainText(); }
-    QString state() { return find<QLabel>("signInState")->text(); }
-    void seeds(const char* utf8) { find<QPlainTextEdit>("超级编辑框1")->setPlainText(u(utf8)); }
-    void tick(std::initializer_list<const char*> names) {
-        for (harvest::KeywordSource source : harvest::all_sources) {
-            const char* check = harvest::info(source).check_box.data();
-            bool on = false;
-            for (const char* name : names) {
-                on = on || std::string(name) == check;
-            }
-            find<QCheckBox>(check)->setChecked(on);
+    QString box(KeywordSource source) {
+        return testsupport::result_box(window_.get(), source)->toPlainText();
+    }
+    QString line() { return find<QLabel>(shell::progress_line)->text(); }
+    QString state() { return find<QLabel>(shell::sign_in_state)->text(); }
+    void seeds(const char* utf8) { find<QPlainTextEdit>(harvest::seed_box)->setPlainText(u(utf8)); }
+    // Exactly these kinds ticked.
+    void tick(std::initializer_list<KeywordSource> sources) {
+        for (KeywordSource source : harvest::all_sources) {
+            testsupport::check_box(window_.get(), source)
+                ->setChecked(std::find(sources.begin(), sources.end(), source) != sources.end());
         }
     }
-    bool click_and_wait(const char* button, int ms = 30000) {
+    bool harvest() {
         QSignalSpy spy(window_.get(), &MainWindow::harvest_finished);
-        QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
-        return spy.wait(ms);
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
+        return spy.wait(30000);
     }
     std::size_t searches_with_session() {
         std::size_t with = 0;
@@ -137,20 +138,19 @@ class SignInTest : public QObject {
     // user is told once, offered the sign-in window, and the other kinds fill.
     void without_a_session_the_wall_is_said_once_and_offers_the_sign_in() {
         QCOMPARE(state(), u("未登录"));
-        QVERIFY(!find<QPushButton>("signOutButton")->isEnabled());
+        QVERIFY(!find<QPushButton>(shell::sign_out_button)->isEnabled());
         dialogs_.next_answer = platform::MessageResult::yes;
         seeds("连衣裙\n雪纺衫");
-        tick({"选择框1", "选择框3", "选择框5"});
-        QVERIFY(click_and_wait("按钮1"));
+        tick({KeywordSource::PcDropdown, KeywordSource::MobileDropdown, KeywordSource::DidYouMean});
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 1);
         QVERIFY2(dialogs_.messages[0].text.startsWith(u("“你是不是想找”需要登录淘宝")),
                  qPrintable(dialogs_.messages[0].text));
         QCOMPARE(dialogs_.messages[0].style.buttons, platform::MessageButtons::yes_no);
-        QCOMPARE(box("编辑框5"), QString());
-        QVERIFY(!box("编辑框1").isEmpty());
-        QVERIFY(!box("编辑框3").isEmpty());
-        QVERIFY2(find<QLabel>("progressLine")->text().endsWith(u("“你是不是想找”需要登录淘宝")),
-                 qPrintable(find<QLabel>("progressLine")->text()));
+        QCOMPARE(box(KeywordSource::DidYouMean), QString());
+        QVERIFY(!box(KeywordSource::PcDropdown).isEmpty());
+        QVERIFY(!box(KeywordSource::MobileDropdown).isEmpty());
+        QVERIFY2(line().endsWith(u("“你是不是想找”需要登录淘宝")), qPrintable(line()));
         // "是" opened the sign-in window on the marketplace's sign-in page.
         QTRY_VERIFY(window_->sign_in_window() != nullptr);
         QCOMPARE(window_->sign_in_window()->browser()->url(),
@@ -163,50 +163,47 @@ class SignInTest : public QObject {
     // cookie reaches the log; signing out takes it from all three.
     void signing_in_in_the_browser_gives_the_harvest_its_session() {
         testsupport::CapturedLog log;
-        QTest::mouseClick(find<QPushButton>("signInButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::sign_in_button), Qt::LeftButton);
         app::BrowserWindow* browser = window_->sign_in_window();
         QVERIFY(browser != nullptr);
         QVERIFY(browser->isVisible());
         QVERIFY(submit_form(browser, QStringLiteral("/")));
         QTRY_COMPARE_WITH_TIMEOUT(state(), u("已登录"), 20000);
-        QVERIFY(find<QPushButton>("signOutButton")->isEnabled());
+        QVERIFY(find<QPushButton>(shell::sign_out_button)->isEnabled());
 
         // Kept for the command line, private to the user.
         session_->save_now();
-        struct stat file {};
-        QCOMPARE(::stat(cookie_file().c_str(), &file), 0);
-        QCOMPARE(file.st_mode & 0777, 0600u);
+        QCOMPARE(testsupport::mode_of(cookie_file()), 0600u);
         QVERIFY(testsupport::file_bytes(cookie_file()).find("_q_session\tsigned-in") !=
                 std::string::npos);
-        struct stat profile {};
-        QCOMPARE(::stat((*home / "data" / "quorvel" / "browser").c_str(), &profile), 0);
-        QCOMPARE(profile.st_mode & 0777, 0700u);
+        QCOMPARE(testsupport::mode_of(*home / "data" / "quorvel" / "browser"), 0700u);
         browser->close();
 
         seeds("连衣裙");
-        tick({"选择框1", "选择框5"});
-        QVERIFY(click_and_wait("按钮1"));
+        tick({KeywordSource::PcDropdown, KeywordSource::DidYouMean});
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 0);
-        QVERIFY2(box("编辑框5").contains(u("连衣裙")), qPrintable(box("编辑框5")));
+        QVERIFY2(box(KeywordSource::DidYouMean).contains(u("连衣裙")),
+                 qPrintable(box(KeywordSource::DidYouMean)));
         QCOMPARE(searches_with_session(), 1u);
         QVERIFY(log.text().find("signed-in") == std::string::npos);
 
-        QTest::mouseClick(find<QPushButton>("signOutButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::sign_out_button), Qt::LeftButton);
         QCOMPARE(state(), u("未登录"));
         QVERIFY(!std::filesystem::exists(cookie_file()));
         QVERIFY(
             platform::cookies_within(platform::cookies(), harvest::marketplace_domains).empty());
         // The browser forgot it too: the sign-in page, opened again, gets no session.
         fake->clear_requests();
-        QTest::mouseClick(find<QPushButton>("signInButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::sign_in_button), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!fake->requests().empty(), 20000);
         QCOMPARE(fake->request_cookies().front(), std::string());
         window_->sign_in_window()->close();
         QCOMPARE(state(), u("未登录"));
         fake->clear_requests();
-        QVERIFY(click_and_wait("按钮1"));
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 1);
-        QCOMPARE(box("编辑框5"), QString());
+        QCOMPARE(box(KeywordSource::DidYouMean), QString());
         QCOMPARE(searches_with_session(), 0u);
     }
 
@@ -244,25 +241,23 @@ class SignInTest : public QObject {
     void a_check_page_is_passed_in_the_browser() {
         fake->require_verification(Endpoint::pc, "验证裙");
         seeds("连衣裙\n验证裙\n雪纺衫");
-        tick({"选择框1"});
-        QVERIFY(click_and_wait("按钮1"));
+        tick({KeywordSource::PcDropdown});
+        QVERIFY(harvest());
         QCOMPARE(dialogs_.messages.size(), 1);
         QVERIFY2(dialogs_.messages[0].text.startsWith(u("淘宝要求进行安全验证")),
                  qPrintable(dialogs_.messages[0].text));
         QCOMPARE(store_.seed_rows().size(), 1u);
         QVERIFY(window_->check_window() == nullptr);
-        QVERIFY2(find<QLabel>("progressLine")->text().startsWith(u("已停止")),
-                 qPrintable(find<QLabel>("progressLine")->text()));
+        QVERIFY2(line().startsWith(u("已停止")), qPrintable(line()));
 
         dialogs_.messages.clear();
         dialogs_.next_answer = platform::MessageResult::yes;
         fake->clear_requests();
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(window_->check_window() != nullptr, 20000);
         QVERIFY(window_->harvest_running());
-        QTRY_VERIFY2(find<QLabel>("progressLine")->text().startsWith(u("等待安全验证")),
-                     qPrintable(find<QLabel>("progressLine")->text()));
+        QTRY_VERIFY2(line().startsWith(u("等待安全验证")), qPrintable(line()));
         QVERIFY(submit_form(window_->check_window(), QStringLiteral("/_____tmd_____/punish")));
         QTRY_VERIFY_WITH_TIMEOUT(
             [] {
@@ -279,7 +274,8 @@ class SignInTest : public QObject {
         QVERIFY(finished.wait(30000));
         QCOMPARE(dialogs_.messages.size(), 1);
         QCOMPARE(store_.seed_rows().size(), 3u);
-        QVERIFY2(box("编辑框1").contains(u("验证裙")), qPrintable(box("编辑框1")));
+        QVERIFY2(box(KeywordSource::PcDropdown).contains(u("验证裙")),
+                 qPrintable(box(KeywordSource::PcDropdown)));
         // The request that met the check, then the same one after it.
         std::size_t asked = 0;
         for (const std::string& request : fake->requests()) {
@@ -294,8 +290,8 @@ class SignInTest : public QObject {
         fake->require_verification(Endpoint::pc, "验证裙");
         dialogs_.next_answer = platform::MessageResult::yes;
         seeds("验证裙");
-        tick({"选择框1"});
-        QTest::mouseClick(find<QPushButton>("按钮1"), Qt::LeftButton);
+        tick({KeywordSource::PcDropdown});
+        QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(window_->check_window() != nullptr, 20000);
         QPointer<app::BrowserWindow> check = window_->check_window();
         window_->close();

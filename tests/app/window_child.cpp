@@ -4,15 +4,13 @@
 //   window_child JOURNAL HOST CA_FILE SEEDS_UTF8
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <cstdio>
 
 #include "app/main_window.h"
-#include "harvest/keyword_source.h"
 #include "journal/journal.h"
 #include "platform/http_transport.h"
+#include "shell/control_table.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/window_driver.h"
 
@@ -38,6 +36,6 @@ int main(int argc, char* argv[]) {
     testsupport::seeds_and_all_kinds(window, QString::fromUtf8(argv[4]));
     QObject::connect(&window, &app::MainWindow::harvest_finished, &application,
                      &QApplication::quit);
-    window.findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
+    testsupport::find_control<QPushButton>(&window, shell::search_button)->click();
     return QApplication::exec();
 }

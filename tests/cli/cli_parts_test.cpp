@@ -10,19 +10,22 @@
 #include "cli/output.h"
 #include "cli/seeds.h"
 #include "cli/system.h"
-#include "data/encoding.h"
 #include "harvest/harvest_run.h"
 #include "platform/code_page.h"
 #include "platform/utf8_path.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/scratch.h"
 
 namespace quorvel::cli {
 namespace {
 
+using testsupport::gb;
+using testsupport::utf8;
+
 std::vector<std::string> seeds_of(const std::string& seed_text) {
     std::vector<std::string> out;
     for (const std::string& seed : harvest::split_seeds(seed_text)) {
-        out.push_back(data::utf8_from_gbk(seed));
+        out.push_back(utf8(seed));
     }
     return out;
 }
@@ -150,10 +153,9 @@ TEST(System, TextIntoAFileIsTheBytesGiven) {
 
 harvest::HarvestStore two_words() {
     harvest::HarvestStore store;
-    store.add_seed_row({data::gbk_from_utf8("连衣裙"), {1, 0, 0, 0, 0}});
-    store.add_word(harvest::KeywordSource::PcDropdown, data::gbk_from_utf8("连衣裙"),
-                   data::gbk_from_utf8("长裙"));
-    store.add_word(harvest::KeywordSource::LongTail, data::gbk_from_utf8("连衣裙"), "a\tb");
+    store.add_seed_row({gb("连衣裙"), {1, 0, 0, 0, 0}});
+    store.add_word(harvest::KeywordSource::PcDropdown, gb("连衣裙"), gb("长裙"));
+    store.add_word(harvest::KeywordSource::LongTail, gb("连衣裙"), "a\tb");
     return store;
 }
 
@@ -175,7 +177,7 @@ TEST(Output, FilesUnderChineseNamesWithTheSameBytes) {
     EXPECT_EQ(testsupport::file_bytes(platform::path_from_utf8(text_path)),
               "pc\t连衣裙\t长裙\nlongtail\t连衣裙\ta\\tb\n");
     EXPECT_EQ(testsupport::file_bytes(platform::path_from_utf8(csv_path))
-                  .rfind(data::gbk_from_utf8("关键词,搜索结果,类别\r\n"), 0),
+                  .rfind(gb("关键词,搜索结果,类别\r\n"), 0),
               0u);
     // The check before a run leaves nothing behind.
     EXPECT_EQ(testsupport::names_in(folder).size(), 2u);

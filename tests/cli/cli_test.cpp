@@ -16,20 +16,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string_view>
 #include <thread>
 
-#include "data/encoding.h"
 #include "export/export.h"
 #include "export/export_order.h"
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/http_transport.h"
 #include "tests/support/child_process.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/private_network.h"
 #include "tests/support/recording_window.h"
@@ -81,28 +81,8 @@ fs::path wine_data_folder() {
     return wine_prefix() / "drive_c" / "users" / wine_user() / "AppData" / "Local" / "Quorvel";
 }
 
-std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
-std::string u8(const std::string& code_page) {
-    return data::utf8_from_gbk(code_page);
-}
-
-// A request as the fake logged it, without the parts that change with the
-// clock: the PC timestamp and today's date.
-std::string steady(const std::string& request) {
-    static const std::regex timestamp("_ksTS=[0-9]+_");
-    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
-    return std::regex_replace(std::regex_replace(request, timestamp, "_ksTS=T_"), date,
-                              "initiative_id=staobaoz_D");
-}
-std::vector<std::string> steady(const std::vector<std::string>& requests) {
-    std::vector<std::string> out;
-    for (const std::string& r : requests) {
-        out.push_back(steady(r));
-    }
-    return out;
-}
+using testsupport::gb;
+using testsupport::utf8;
 
 // The seed box's text for these seeds (UTF-8), as the window would hold it.
 std::string seed_box_text(const std::vector<std::string>& seeds) {
@@ -195,6 +175,29 @@ class Cli : public ::testing::Test {
         return runs->front();
     }
 
+    // A run of "one", a seed it stopped at and "three": kept resumable after
+    // "one", whose words it wrote to `csv`, and the last line of standard
+    // error says how to continue. Once `unblock` has run, resumed, it writes
+    // the whole harvest.
+    void expect_stopped_then_resumed(const ChildResult& stopped, const fs::path& csv,
+                                     const HarvestStore& whole,
+                                     const std::function<void()>& unblock) {
+        const journal::RunInfo run = newest_run();
+        EXPECT_EQ(run.state, journal::RunState::stopped);
+        EXPECT_EQ(run.seeds_done, 1u);
+        const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
+        ASSERT_THAT(stopped.err, HasSubstr(hint));
+        EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
+        EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
+        EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
+        unblock();
+        const fs::path full = home_ / "full.csv";
+        const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
+        ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+        EXPECT_EQ(file_bytes(full), window_csv(whole));
+        EXPECT_EQ(newest_run().state, journal::RunState::finished);
+    }
+
     static FakeMarketplace* fake_;
     ScratchFolder home_;
 };
@@ -210,7 +213,7 @@ const std::vector<std::string> kSeeds = {"连衣裙", "ab c", "", under_wine ? "
 // output carries the same rows.
 TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     const HarvestStore window = window_harvest(kSeeds, harvest::KindSet::all());
-    const std::vector<std::string> window_requests = steady(fake_->requests());
+    const std::vector<std::string> window_requests = fake_->steady_requests();
     fake_->clear_requests();
 
     std::vector<std::string> args = {"harvest"};
@@ -219,7 +222,7 @@ TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     args.insert(args.end(), {"-o", csv.string()});
     const ChildResult result = cli(args);
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_EQ(steady(fake_->requests()), window_requests);
+    EXPECT_EQ(fake_->steady_requests(), window_requests);
     EXPECT_EQ(file_bytes(csv), window_csv(window));
 
     // Text to standard output, one word per line, in the export's order.
@@ -232,8 +235,8 @@ TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     std::string expected;
     exporting::for_each_export_row(
         two, [&](std::string_view seed, const harvest::WordRow& row, KeywordSource source) {
-            expected += std::string(harvest::info(source).short_name) + "\t" +
-                        u8(std::string(seed)) + "\t" + u8(row.word) + "\n";
+            expected += std::string(harvest::info(source).short_name) + "\t" + utf8(seed) + "\t" +
+                        utf8(row.word) + "\n";
             return true;
         });
     EXPECT_EQ(text.out, expected);
@@ -283,12 +286,11 @@ TEST_F(Cli, EveryOutputFormat) {
         {kSeeds[0], kSeeds[0]},
         harvest::KindSet().add(KeywordSource::PcDropdown).add(KeywordSource::ArrowWords));
     std::vector<std::vector<std::string>> expected = {{"关键词", "搜索结果", "类别"}};
-    exporting::for_each_export_row(
-        window, [&](std::string_view seed, const harvest::WordRow& row, KeywordSource source) {
-            expected.push_back({u8(std::string(seed)), u8(row.word),
-                                u8(std::string(harvest::info(source).export_label))});
-            return true;
-        });
+    exporting::for_each_export_row(window, [&](std::string_view seed, const harvest::WordRow& row,
+                                               KeywordSource source) {
+        expected.push_back({utf8(seed), utf8(row.word), utf8(harvest::info(source).export_label)});
+        return true;
+    });
     ASSERT_EQ(sheet["rows"].size(), expected.size());
     for (std::size_t r = 0; r < expected.size(); ++r) {
         for (std::size_t c = 0; c < 3; ++c) {
@@ -555,21 +557,8 @@ TEST_F(Cli, ControlCStopsAndResumeFinishes) {
     // The run did not wait for the held reply: it was never sent.
     ASSERT_EQ(fake_->held_replies_sent(), 0u);
     EXPECT_TRUE(fake_->await_held_requests_dropped(1));
-    const journal::RunInfo run = newest_run();
-    EXPECT_EQ(run.state, journal::RunState::stopped);
-    EXPECT_EQ(run.seeds_done, 1u);
-    const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
-    ASSERT_THAT(stopped.err, HasSubstr(hint));
-    EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
-    EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
-    EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
-
-    fake_->fail(Endpoint::mobile, "hang", Failure::slow);
-    const fs::path full = home_ / "full.csv";
-    const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
-    ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
-    EXPECT_EQ(file_bytes(full), window_csv(whole));
-    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+    expect_stopped_then_resumed(stopped, csv, whole,
+                                [] { fake_->fail(Endpoint::mobile, "hang", Failure::slow); });
 }
 
 // A search page that ends at the sign-in page: said once per run on
@@ -603,21 +592,8 @@ TEST_F(Cli, ACheckPageStopsTheRunForResume) {
                 ::testing::ContainsRegex(
                     "verification page instead of related words \\(seed \"k\"\\): "
                     "https://s\\.taobao\\.com(:443)?/_____tmd_____/punish\\?x5secdata="));
-    const journal::RunInfo run = newest_run();
-    EXPECT_EQ(run.state, journal::RunState::stopped);
-    EXPECT_EQ(run.seeds_done, 1u);
-    const std::string hint = "quorvel-cli resume " + std::to_string(run.id);
-    ASSERT_THAT(stopped.err, HasSubstr(hint));
-    EXPECT_EQ(stopped.err.substr(stopped.err.rfind(hint) + hint.size()), "\n");
-    EXPECT_THAT(file_bytes(csv), HasSubstr("one"));
-    EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
-
-    fake_->clear_verification(Endpoint::search, "k");
-    const fs::path full = home_ / "full.csv";
-    const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
-    ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
-    EXPECT_EQ(file_bytes(full), window_csv(whole));
-    EXPECT_EQ(newest_run().state, journal::RunState::finished);
+    expect_stopped_then_resumed(stopped, csv, whole,
+                                [] { fake_->clear_verification(Endpoint::search, "k"); });
 }
 
 // The words of each reply of a harvest, per kind, in request order.

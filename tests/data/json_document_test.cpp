@@ -6,17 +6,15 @@
 #include <limits>
 #include <string>
 
-#include "data/encoding.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/code_pages.h"
 #include "tests/support/locales.h"
 
 namespace quorvel::data {
 namespace {
 
-// Code-page text from a UTF-8 literal.
-std::string gb(const char8_t* utf8) {
-    return gbk_from_utf8(reinterpret_cast<const char*>(utf8));
-}
+using testsupport::gb;
+using testsupport::utf8;
 
 constexpr char8_t kReply[] =
     u8R"({"result":[["妈妈装春装","636521"],["妈妈装外套","849547"]],)"
@@ -106,7 +104,7 @@ TEST(JsonDocument, EscapesAndCharactersOutsideTheCodePageSurvive) {
     EXPECT_EQ(doc.get_text("u"), "http://x");
     EXPECT_EQ(doc.get_text("e"), gb(u8"😀 　x"));
     EXPECT_EQ(doc.get_text("r"), gb(u8"𠮷"));
-    EXPECT_EQ(utf8_from_gbk(doc.get_text("r")), reinterpret_cast<const char*>(u8"𠮷"));
+    EXPECT_EQ(utf8(doc.get_text("r")), reinterpret_cast<const char*>(u8"𠮷"));
     // Code-page text in, JSON text out, and back.
     ASSERT_TRUE(doc.parse(gb(u8R"({"名称":"连衣裙😀"})")));
     EXPECT_EQ(doc.get_text(gb(u8"名称")), gb(u8"连衣裙😀"));

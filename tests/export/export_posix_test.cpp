@@ -70,14 +70,12 @@ TEST(ExportToFile, XlsxReadBackCellByCell) {
     EXPECT_EQ(sheet["sheets"], 1);
     // The rows of awkward_store() in export order, the two mobile words after
     // the PC words of their seed.
-    const std::string pc =
-        data::utf8_from_gbk(harvest::info(KeywordSource::PcDropdown).export_label);
+    const std::string pc = testsupport::utf8(harvest::info(KeywordSource::PcDropdown).export_label);
     const std::string mobile =
-        data::utf8_from_gbk(harvest::info(KeywordSource::MobileDropdown).export_label);
+        testsupport::utf8(harvest::info(KeywordSource::MobileDropdown).export_label);
     const std::string related =
-        data::utf8_from_gbk(harvest::info(KeywordSource::DidYouMean).export_label);
-    const std::string tail =
-        data::utf8_from_gbk(harvest::info(KeywordSource::LongTail).export_label);
+        testsupport::utf8(harvest::info(KeywordSource::DidYouMean).export_label);
+    const std::string tail = testsupport::utf8(harvest::info(KeywordSource::LongTail).export_label);
     const std::vector<std::vector<std::string>> expected = {
         {"关键词", "搜索结果", "类别"},
         {"裙", "半身裙", pc},
@@ -183,9 +181,7 @@ TEST(ExportToFile, TheFileModeFollowsTheUmask) {
         for (const char* name : {"out.csv", "out.xlsx"}) {
             const fs::path path = folder / name;
             ASSERT_TRUE(exported(path, awkward_store()));
-            struct stat info {};
-            ASSERT_EQ(stat(path.c_str(), &info), 0);
-            EXPECT_EQ(info.st_mode & 07777, 0666 & ~mask)
+            EXPECT_EQ(testsupport::mode_of(path), 0666 & ~mask)
                 << name << " under umask " << std::oct << mask;
         }
     }

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
-#include "data/encoding.h"
 #include "export/export.h"
 #include "harvest/harvest_store.h"
+#include "tests/support/code_page_text.h"
 
 namespace quorvel::exporting::export_testing {
 
@@ -17,9 +17,7 @@ namespace fs = std::filesystem;
 using harvest::HarvestStore;
 using harvest::KeywordSource;
 
-inline std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
+using testsupport::gb;
 
 // Exports `store` to `path`; a failure fails the assertion with what the export said.
 inline ::testing::AssertionResult exported(const fs::path& path, const HarvestStore& store) {
@@ -28,7 +26,7 @@ inline ::testing::AssertionResult exported(const fs::path& path, const HarvestSt
         return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure()
-           << "export failed: " << data::utf8_from_gbk(written.error().reason) << " ("
+           << "export failed: " << testsupport::utf8(written.error().reason) << " ("
            << written.error().detail << ")";
 }
 

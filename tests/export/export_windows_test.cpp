@@ -15,6 +15,7 @@
 #include "export/zip_check.h"
 #include "platform/utf8_path.h"
 #include "tests/export/export_test_support.h"
+#include "tests/support/held_open.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch.h"
 
@@ -26,27 +27,13 @@ using export_testing::awkward_store;
 using export_testing::gb;
 using harvest::HarvestStore;
 using testsupport::file_bytes;
+using testsupport::HeldOpen;
 using testsupport::ScratchFolder;
 
 // The export's path argument (code-page text) for a file in `folder`.
 std::string code_page_path(const fs::path& folder, const std::string& utf8_name) {
     return gb(platform::utf8_of(folder / platform::path_from_utf8(utf8_name)));
 }
-
-// A file held open as a spreadsheet application holds an open workbook.
-class HeldOpen {
-  public:
-    explicit HeldOpen(const fs::path& file)
-        : handle_(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~HeldOpen() { CloseHandle(handle_); }
-    HeldOpen(const HeldOpen&) = delete;
-    HeldOpen& operator=(const HeldOpen&) = delete;
-    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 TEST(ExportWindows, AWorkbookOpenElsewhereIsSaidPlainlyAndStaysAsItWas) {
     ScratchFolder folder;
@@ -110,7 +97,7 @@ TEST(ExportWindows, ChineseNamesWhateverTheAnsiCodePage) {
     const HarvestStore store = awkward_store();
     for (const char* name : {"连衣裙.xlsx", "连衣裙.csv"}) {
         const auto written = export_to_file(code_page_path(folder, name), store);
-        ASSERT_TRUE(written) << data::utf8_from_gbk(written.error().reason) << " ("
+        ASSERT_TRUE(written) << testsupport::utf8(written.error().reason) << " ("
                              << written.error().detail << ")";
     }
     EXPECT_TRUE(zip_is_whole(folder / platform::path_from_utf8("连衣裙.xlsx")));

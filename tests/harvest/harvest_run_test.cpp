@@ -9,6 +9,7 @@
 #include "data/encoding.h"
 #include "platform/http_transport.h"
 #include "tests/support/captured_log.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/hang_guard.h"
 #include "tests/support/recording_window.h"
@@ -25,9 +26,7 @@ using testsupport::FakeMarketplace;
 using testsupport::RecordingWindow;
 namespace fake_words = testsupport::fake_words;
 
-std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
+using testsupport::gb;
 
 // The word the harvest should record for a raw suggestion (UTF-8): highlight
 // marks removed in either letter case, and ASCII spaces too when dropped.

@@ -8,11 +8,11 @@
 #include <chrono>
 #include <thread>
 
-#include "data/encoding.h"
 #include "harvest/harvest_run.h"
 #include "harvest/marketplace_answers.h"
 #include "platform/http_transport.h"
 #include "tests/support/captured_log.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/hang_guard.h"
 #include "tests/support/recording_window.h"
@@ -86,9 +86,7 @@ TEST(SessionPresent, OnlyMarketplaceCookiesBeyondTheVisitorsCount) {
     EXPECT_TRUE(session_present({cookie("taobao.com", "cna_session")}));
 }
 
-std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
+using testsupport::gb;
 
 // What the run tells its observer beyond words, one line per call.
 class Events : public HarvestObserver {

@@ -6,7 +6,8 @@
 #include <clocale>
 #include <ctime>
 
-#include "data/encoding.h"
+#include "data/json_document.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/locales.h"
 #include "tests/support/regex_matchers.h"
 
@@ -15,9 +16,7 @@ namespace {
 
 using testsupport::MatchesPattern;
 
-std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
+using testsupport::gb;
 
 TEST(SuggestionUrls, CarryTheirQueryKeysInOrder) {
     EXPECT_THAT(pc_suggest_url("abc"),

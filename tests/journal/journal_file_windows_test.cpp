@@ -3,13 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
-#include <string>
-
 #include "journal/journal.h"
 #include "platform/utf8_path.h"
 #include "tests/journal/journal_test_support.h"
+#include "tests/support/environment.h"
 
 namespace quorvel::journal {
 namespace {
@@ -17,29 +14,11 @@ namespace {
 using testing::ScratchFolder;
 namespace fs = std::filesystem;
 
-// Sets an environment variable while it lives.
-class ScopedVariable {
-  public:
-    ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
-        if (const wchar_t* old = _wgetenv(name)) {
-            previous_ = old;
-        }
-        _wputenv_s(name, value.c_str());
-    }
-    ~ScopedVariable() { _wputenv_s(name_, previous_ ? previous_->c_str() : L""); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-  private:
-    const wchar_t* name_;
-    std::optional<std::wstring> previous_;
-};
-
 // A user folder named in Chinese: SQLite gets the UTF-8 form of the path.
 TEST(JournalFileWindows, TheDefaultPlaceIsUnderLocalAppDataWhateverItsName) {
     ScratchFolder folder;
     const fs::path local = folder.path() / platform::path_from_utf8("用户 数据");
-    ScopedVariable variable(L"LOCALAPPDATA", local.native());
+    testsupport::ScopedEnv variable("LOCALAPPDATA", platform::utf8_of(local).c_str());
     const auto path = Journal::default_path();
     ASSERT_TRUE(path) << path.error().message;
     EXPECT_EQ(*path, local / "Quorvel" / "quorvel.sqlite3");

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "data/encoding.h"
 #include "journal/journal.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/scratch.h"
 
 namespace quorvel::journal {
@@ -22,11 +22,8 @@ namespace quorvel::journal::testing {
 
 namespace fs = std::filesystem;
 
-inline std::string gb(const std::string& utf8) {
-    return data::gbk_from_utf8(utf8);
-}
-
 using testsupport::file_bytes;
+using testsupport::gb;
 using testsupport::names_in;
 using testsupport::ScratchFolder;
 

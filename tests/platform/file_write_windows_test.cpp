@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/file_write.h"
+#include "tests/support/held_open.h"
 #include "tests/support/scratch.h"
 
 namespace quorvel::platform {
@@ -17,23 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::file_bytes;
+using testsupport::HeldOpen;
 using testsupport::ScratchFolder;
-
-// A file opened as a spreadsheet application opens a workbook: read by
-// others, but neither written nor deleted while it is open.
-class HeldOpen {
-  public:
-    explicit HeldOpen(const fs::path& file)
-        : handle_(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~HeldOpen() { CloseHandle(handle_); }
-    HeldOpen(const HeldOpen&) = delete;
-    HeldOpen& operator=(const HeldOpen&) = delete;
-    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 TEST(AtomicFileWindows, ATargetHeldOpenIsSaidToBeInUseAndStaysAsItWas) {
     ScratchFolder folder;

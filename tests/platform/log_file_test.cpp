@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/log.h"
 #include "tests/support/scratch.h"
@@ -15,14 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using testsupport::file_bytes;
 using testsupport::ScratchFolder;
-
-std::string file_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 TEST(LogFile, LinesAreUtf8AndTheFilesRotate) {
     ScratchFolder scratch;
@@ -32,7 +25,7 @@ TEST(LogFile, LinesAreUtf8AndTheFilesRotate) {
     // Code-page text ("抓取下拉词失败") reaches the file as UTF-8.
     log_warning("message shown: \xD7\xA5\xC8\xA1\xCF\xC2\xC0\xAD\xB4\xCA\xCA\xA7\xB0\xDC");
     log_info("plain");
-    const std::string text = file_text(folder / "quorvel.log");
+    const std::string text = file_bytes(folder / "quorvel.log");
     EXPECT_THAT(text, HasSubstr("message shown: 抓取下拉词失败"));
     EXPECT_THAT(text, HasSubstr("warning"));
     EXPECT_THAT(text, HasSubstr("plain"));

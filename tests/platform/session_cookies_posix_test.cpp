@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <atomic>
@@ -25,13 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using testsupport::file_bytes;
+using testsupport::mode_of;
 using testsupport::ScratchFolder;
-
-mode_t mode_of(const fs::path& path) {
-    struct stat status {};
-    ::stat(path.c_str(), &status);
-    return status.st_mode & 07777;
-}
 
 using cookie_tests::cookie;
 using cookie_tests::marketplace;

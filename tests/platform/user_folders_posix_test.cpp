@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,14 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using testsupport::mode_of;
 using testsupport::ScopedEnv;
 using testsupport::ScratchFolder;
-
-mode_t mode_of(const fs::path& path) {
-    struct stat status {};
-    ::stat(path.c_str(), &status);
-    return status.st_mode & 0777;
-}
 
 TEST(UserFolders, DataFolderFollowsXdgDataHome) {
     ScopedEnv home("HOME", "/home/someone");

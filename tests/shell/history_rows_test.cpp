@@ -8,14 +8,12 @@
 #include <regex>
 
 #include "harvest/keyword_source.h"
-#include "platform/code_page.h"
+#include "tests/support/code_page_text.h"
 
 namespace quorvel::shell {
 namespace {
 
-std::string gb(std::string_view utf8) {
-    return platform::convert_code_page(utf8, platform::code_page_utf8, platform::code_page_gbk);
-}
+using testsupport::gb;
 
 TEST(HistoryRows, ThePreviewShowsTheFirstThreeSeedsInUtf8) {
     EXPECT_EQ(seed_preview(gb("连衣裙\r\n手机壳\r\n数据线\r\n充电宝\r\n")),

@@ -14,8 +14,8 @@
 #include <mutex>
 #include <thread>
 
-#include "data/encoding.h"
 #include "harvest/keyword_source.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/environment.h"
 #include "tests/support/scratch.h"
 
@@ -28,8 +28,14 @@ using harvest::KindSet;
 using journal::RunState;
 using platform::MessageResult;
 
-std::string gb(std::string_view utf8) {
-    return data::gbk_from_utf8(std::string(utf8));
+using testsupport::gb;
+
+// The names of a kind's result box and check box.
+std::string result_box(KeywordSource source) {
+    return std::string(harvest::info(source).result_box);
+}
+std::string check_box(KeywordSource source) {
+    return std::string(harvest::info(source).check_box);
 }
 
 struct Message {
@@ -198,7 +204,7 @@ class Runs : public ::testing::Test {
 TEST_F(Runs, AHarvestLocksTheWindowWhileItRunsAndIsKept) {
     controller_.set_journal(&*journal_);
     shell_.boxes[std::string(harvest::seed_box)] = gb("连衣裙\r\n");
-    shell_.boxes["编辑框1"] = "old\r\n";
+    shell_.boxes[result_box(KeywordSource::PcDropdown)] = "old\r\n";
     controller_.start_harvest();
     EXPECT_TRUE(controller_.running());
     EXPECT_TRUE(shell_.updates_on);
@@ -207,7 +213,7 @@ TEST_F(Runs, AHarvestLocksTheWindowWhileItRunsAndIsKept) {
               (std::vector<std::optional<RunKind>>{RunKind::harvest, std::nullopt}));
     EXPECT_EQ(shell_.finished, std::vector<RunKind>{RunKind::harvest});
     EXPECT_FALSE(shell_.updates_on);
-    EXPECT_EQ(shell_.box("编辑框1"), "");
+    EXPECT_EQ(shell_.box(result_box(KeywordSource::PcDropdown)), "");
     EXPECT_TRUE(shell_.shown.empty());
     const journal::RunInfo run = only_run();
     EXPECT_EQ(run.state, RunState::finished);
@@ -222,7 +228,7 @@ TEST_F(Runs, AHarvestLocksTheWindowWhileItRunsAndIsKept) {
 TEST_F(Runs, StopEndsAHarvestWaitingOnItsMessage) {
     controller_.set_journal(&*journal_);
     shell_.boxes[std::string(harvest::seed_box)] = "a\r\nb\r\n";
-    shell_.checked["选择框1"] = true;
+    shell_.checked[check_box(KeywordSource::PcDropdown)] = true;
     shell_.hold_messages = true;
     controller_.start_harvest();
     {
@@ -268,15 +274,15 @@ TEST_F(Runs, AnInterruptedRunIsOfferedOnceAndContinuedOnYes) {
     EXPECT_NE(offer.text.find(gb("是否从第 2 个关键词继续？")), std::string::npos);
     EXPECT_TRUE(controller_.running());
     EXPECT_EQ(shell_.box(harvest::seed_box), "a\r\nb\r\n");
-    EXPECT_TRUE(shell_.checked["选择框5"]);
-    EXPECT_FALSE(shell_.checked["选择框1"]);
+    EXPECT_TRUE(shell_.checked[check_box(KeywordSource::DidYouMean)]);
+    EXPECT_FALSE(shell_.checked[check_box(KeywordSource::PcDropdown)]);
     ASSERT_TRUE(idle());
     const journal::RunInfo run = only_run();
     EXPECT_EQ(run.id, id);
     EXPECT_EQ(run.state, RunState::finished);
     EXPECT_EQ(run.seeds_done, 2u);
     // Kept words of the first seed are still there, shown and stored.
-    EXPECT_EQ(shell_.box("编辑框5"), "w1\r\n");
+    EXPECT_EQ(shell_.box(result_box(KeywordSource::DidYouMean)), "w1\r\n");
     EXPECT_EQ(store_.word_rows(KeywordSource::DidYouMean).size(), 1u);
     // The summary and the history count the whole run, not only what the
     // continued part found.
@@ -307,9 +313,9 @@ TEST_F(Runs, OpeningAKeptRunFillsTheWindowAndTheStore) {
     controller_.set_journal(&*journal_);
     ASSERT_TRUE(controller_.open_run(id));
     EXPECT_EQ(shell_.box(harvest::seed_box), "s\r\n");
-    EXPECT_EQ(shell_.box("编辑框1"), gb("连衣裙") + "\r\nw2\r\n");
-    EXPECT_EQ(shell_.box("编辑框2"), "");
-    EXPECT_TRUE(shell_.checked["选择框1"]);
+    EXPECT_EQ(shell_.box(result_box(KeywordSource::PcDropdown)), gb("连衣裙") + "\r\nw2\r\n");
+    EXPECT_EQ(shell_.box(result_box(KeywordSource::ArrowWords)), "");
+    EXPECT_TRUE(shell_.checked[check_box(KeywordSource::PcDropdown)]);
     EXPECT_EQ(store_.word_rows(KeywordSource::PcDropdown).size(), 2u);
     EXPECT_EQ(shell_.bar, (std::pair<std::size_t, std::size_t>{1, 1}));
     const std::string started = journal_time_text(only_run().started_ms);

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/code_page.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/code_pages.h"
 
 namespace quorvel::shell {
@@ -13,13 +13,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string gb(std::string_view utf8) {
-    return platform::convert_code_page(utf8, platform::code_page_utf8, platform::code_page_gbk);
-}
-std::string utf8(std::string_view code_page) {
-    return platform::convert_code_page(code_page, platform::code_page_gbk,
-                                       platform::code_page_utf8);
-}
+using testsupport::gb;
+using testsupport::utf8;
 
 TEST(RunProgress, TheTallyCountsWhatTheHarvestTells) {
     RunTally tally;

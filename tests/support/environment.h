@@ -1,14 +1,15 @@
 #pragma once
 // Environment variables for tests, on every platform: the variables a test
 // sets for this process, and the time zone the C library reads from TZ.
+// Names and values are UTF-8, on Windows too.
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace quorvel::testsupport {
 
+std::optional<std::string> environment_value(const std::string& name);
 void set_environment(const std::string& name, const std::string& value);
 // Windows' C runtime unsets a variable by giving it an empty value.
 void unset_environment(const std::string& name);
@@ -22,9 +23,7 @@ void use_time_zone(const std::string& zone);
 class ScopedEnv {
   public:
     ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
-        if (const char* old = std::getenv(name_.c_str())) {
-            old_ = old;
-        }
+        old_ = environment_value(name_);
         set(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
     }
     ~ScopedEnv() { set(old_); }

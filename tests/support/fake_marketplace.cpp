@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <stdexcept>
 #include <thread>
 
@@ -594,6 +595,17 @@ void FakeMarketplace::clear_verification(Endpoint endpoint, const std::string& k
 std::vector<std::string> FakeMarketplace::requests() const {
     std::lock_guard guard(impl_->mutex);
     return impl_->log;
+}
+
+std::vector<std::string> FakeMarketplace::steady_requests() const {
+    static const std::regex timestamp("_ksTS=[0-9]+_");
+    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
+    std::vector<std::string> out;
+    for (const std::string& r : requests()) {
+        out.push_back(std::regex_replace(std::regex_replace(r, timestamp, "_ksTS=T_"), date,
+                                         "initiative_id=staobaoz_D"));
+    }
+    return out;
 }
 
 std::vector<std::string> FakeMarketplace::request_cookies() const {

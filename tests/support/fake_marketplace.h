@@ -103,6 +103,9 @@ class FakeMarketplace {
 
     // Every request so far, as path and query ("/sug?q=..."), in arrival order.
     std::vector<std::string> requests() const;
+    // The same without the parts that change with the clock: the PC
+    // timestamp and today's date.
+    std::vector<std::string> steady_requests() const;
     // The Cookie header of every request so far ("" without one), in the
     // order of requests().
     std::vector<std::string> request_cookies() const;

@@ -1,6 +1,6 @@
 #pragma once
 // Files and folders for tests: a temporary folder removed with everything in
-// it, a file's bytes and the names in a folder.
+// it, a file's bytes and mode, and the names in a folder.
 
 #include <algorithm>
 #include <cstdio>
@@ -58,6 +58,15 @@ inline std::string file_bytes(const std::filesystem::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+// A file's permission bits (owner, group, others); 0 when it does not exist.
+inline unsigned mode_of(const std::filesystem::path& path) {
+    std::error_code missing;
+    const auto status = std::filesystem::status(path, missing);
+    return std::filesystem::exists(status)
+               ? static_cast<unsigned>(status.permissions() & std::filesystem::perms::all)
+               : 0;
 }
 
 // The names in a folder, sorted; none when it does not exist.

@@ -8,23 +8,33 @@
 #include <QString>
 #include <QWidget>
 #include <QtGlobal>
+#include <string>
+#include <string_view>
 
 #include "harvest/keyword_source.h"
 
 namespace quorvel::testsupport {
 
-inline QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
+inline QString u(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 // The control of that object name below `root`; a test cannot go on without it.
 template <typename W>
-W* find_control(const QObject* root, const char* name) {
+W* find_control(const QObject* root, std::string_view name) {
     W* widget = root->findChild<W*>(u(name));
     if (widget == nullptr) {
-        qFatal("no control %s", name);
+        qFatal("no control %s", std::string(name).c_str());
     }
     return widget;
+}
+
+// The check box and the result box of a kind.
+inline QCheckBox* check_box(const QObject* window, harvest::KeywordSource source) {
+    return find_control<QCheckBox>(window, harvest::info(source).check_box);
+}
+inline QPlainTextEdit* result_box(const QObject* window, harvest::KeywordSource source) {
+    return find_control<QPlainTextEdit>(window, harvest::info(source).result_box);
 }
 
 // "seed0\nseed1\n...": `count` numbered seeds.
@@ -38,9 +48,9 @@ inline QString numbered_seeds(const char* stem, int count) {
 
 // The seed box given `seeds`, and every kind ticked.
 inline void seeds_and_all_kinds(QWidget& window, const QString& seeds) {
-    find_control<QPlainTextEdit>(&window, harvest::seed_box.data())->setPlainText(seeds);
+    find_control<QPlainTextEdit>(&window, harvest::seed_box)->setPlainText(seeds);
     for (harvest::KeywordSource source : harvest::all_sources) {
-        find_control<QCheckBox>(&window, harvest::info(source).check_box.data())->setChecked(true);
+        check_box(&window, source)->setChecked(true);
     }
 }
 

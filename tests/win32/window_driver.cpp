@@ -51,12 +51,16 @@
 #include <vector>
 
 #include "shell/control_table.h"
+#include "tests/support/command_line_windows.h"
+#include "win32/wide_text.h"
 
 namespace {
 
 using quorvel::shell::ControlEntry;
 using quorvel::shell::ControlKind;
 using quorvel::shell::ControlScope;
+using quorvel::win32::utf8_from_wide;
+using quorvel::win32::wide_from_utf8;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -67,29 +71,6 @@ constexpr int message_text_id = 0xFFFF;  // the static text of a MessageBox
 constexpr int file_name_combo_id = 0x47C;
 constexpr int file_name_edit_id = 0x480;
 constexpr int file_type_combo_id = 0x470;
-
-std::wstring wide(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
-    return out;
-}
-
-std::string utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
 
 void emit(const nlohmann::json& event) {
     std::string line = event.dump() + "\n";
@@ -106,7 +87,7 @@ void emit(const nlohmann::json& event) {
 std::string class_of(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
-    return utf8(name);
+    return utf8_from_wide(name);
 }
 
 // A window's text through WM_GETTEXT, as another process reads it.
@@ -123,7 +104,7 @@ std::string text_of(HWND window) {
         return "<no answer>";
     }
     text.resize(copied);
-    return utf8(text);
+    return utf8_from_wide(text);
 }
 
 double milliseconds_since(Clock::time_point start) {
@@ -315,7 +296,7 @@ class Driver {
     }
 
     void set_seeds(const std::string& file) {
-        std::ifstream in(std::filesystem::path(wide(file)), std::ios::binary);
+        std::ifstream in(std::filesystem::path(wide_from_utf8(file)), std::ios::binary);
         if (!in) {
             fail("seeds", "cannot read " + file);
         }
@@ -335,7 +316,7 @@ class Driver {
                 box = named(entry.name, "seeds");
             }
         }
-        const std::wstring w = wide(text);
+        const std::wstring w = wide_from_utf8(text);
         DWORD_PTR ignored = 0;
         if (SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
                                 SMTO_NORMAL, answer_limit_ms, &ignored) == 0) {
@@ -489,7 +470,7 @@ class Driver {
         }
         emit(seen);
         handled_.insert(dialog);
-        const std::wstring name = wide(path);
+        const std::wstring name = wide_from_utf8(path);
         HWND box = file_name_box(dialog);
         SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -658,7 +639,7 @@ class Driver {
                 static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
             item.resize(static_cast<std::size_t>(
                 SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
-            items.push_back(utf8(item));
+            items.push_back(utf8_from_wide(item));
         }
         return items;
     }
@@ -824,7 +805,7 @@ void Driver::screenshot(const std::string& file) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    std::ofstream out(std::filesystem::path(wide(file)), std::ios::binary);
+    std::ofstream out(std::filesystem::path(wide_from_utf8(file)), std::ios::binary);
     const std::string png = png_of(width, height, pixels);
     out.write(png.data(), static_cast<std::streamsize>(png.size()));
     if (!out) {
@@ -836,13 +817,7 @@ void Driver::screenshot(const std::string& file) {
 }  // namespace
 
 int main() {
-    int count = 0;
-    wchar_t** wide_args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-        args.push_back(utf8(wide_args[i]));
-    }
-    LocalFree(wide_args);
+    const std::vector<std::string> args = quorvel::testsupport::utf8_arguments();
 
     Driver driver;
     std::size_t at = 0;

@@ -14,16 +14,10 @@
 
 #include "platform/http_transport.h"
 #include "platform/utf8_path.h"
+#include "tests/support/command_line_windows.h"
 #include "win32/start.h"
 
 namespace {
-
-std::string utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
 
 // A message box would wait for an answer no test gives: the reason goes to
 // standard error, which Wine hands on to the test's log.
@@ -35,13 +29,7 @@ int usage(const std::string& why) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    int count = 0;
-    wchar_t** wide_args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-        args.push_back(utf8(wide_args[i]));
-    }
-    LocalFree(wide_args);
+    const std::vector<std::string> args = quorvel::testsupport::utf8_arguments();
 
     quorvel::win32::WindowStart start;
     for (std::size_t i = 0; i < args.size(); ++i) {

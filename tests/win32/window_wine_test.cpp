@@ -26,19 +26,18 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "data/encoding.h"
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "platform/http_transport.h"
 #include "platform/window_operations.h"
 #include "shell/control_table.h"
 #include "tests/support/child_process.h"
+#include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch.h"
@@ -58,15 +57,13 @@ using testsupport::Endpoint;
 using testsupport::Failure;
 using testsupport::FakeMarketplace;
 using testsupport::file_bytes;
+using testsupport::gb;
 using testsupport::ScratchFolder;
+using testsupport::utf8;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const std::string wine = testsupport::wine_program();
-
-std::string u8(const std::string& code_page) {
-    return data::utf8_from_gbk(code_page);
-}
 
 // A Linux path as Windows programs under Wine name it (drive Z: is "/").
 std::string windows_path(const fs::path& path) {
@@ -302,18 +299,6 @@ std::string all_kinds() {
     return names;
 }
 
-// A request as the fake logged it, without the parts that change with the clock.
-std::vector<std::string> steady(const std::vector<std::string>& requests) {
-    static const std::regex timestamp("_ksTS=[0-9]+_");
-    static const std::regex date("initiative_id=staobaoz_[0-9]{8}");
-    std::vector<std::string> out;
-    for (const std::string& r : requests) {
-        out.push_back(std::regex_replace(std::regex_replace(r, timestamp, "_ksTS=T_"), date,
-                                         "initiative_id=staobaoz_D"));
-    }
-    return out;
-}
-
 // The test host under Wine, pointed at a fake marketplace on this port of
 // 127.0.0.1 by the marketplace's own host names.
 std::vector<std::string> host_command(int port) {
@@ -383,7 +368,7 @@ class WindowUnderWine : public ::testing::Test {
         auto run = std::make_unique<CoreRun>();
         std::string text;
         for (const std::string& seed : seeds) {
-            text += data::gbk_from_utf8(seed) + "\r\n";
+            text += gb(seed) + "\r\n";
         }
         run->window.texts[std::string(harvest::seed_box)] = text;
         for (KeywordSource source : harvest::all_sources) {
@@ -393,7 +378,7 @@ class WindowUnderWine : public ::testing::Test {
         harvest::RunOptions options;
         options.hosts = hosts_;
         harvest::start_harvest(run->window, run->store, options);
-        run->requests = steady(fake_->requests());
+        run->requests = fake_->steady_requests();
         fake_->clear_requests();
         return run;
     }
@@ -405,7 +390,8 @@ class WindowUnderWine : public ::testing::Test {
         for (KeywordSource source : harvest::all_sources) {
             const std::string name(harvest::info(source).result_box);
             auto found = core.window.texts.find(name);
-            const std::string expected = found == core.window.texts.end() ? "" : u8(found->second);
+            const std::string expected =
+                found == core.window.texts.end() ? "" : utf8(found->second);
             EXPECT_FALSE(expected.empty()) << name;
             EXPECT_EQ(boxes.value(name, "<missing>"), expected) << name;
         }
@@ -464,7 +450,7 @@ TEST_F(WindowUnderWine, HarvestFillsTheFiveBoxesAsTheCoreDoes) {
     EXPECT_EQ(driven.one("controls").value("mismatches", -1), 0) << driven.text();
     EXPECT_TRUE(driven.one("harvest").value("search_disabled_seen", false));
     EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
-    EXPECT_EQ(steady(fake_->requests()), core->requests);
+    EXPECT_EQ(fake_->steady_requests(), core->requests);
     expect_same_boxes(driven, *core);
     // The progress bar stands at the end: every seed line done.
     EXPECT_EQ(driven.one("boxes").value("progress_maximum", -1), static_cast<int>(kSeeds.size()));
@@ -489,12 +475,12 @@ TEST_F(WindowUnderWine, FailureMessageReachesTheUser) {
     const auto messages = driven.all("message");
     ASSERT_EQ(messages.size(), 1u) << driven.text();
     EXPECT_EQ(messages[0].value("text", ""), "抓取下拉词失败");
-    EXPECT_EQ(messages[0].value("text", ""), u8(core->window.messages[0].text));
+    EXPECT_EQ(messages[0].value("text", ""), utf8(core->window.messages[0].text));
     EXPECT_EQ(messages[0].value("caption", ""), "信息：");
-    EXPECT_EQ(messages[0].value("caption", ""), u8(std::string(platform::default_message_caption)));
+    EXPECT_EQ(messages[0].value("caption", ""), utf8(platform::default_message_caption));
     EXPECT_FALSE(messages[0].value("search_enabled", true));
     EXPECT_FALSE(messages[0].value("export_enabled", true));
-    EXPECT_EQ(steady(fake_->requests()), core->requests);
+    EXPECT_EQ(fake_->steady_requests(), core->requests);
     expect_same_boxes(driven, *core);
     expect_closed(driven, *window);
 }
@@ -520,7 +506,7 @@ TEST_F(WindowUnderWine, FailureMessagesCanBeSilencedForOneHarvest) {
     EXPECT_EQ(messages[0].value("check_boxes", std::vector<std::string>{}),
               std::vector<std::string>{"本次搜索不再提示"});
     for (const json& message : messages) {
-        EXPECT_EQ(message.value("text", ""), u8(core->window.messages[0].text));
+        EXPECT_EQ(message.value("text", ""), utf8(core->window.messages[0].text));
     }
     EXPECT_TRUE(messages[2].value("silenced", false)) << driven.text();
     const auto boxes = driven.all("boxes");
@@ -529,7 +515,8 @@ TEST_F(WindowUnderWine, FailureMessagesCanBeSilencedForOneHarvest) {
         DriverRun one;
         one.events = {after};
         expect_same_boxes(one, *core);
-        EXPECT_THAT(after.value("progressLine", ""), ::testing::HasSubstr(failures));
+        EXPECT_THAT(after.value(std::string(shell::progress_line), ""),
+                    ::testing::HasSubstr(failures));
     }
     expect_closed(driven, *window);
 }
@@ -549,10 +536,10 @@ TEST_F(WindowUnderWine, ExportsThroughTheSaveDialogAsTheCoreDoes) {
     ASSERT_EQ(driven.exit_code, 0) << driven.text();
     const json dialog = driven.one("save_dialog");
     ASSERT_TRUE(dialog.is_object()) << driven.text();
-    EXPECT_EQ(dialog.value("caption", ""), u8(std::string(exporting::dialog_title)));
+    EXPECT_EQ(dialog.value("caption", ""), utf8(exporting::dialog_title));
     // The filter's display names: every other piece of "NAME|PATTERN|NAME|PATTERN".
     std::vector<std::string> types;
-    std::stringstream filter(u8(std::string(exporting::dialog_filter)));
+    std::stringstream filter(utf8(exporting::dialog_filter));
     int piece = 0;
     for (std::string part; std::getline(filter, part, '|'); ++piece) {
         if (piece % 2 == 0) {
