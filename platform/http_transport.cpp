@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/cookie_store.h"
 #include "platform/http_transport_system.h"
 #include "platform/log.h"
@@ -114,22 +115,6 @@ bool append_header(HeaderList& list, const std::string& line) {
     }
     list.release();
     list.reset(grown);
-    return true;
-}
-
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (ascii_lower(text[i]) != ascii_lower(prefix[i])) {
-            return false;
-        }
-    }
     return true;
 }
 

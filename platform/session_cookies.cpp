@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/ascii_text.h"
 #include "platform/cookie_store.h"
 #include "platform/file_read.h"
 #include "platform/file_write.h"
@@ -19,22 +20,6 @@ constexpr std::string_view http_only_prefix = "#HttpOnly_";
 constexpr std::size_t max_name_and_value = 4096;
 // A browser's whole export is far below this; a larger file is not a cookie file.
 constexpr std::size_t max_file_size = 16u * 1024u * 1024u;
-
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_lower(a[i]) != ascii_lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string_view without_leading_dot(std::string_view domain) {
     if (!domain.empty() && domain.front() == '.') {

@@ -1,0 +1,25 @@
+#include "platform/ascii_text.h"
+
+namespace quorvel::platform {
+
+char ascii_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && starts_with_ignoring_case(a, b);
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (ascii_lower(text[i]) != ascii_lower(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace quorvel::platform

@@ -1,0 +1,16 @@
+#pragma once
+// Within platform/: the small text helpers its parts share. Letter case is
+// ASCII's alone: every other byte, those of multi-byte characters included,
+// compares as it is.
+
+#include <string_view>
+
+namespace quorvel::platform {
+
+char ascii_lower(char c);
+
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix);
+
+}  // namespace quorvel::platform
