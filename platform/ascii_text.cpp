@@ -22,4 +22,18 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+bool plain_host(std::string_view host) {
+    if (host.empty()) {
+        return false;
+    }
+    for (char c : host) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                  c == '-' || c == '.' || c == '_';
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace quorvel::platform

@@ -13,4 +13,8 @@ bool equal_ignoring_case(std::string_view a, std::string_view b);
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix);
 
+// A host name of letters, digits, "-", "." and "_" alone, not empty: nothing
+// that could change how a URL or a cookie line holding it is read.
+bool plain_host(std::string_view host);
+
 }  // namespace quorvel::platform

@@ -118,22 +118,6 @@ bool append_header(HeaderList& list, const std::string& line) {
     return true;
 }
 
-// Host names reach curl inside a URL, so only characters that cannot change
-// how that URL is read are let through.
-bool plain_host(std::string_view host) {
-    if (host.empty()) {
-        return false;
-    }
-    for (char c : host) {
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '-' || c == '.' || c == '_';
-        if (!ok) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Percent-encodes the bytes a URL cannot carry as they are (controls, space,
 // bytes above 0x7E and a few delimiters); everything else, "%" included,
 // passes unchanged so that already-encoded paths stay as written.

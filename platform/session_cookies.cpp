@@ -28,11 +28,6 @@ std::string_view without_leading_dot(std::string_view domain) {
     return domain;
 }
 
-bool host_character(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_';
-}
-
 // Bytes a Cookie header line cannot carry as they are.
 bool control_byte(char c) {
     const auto byte = static_cast<unsigned char>(c);
@@ -50,8 +45,7 @@ bool has_any(std::string_view text, bool (*bad)(char)) {
 
 // What makes a cookie unusable; empty when it is fine. Never quotes the cookie.
 std::string cookie_problem(const Cookie& cookie) {
-    if (cookie.domain.empty() || cookie.domain.front() == '.' ||
-        has_any(cookie.domain, [](char c) { return !host_character(c); })) {
+    if (!plain_host(cookie.domain) || cookie.domain.front() == '.') {
         return "the domain is not a host name";
     }
     if (cookie.path.empty() || cookie.path.front() != '/' || has_any(cookie.path, control_byte)) {
