@@ -2,18 +2,16 @@
 
 #include <curl/curl.h>
 
-#include <array>
 #include <atomic>
 #include <charconv>
-#include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 #include "platform/ascii_text.h"
-#include "platform/cookie_store.h"
+#include "platform/curl_handles.h"
 #include "platform/http_transport_system.h"
 #include "platform/log.h"
+#include "platform/shared_caches.h"
 
 namespace quorvel::platform {
 namespace {
@@ -25,88 +23,6 @@ constexpr long max_redirects = 10;
 // Reply header blocks beyond this size are treated as hostile and fail the
 // exchange; it is below libcurl's own limit, so the failure is named for what it is.
 constexpr std::size_t max_reply_headers = 256u * 1024u;
-
-// The process-wide cookie store, DNS cache, TLS session cache and connection
-// cache, guarded by one mutex per kind of shared data.
-class SharedCaches {
-  public:
-    SharedCaches() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        share_ = curl_share_init();
-        if (share_ == nullptr) {
-            return;
-        }
-        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &SharedCaches::lock);
-        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &SharedCaches::unlock);
-        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    }
-    ~SharedCaches() {
-        if (share_ != nullptr) {
-            curl_share_cleanup(share_);
-        }
-    }
-    SharedCaches(const SharedCaches&) = delete;
-    SharedCaches& operator=(const SharedCaches&) = delete;
-
-    CURLSH* share() const { return share_; }
-
-    void set_extra_ca(const std::string& path) {
-        std::lock_guard guard(settings_mutex_);
-        extra_ca_ = path;
-    }
-    std::string extra_ca() const {
-        std::lock_guard guard(settings_mutex_);
-        return extra_ca_;
-    }
-    void set_resolve(std::vector<std::string> entries) {
-        std::lock_guard guard(settings_mutex_);
-        resolve_ = std::move(entries);
-    }
-    std::vector<std::string> resolve() const {
-        std::lock_guard guard(settings_mutex_);
-        return resolve_;
-    }
-
-  private:
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-        static_cast<SharedCaches*>(self)->mutex_for(data).lock();
-    }
-    static void unlock(CURL*, curl_lock_data data, void* self) {
-        static_cast<SharedCaches*>(self)->mutex_for(data).unlock();
-    }
-    std::mutex& mutex_for(curl_lock_data data) {
-        auto index = static_cast<std::size_t>(data);
-        return locks_[index < locks_.size() ? index : 0];
-    }
-
-    CURLSH* share_ = nullptr;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
-    mutable std::mutex settings_mutex_;
-    std::string extra_ca_;
-    std::vector<std::string> resolve_;
-};
-
-SharedCaches& shared_caches() {
-    static SharedCaches caches;
-    return caches;
-}
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
 
 bool append_header(HeaderList& list, const std::string& line) {
     curl_slist* grown = curl_slist_append(list.get(), line.c_str());
@@ -641,44 +557,5 @@ void set_resolve_entries(const std::vector<ResolveEntry>& entries) {
     }
     shared_caches().set_resolve(std::move(texts));
 }
-
-namespace cookie_store {
-
-namespace {
-// An easy handle attached to the share: what it reads and writes of cookies
-// is the process-wide store.
-EasyHandle store_handle() {
-    CURLSH* share = shared_caches().share();
-    if (share == nullptr) {
-        return {};
-    }
-    EasyHandle curl(curl_easy_init());
-    if (curl && curl_easy_setopt(curl.get(), CURLOPT_SHARE, share) != CURLE_OK) {
-        curl.reset();
-    }
-    return curl;
-}
-}  // namespace
-
-bool command(const std::string& text) {
-    EasyHandle curl = store_handle();
-    return curl && curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, text.c_str()) == CURLE_OK;
-}
-
-std::vector<std::string> lines() {
-    std::vector<std::string> out;
-    EasyHandle curl = store_handle();
-    curl_slist* list = nullptr;
-    if (!curl || curl_easy_getinfo(curl.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK) {
-        return out;
-    }
-    HeaderList owned(list);
-    for (const curl_slist* item = list; item != nullptr; item = item->next) {
-        out.emplace_back(item->data);
-    }
-    return out;
-}
-
-}  // namespace cookie_store
 
 }  // namespace quorvel::platform
