@@ -36,4 +36,21 @@ bool plain_host(std::string_view host) {
     return true;
 }
 
+std::vector<std::string_view> pieces(std::string_view text, std::string_view delimiter,
+                                     Delimiter kind) {
+    const bool any_of = kind == Delimiter::any_character;
+    std::vector<std::string_view> out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = any_of ? text.find_first_of(delimiter, pos) : text.find(delimiter, pos);
+        if (end == std::string_view::npos) {
+            out.push_back(text.substr(pos));
+            break;
+        }
+        out.push_back(text.substr(pos, end - pos));
+        pos = end + (any_of ? 1 : delimiter.size());
+    }
+    return out;
+}
+
 }  // namespace quorvel::platform

@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <atomic>
-#include <charconv>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "platform/http_transport_system.h"
 #include "platform/log.h"
 #include "platform/shared_caches.h"
+#include "platform/transport_settings.h"
 
 namespace quorvel::platform {
 namespace {
@@ -51,30 +51,6 @@ std::string encode_path(std::string_view path) {
         } else {
             out.push_back(c);
         }
-    }
-    return out;
-}
-
-// What separates the pieces of a text.
-enum class Delimiter {
-    whole_text,     // the delimiter text as a whole
-    any_character,  // any one of its characters
-};
-
-// The pieces of `text` between delimiters.
-std::vector<std::string_view> pieces(std::string_view text, std::string_view delimiter,
-                                     Delimiter kind) {
-    const bool any_of = kind == Delimiter::any_character;
-    std::vector<std::string_view> out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = any_of ? text.find_first_of(delimiter, pos) : text.find(delimiter, pos);
-        if (end == std::string_view::npos) {
-            out.push_back(text.substr(pos));
-            break;
-        }
-        out.push_back(text.substr(pos, end - pos));
-        pos = end + (any_of ? 1 : delimiter.size());
     }
     return out;
 }
@@ -119,31 +95,6 @@ bool build_header_list(const TransportRequest& request, HeaderList& list) {
         return false;
     }
     return true;
-}
-
-// Picks the proxy for one request out of a proxy list: an entry for the
-// request's scheme ("http=host:port") wins over one for every scheme
-// ("host:port"); no matching entry means a direct connection.
-std::string select_proxy(std::string_view list, bool secure) {
-    std::string_view wanted = secure ? "https" : "http";
-    std::string generic;
-    for (std::string_view entry : pieces(list, " \t;", Delimiter::any_character)) {
-        if (entry.empty()) {
-            continue;
-        }
-        std::size_t eq = entry.find('=');
-        if (eq == std::string_view::npos) {
-            if (generic.empty()) {
-                generic = std::string(entry);
-            }
-            continue;
-        }
-        std::string_view scheme = entry.substr(0, eq);
-        if (scheme.size() == wanted.size() && starts_with_ignoring_case(scheme, wanted)) {
-            return std::string(entry.substr(eq + 1));
-        }
-    }
-    return generic;
 }
 
 struct Collector {
@@ -504,50 +455,6 @@ void set_default_connection_policy(ConnectionPolicy policy) {
 
 void set_extra_ca_file(const std::string& path) {
     shared_caches().set_extra_ca(path);
-}
-
-namespace {
-
-// `text` in quotes, then `why`. (Built by appending: GCC 12 gives a false
-// -Wrestrict warning for "\"" + std::string(...) at -O2.)
-std::string quoted(std::string_view text, std::string_view why) {
-    std::string out = "\"";
-    out += text;
-    out += "\" ";
-    out += why;
-    return out;
-}
-
-}  // namespace
-
-tl::expected<ResolveEntry, std::string> parse_resolve_entry(std::string_view text) {
-    const std::size_t first = text.find(':');
-    const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
-    if (second == std::string_view::npos) {
-        return tl::unexpected(quoted(text, "is not HOST:PORT:ADDRESS"));
-    }
-    ResolveEntry entry;
-    entry.host = std::string(text.substr(0, first));
-    const std::string_view port = text.substr(first + 1, second - first - 1);
-    entry.address = std::string(text.substr(second + 1));
-    if (!plain_host(entry.host)) {
-        return tl::unexpected(quoted(entry.host, "is not a host name"));
-    }
-    int value = 0;
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || error != std::errc() || end != port.data() + port.size() || value < 1 ||
-        value > 65535) {
-        return tl::unexpected(quoted(port, "is not a port (1-65535)"));
-    }
-    entry.port = value;
-    const std::string& a = entry.address;
-    const bool bracketed = a.size() > 2 && a.front() == '[' && a.back() == ']';
-    const bool valid =
-        bracketed ? numeric_address(a.substr(1, a.size() - 2), true) : numeric_address(a, false);
-    if (!valid) {
-        return tl::unexpected(quoted(a, "is not an IPv4 address or an IPv6 address in brackets"));
-    }
-    return entry;
 }
 
 void set_resolve_entries(const std::vector<ResolveEntry>& entries) {
