@@ -2,17 +2,16 @@
 
 #include <curl/curl.h>
 
-#include <array>
 #include <atomic>
-#include <charconv>
-#include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
-#include "platform/cookie_store.h"
+#include "platform/ascii_text.h"
+#include "platform/curl_handles.h"
 #include "platform/http_transport_system.h"
 #include "platform/log.h"
+#include "platform/shared_caches.h"
+#include "platform/transport_settings.h"
 
 namespace quorvel::platform {
 namespace {
@@ -25,88 +24,6 @@ constexpr long max_redirects = 10;
 // exchange; it is below libcurl's own limit, so the failure is named for what it is.
 constexpr std::size_t max_reply_headers = 256u * 1024u;
 
-// The process-wide cookie store, DNS cache, TLS session cache and connection
-// cache, guarded by one mutex per kind of shared data.
-class SharedCaches {
-  public:
-    SharedCaches() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        share_ = curl_share_init();
-        if (share_ == nullptr) {
-            return;
-        }
-        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &SharedCaches::lock);
-        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &SharedCaches::unlock);
-        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    }
-    ~SharedCaches() {
-        if (share_ != nullptr) {
-            curl_share_cleanup(share_);
-        }
-    }
-    SharedCaches(const SharedCaches&) = delete;
-    SharedCaches& operator=(const SharedCaches&) = delete;
-
-    CURLSH* share() const { return share_; }
-
-    void set_extra_ca(const std::string& path) {
-        std::lock_guard guard(settings_mutex_);
-        extra_ca_ = path;
-    }
-    std::string extra_ca() const {
-        std::lock_guard guard(settings_mutex_);
-        return extra_ca_;
-    }
-    void set_resolve(std::vector<std::string> entries) {
-        std::lock_guard guard(settings_mutex_);
-        resolve_ = std::move(entries);
-    }
-    std::vector<std::string> resolve() const {
-        std::lock_guard guard(settings_mutex_);
-        return resolve_;
-    }
-
-  private:
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-        static_cast<SharedCaches*>(self)->mutex_for(data).lock();
-    }
-    static void unlock(CURL*, curl_lock_data data, void* self) {
-        static_cast<SharedCaches*>(self)->mutex_for(data).unlock();
-    }
-    std::mutex& mutex_for(curl_lock_data data) {
-        auto index = static_cast<std::size_t>(data);
-        return locks_[index < locks_.size() ? index : 0];
-    }
-
-    CURLSH* share_ = nullptr;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
-    mutable std::mutex settings_mutex_;
-    std::string extra_ca_;
-    std::vector<std::string> resolve_;
-};
-
-SharedCaches& shared_caches() {
-    static SharedCaches caches;
-    return caches;
-}
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
-
 bool append_header(HeaderList& list, const std::string& line) {
     curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (grown == nullptr) {
@@ -114,38 +31,6 @@ bool append_header(HeaderList& list, const std::string& line) {
     }
     list.release();
     list.reset(grown);
-    return true;
-}
-
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (ascii_lower(text[i]) != ascii_lower(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Host names reach curl inside a URL, so only characters that cannot change
-// how that URL is read are let through.
-bool plain_host(std::string_view host) {
-    if (host.empty()) {
-        return false;
-    }
-    for (char c : host) {
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '-' || c == '.' || c == '_';
-        if (!ok) {
-            return false;
-        }
-    }
     return true;
 }
 
@@ -166,30 +51,6 @@ std::string encode_path(std::string_view path) {
         } else {
             out.push_back(c);
         }
-    }
-    return out;
-}
-
-// What separates the pieces of a text.
-enum class Delimiter {
-    whole_text,     // the delimiter text as a whole
-    any_character,  // any one of its characters
-};
-
-// The pieces of `text` between delimiters.
-std::vector<std::string_view> pieces(std::string_view text, std::string_view delimiter,
-                                     Delimiter kind) {
-    const bool any_of = kind == Delimiter::any_character;
-    std::vector<std::string_view> out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = any_of ? text.find_first_of(delimiter, pos) : text.find(delimiter, pos);
-        if (end == std::string_view::npos) {
-            out.push_back(text.substr(pos));
-            break;
-        }
-        out.push_back(text.substr(pos, end - pos));
-        pos = end + (any_of ? 1 : delimiter.size());
     }
     return out;
 }
@@ -234,31 +95,6 @@ bool build_header_list(const TransportRequest& request, HeaderList& list) {
         return false;
     }
     return true;
-}
-
-// Picks the proxy for one request out of a proxy list: an entry for the
-// request's scheme ("http=host:port") wins over one for every scheme
-// ("host:port"); no matching entry means a direct connection.
-std::string select_proxy(std::string_view list, bool secure) {
-    std::string_view wanted = secure ? "https" : "http";
-    std::string generic;
-    for (std::string_view entry : pieces(list, " \t;", Delimiter::any_character)) {
-        if (entry.empty()) {
-            continue;
-        }
-        std::size_t eq = entry.find('=');
-        if (eq == std::string_view::npos) {
-            if (generic.empty()) {
-                generic = std::string(entry);
-            }
-            continue;
-        }
-        std::string_view scheme = entry.substr(0, eq);
-        if (scheme.size() == wanted.size() && starts_with_ignoring_case(scheme, wanted)) {
-            return std::string(entry.substr(eq + 1));
-        }
-    }
-    return generic;
 }
 
 struct Collector {
@@ -621,50 +457,6 @@ void set_extra_ca_file(const std::string& path) {
     shared_caches().set_extra_ca(path);
 }
 
-namespace {
-
-// `text` in quotes, then `why`. (Built by appending: GCC 12 gives a false
-// -Wrestrict warning for "\"" + std::string(...) at -O2.)
-std::string quoted(std::string_view text, std::string_view why) {
-    std::string out = "\"";
-    out += text;
-    out += "\" ";
-    out += why;
-    return out;
-}
-
-}  // namespace
-
-tl::expected<ResolveEntry, std::string> parse_resolve_entry(std::string_view text) {
-    const std::size_t first = text.find(':');
-    const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
-    if (second == std::string_view::npos) {
-        return tl::unexpected(quoted(text, "is not HOST:PORT:ADDRESS"));
-    }
-    ResolveEntry entry;
-    entry.host = std::string(text.substr(0, first));
-    const std::string_view port = text.substr(first + 1, second - first - 1);
-    entry.address = std::string(text.substr(second + 1));
-    if (!plain_host(entry.host)) {
-        return tl::unexpected(quoted(entry.host, "is not a host name"));
-    }
-    int value = 0;
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || error != std::errc() || end != port.data() + port.size() || value < 1 ||
-        value > 65535) {
-        return tl::unexpected(quoted(port, "is not a port (1-65535)"));
-    }
-    entry.port = value;
-    const std::string& a = entry.address;
-    const bool bracketed = a.size() > 2 && a.front() == '[' && a.back() == ']';
-    const bool valid =
-        bracketed ? numeric_address(a.substr(1, a.size() - 2), true) : numeric_address(a, false);
-    if (!valid) {
-        return tl::unexpected(quoted(a, "is not an IPv4 address or an IPv6 address in brackets"));
-    }
-    return entry;
-}
-
 void set_resolve_entries(const std::vector<ResolveEntry>& entries) {
     std::vector<std::string> texts;
     for (const ResolveEntry& entry : entries) {
@@ -672,44 +464,5 @@ void set_resolve_entries(const std::vector<ResolveEntry>& entries) {
     }
     shared_caches().set_resolve(std::move(texts));
 }
-
-namespace cookie_store {
-
-namespace {
-// An easy handle attached to the share: what it reads and writes of cookies
-// is the process-wide store.
-EasyHandle store_handle() {
-    CURLSH* share = shared_caches().share();
-    if (share == nullptr) {
-        return {};
-    }
-    EasyHandle curl(curl_easy_init());
-    if (curl && curl_easy_setopt(curl.get(), CURLOPT_SHARE, share) != CURLE_OK) {
-        curl.reset();
-    }
-    return curl;
-}
-}  // namespace
-
-bool command(const std::string& text) {
-    EasyHandle curl = store_handle();
-    return curl && curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, text.c_str()) == CURLE_OK;
-}
-
-std::vector<std::string> lines() {
-    std::vector<std::string> out;
-    EasyHandle curl = store_handle();
-    curl_slist* list = nullptr;
-    if (!curl || curl_easy_getinfo(curl.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK) {
-        return out;
-    }
-    HeaderList owned(list);
-    for (const curl_slist* item = list; item != nullptr; item = item->next) {
-        out.emplace_back(item->data);
-    }
-    return out;
-}
-
-}  // namespace cookie_store
 
 }  // namespace quorvel::platform

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include "platform/http_transport_system.h"
+#include "platform/transport_settings.h"
 
 namespace quorvel::platform {
 

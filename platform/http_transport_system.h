@@ -1,6 +1,7 @@
 #pragma once
 // Within platform/: the transport's few calls that differ between the
-// systems, in http_transport_posix.cpp and http_transport_windows.cpp.
+// systems, in http_transport_posix.cpp and http_transport_windows.cpp (which
+// also read numeric addresses for transport_settings.h).
 
 #include <curl/curl.h>
 
@@ -17,8 +18,5 @@ curl_socket_t open_socket(void* data, curlsocktype purpose, curl_sockaddr* addre
 // of certificates beside the file. Schannel cannot: given a file, it checks
 // against that file alone.
 CURLcode trust_extra_ca_file(CURL* curl, const std::string& file);
-
-// Whether `text` is a numeric IPv6 address (`v6`) or IPv4 address.
-bool numeric_address(const std::string& text, bool v6);
 
 }  // namespace quorvel::platform

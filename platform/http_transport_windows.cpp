@@ -5,6 +5,7 @@
 #include <ws2tcpip.h>
 
 #include "platform/http_transport_system.h"
+#include "platform/transport_settings.h"
 
 namespace quorvel::platform {
 

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/ascii_text.h"
 #include "platform/cookie_store.h"
 #include "platform/file_read.h"
 #include "platform/file_write.h"
@@ -20,32 +21,11 @@ constexpr std::size_t max_name_and_value = 4096;
 // A browser's whole export is far below this; a larger file is not a cookie file.
 constexpr std::size_t max_file_size = 16u * 1024u * 1024u;
 
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_lower(a[i]) != ascii_lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string_view without_leading_dot(std::string_view domain) {
     if (!domain.empty() && domain.front() == '.') {
         domain.remove_prefix(1);
     }
     return domain;
-}
-
-bool host_character(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_';
 }
 
 // Bytes a Cookie header line cannot carry as they are.
@@ -65,8 +45,7 @@ bool has_any(std::string_view text, bool (*bad)(char)) {
 
 // What makes a cookie unusable; empty when it is fine. Never quotes the cookie.
 std::string cookie_problem(const Cookie& cookie) {
-    if (cookie.domain.empty() || cookie.domain.front() == '.' ||
-        has_any(cookie.domain, [](char c) { return !host_character(c); })) {
+    if (!plain_host(cookie.domain) || cookie.domain.front() == '.') {
         return "the domain is not a host name";
     }
     if (cookie.path.empty() || cookie.path.front() != '/' || has_any(cookie.path, control_byte)) {

@@ -1,9 +1,11 @@
-// Reading curl-style --resolve entries, on every system (Windows reads the
-// addresses through Winsock's inet_pton).
+// Reading the transport's settings: proxy lists, and curl-style --resolve
+// entries on every system (Windows reads the addresses through Winsock's
+// inet_pton).
 
 #include <gtest/gtest.h>
 
 #include "platform/http_transport.h"
+#include "platform/transport_settings.h"
 
 namespace quorvel::platform {
 namespace {
@@ -21,6 +23,13 @@ TEST(ResolveEntries, ParsedAsCurlTakesThem) {
           ":443:127.0.0.1", "host:443:127.0.0.1,evil"}) {
         EXPECT_FALSE(parse_resolve_entry(bad).has_value()) << bad;
     }
+}
+
+// Separators and letter case as the Windows Internet client's proxy lists use them.
+TEST(ProxyList, EntriesSplitAtSpacesTabsOrSemicolonsAndSchemesIgnoreCase) {
+    EXPECT_EQ(select_proxy("HTTP=a:1;Https=b:2", false), "a:1");
+    EXPECT_EQ(select_proxy("HTTP=a:1;Https=b:2", true), "b:2");
+    EXPECT_EQ(select_proxy("ftp=f:1;; g:2\th:3", true), "g:2");
 }
 
 }  // namespace
