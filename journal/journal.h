@@ -30,6 +30,9 @@ enum class RunState { running, finished, stopped, interrupted };
 // "running", "finished", "stopped" or "interrupted".
 std::string_view state_name(RunState state);
 
+// A number per kind of word, in source order.
+using KindCounts = std::array<std::int64_t, harvest::all_sources.size()>;
+
 struct RunInfo {
     std::int64_t id = 0;
     std::int64_t started_ms = 0;  // Unix time in milliseconds
@@ -38,8 +41,8 @@ struct RunInfo {
     harvest::KindSet kinds;
     std::string seed_text;  // the seed box's text as typed, lines joined by CR LF
     std::size_t seeds_total = 0;
-    std::size_t seeds_done = 0;           // seeds with a summary row
-    std::array<std::int64_t, 5> words{};  // stored words per kind, in source order
+    std::size_t seeds_done = 0;  // seeds with a summary row
+    KindCounts words{};          // stored words per kind
 };
 
 // A run read back.

@@ -201,7 +201,7 @@ sql::Result<void> RunRecorder::Impl::store(const Batch& batch) {
         ++next_ordinal;
     }
     const std::int64_t seeds_done = batch.seed_row ? 1 : 0;
-    if (seeds_done != 0 || batch.counts != std::array<std::int64_t, 5>{}) {
+    if (seeds_done != 0 || batch.counts != KindCounts{}) {
         auto counted = add_counts
                            .bind_all(batch.counts[0], batch.counts[1], batch.counts[2],
                                      batch.counts[3], batch.counts[4], seeds_done, run_id)

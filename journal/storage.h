@@ -62,14 +62,14 @@ struct RunRecorder::Impl {
     };
     struct SeedRowData {
         std::int64_t position = 0;
-        std::array<std::int64_t, 5> counts{};
+        KindCounts counts{};
     };
     // What one transaction stores.
     struct Batch {
         std::string what;  // for the failure's message: "the words of a reply", ...
         std::vector<PendingWord> words;
         std::string text;  // each word's text and count text, in order
-        std::array<std::int64_t, 5> counts{};
+        KindCounts counts{};
         std::optional<SeedRowData> seed_row;
         std::optional<std::string> seed_text;  // UTF-8, with the seed list's length
         std::int64_t seeds_total = 0;
@@ -111,7 +111,7 @@ struct RunRecorder::Impl {
     std::vector<PendingWord> pending;
     std::string pending_text;
     std::string converted;  // reused for each conversion
-    std::array<std::int64_t, 5> pending_counts{};
+    KindCounts pending_counts{};
     std::optional<JournalError> failure;
     std::function<void(const JournalError&)> failure_handler;
     bool ended = false;

@@ -54,8 +54,8 @@ RecordingWindow window_continuing(const LoadedRun& run) {
     return window;
 }
 
-std::array<std::int64_t, 5> word_counts(const HarvestStore& store) {
-    std::array<std::int64_t, 5> counts{};
+KindCounts word_counts(const HarvestStore& store) {
+    KindCounts counts{};
     for (KeywordSource source : harvest::all_sources) {
         counts[harvest::index_of(source)] =
             static_cast<std::int64_t>(store.word_rows(source).size());

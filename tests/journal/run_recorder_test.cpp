@@ -69,7 +69,7 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
     recorder->flush();
     LoadedRun stored = load(id);
     EXPECT_EQ(stored.store.word_rows(KeywordSource::PcDropdown).size(), 1u);
-    EXPECT_EQ(stored.info.words, (std::array<std::int64_t, 5>{1, 0, 0, 0, 1}));
+    EXPECT_EQ(stored.info.words, (KindCounts{1, 0, 0, 0, 1}));
     EXPECT_EQ(stored.info.kinds, KindSet().add(KeywordSource::PcDropdown));
     // The file holds UTF-8 text.
     EXPECT_EQ(stored_number("SELECT count(*) FROM words WHERE run = ? AND word = '连衣裙'", id), 1);
@@ -95,7 +95,7 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
     EXPECT_EQ(stored.store, expected);
     EXPECT_EQ(stored.info.state, RunState::interrupted);
     EXPECT_TRUE(stored.info.ended_ms);
-    EXPECT_EQ(stored.info.words, (std::array<std::int64_t, 5>{2, 0, 0, 1, 1}));
+    EXPECT_EQ(stored.info.words, (KindCounts{2, 0, 0, 1, 1}));
     EXPECT_TRUE(names_in(file_.string() + ".locks").empty());
 }
 
