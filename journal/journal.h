@@ -80,7 +80,7 @@ struct OpenNotes {
 class RunRecorder;
 
 // Whether the window offers to continue a run at its next start, should the
-// process writing it die.
+// process writing it die. A run that ends (finished or stopped) is not offered.
 enum class ResumeOffer { none, at_next_start };
 
 // One open journal file. Use it from one thread at a time; each recorder it
@@ -129,7 +129,7 @@ class Journal {
         std::int64_t id, ResumeOffer offer = ResumeOffer::none);
 
     // The newest interrupted run begun or continued with ResumeOffer::at_next_start
-    // and not offered since, if any.
+    // and not offered since, if any; never a finished or stopped one.
     tl::expected<std::optional<RunInfo>, JournalError> run_to_offer() const;
     // The run has been offered: run_to_offer passes it over from now on.
     tl::expected<void, JournalError> offered(std::int64_t id);
@@ -151,7 +151,8 @@ class Journal {
 // stored. One destroyed before the run's end marks the run interrupted. When
 // a write fails it writes no more, keeps the error, tells the failure handler
 // once, and lets the harvest go on; the run is then found interrupted the
-// next time the journal is opened.
+// next time the journal is opened. The run's end, even after a failure,
+// withdraws its ResumeOffer.
 class RunRecorder : public harvest::HarvestObserver {
   public:
     ~RunRecorder() override;

@@ -74,6 +74,7 @@ struct RunRecorder::Impl {
         std::optional<std::string> seed_text;  // UTF-8, with the seed list's length
         std::int64_t seeds_total = 0;
         std::optional<std::string_view> end_state;
+        bool clear_offer = false;  // the run ended: it is not offered for continuing
     };
 
     // What a run needs done on the recorder's connection before the harvest
@@ -90,7 +91,8 @@ struct RunRecorder::Impl {
 
     // The harvest's thread.
     Batch take_pending(std::string what);
-    void submit(Batch batch);
+    // After a write failed, only a batch `even_after_failure` is taken.
+    void submit(Batch batch, bool even_after_failure = false);
     // Returns once every batch handed over is stored, or a write failed.
     void wait_until_stored();
     // Takes the writer's failure, if any, telling the handler the first time.
@@ -123,6 +125,7 @@ struct RunRecorder::Impl {
     sql::Statement add_counts;
     sql::Statement end_run;
     sql::Statement set_seeds;
+    sql::Statement clear_offer;
     std::int64_t next_ordinal = 0;
 
     // Shared, under the mutex.
