@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
+#include <string_view>
 #include <system_error>
 
 #include "journal/storage.h"
@@ -82,24 +84,40 @@ fs::path aside_name(const fs::path& file) {
     return name;
 }
 
+// Moves or copies (`step`) each of these files that exists, the file with a
+// suffix after its name, to the same suffix after `aside`'s; `verb` names
+// the step in a failure.
+template <typename Step>
+tl::expected<void, std::string> put_aside(const fs::path& file, const fs::path& aside,
+                                          std::initializer_list<const char*> suffixes,
+                                          std::string_view verb, Step step) {
+    for (const char* suffix : suffixes) {
+        const fs::path original = with_suffix(file, suffix);
+        std::error_code failed;
+        if (!fs::exists(original, failed)) {
+            continue;
+        }
+        step(original, with_suffix(aside, suffix), failed);
+        if (failed) {
+            return tl::unexpected("cannot " + std::string(verb) + " " +
+                                  platform::utf8_of(original) + " aside: " + failed.message());
+        }
+    }
+    return {};
+}
+
 // Moves the file aside with its companions: a write-ahead log or rollback
 // journal left beside a fresh file would be played into it.
 tl::expected<fs::path, std::string> move_aside(const fs::path& file) {
     const fs::path aside = aside_name(file);
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-        const fs::path companion = with_suffix(file, suffix);
-        std::error_code failed;
-        if (!fs::exists(companion, failed)) {
-            continue;
-        }
-        fs::rename(companion, with_suffix(aside, suffix), failed);
-        if (failed) {
-            return tl::unexpected("cannot move " + platform::utf8_of(companion) +
-                                  " aside: " + failed.message());
-        }
+    const auto rename = [](const fs::path& from, const fs::path& to, std::error_code& failed) {
+        fs::rename(from, to, failed);
+    };
+    if (auto moved = put_aside(file, aside, {"-wal", "-shm", "-journal"}, "move", rename); !moved) {
+        return tl::unexpected(moved.error());
     }
     std::error_code failed;
-    fs::rename(file, aside, failed);
+    rename(file, aside, failed);
     if (failed) {
         return tl::unexpected("cannot move " + platform::utf8_of(file) +
                               " aside: " + failed.message());
@@ -112,17 +130,12 @@ tl::expected<fs::path, std::string> move_aside(const fs::path& file) {
 // are what was there, whatever closing it does to the originals.
 tl::expected<fs::path, std::string> copy_aside(const fs::path& file) {
     const fs::path aside = aside_name(file);
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const fs::path original = with_suffix(file, suffix);
-        std::error_code failed;
-        if (!fs::exists(original, failed)) {
-            continue;
-        }
-        fs::copy_file(original, with_suffix(aside, suffix), failed);
-        if (failed) {
-            return tl::unexpected("cannot copy " + platform::utf8_of(original) +
-                                  " aside: " + failed.message());
-        }
+    const auto copy = [](const fs::path& from, const fs::path& to, std::error_code& failed) {
+        fs::copy_file(from, to, failed);
+    };
+    if (auto copied = put_aside(file, aside, {"", "-wal", "-shm", "-journal"}, "copy", copy);
+        !copied) {
+        return tl::unexpected(copied.error());
     }
     return aside;
 }
