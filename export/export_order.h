@@ -34,7 +34,7 @@ bool for_each_export_row(const harvest::HarvestStore& store, Visit&& visit) {
         index_of_seed(row.seed);
     }
     // One pass over the words: each goes to its own seed and source, by index.
-    std::vector<std::array<std::vector<std::uint32_t>, 5>> groups;
+    std::vector<std::array<std::vector<std::uint32_t>, harvest::all_sources.size()>> groups;
     for (harvest::KeywordSource source : harvest::all_sources) {
         const auto& words = store.word_rows(source);
         for (std::size_t i = 0; i < words.size(); ++i) {

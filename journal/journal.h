@@ -30,6 +30,9 @@ enum class RunState { running, finished, stopped, interrupted };
 // "running", "finished", "stopped" or "interrupted".
 std::string_view state_name(RunState state);
 
+// A number per kind of word, in source order.
+using KindCounts = std::array<std::int64_t, harvest::all_sources.size()>;
+
 struct RunInfo {
     std::int64_t id = 0;
     std::int64_t started_ms = 0;  // Unix time in milliseconds
@@ -38,8 +41,8 @@ struct RunInfo {
     harvest::KindSet kinds;
     std::string seed_text;  // the seed box's text as typed, lines joined by CR LF
     std::size_t seeds_total = 0;
-    std::size_t seeds_done = 0;           // seeds with a summary row
-    std::array<std::int64_t, 5> words{};  // stored words per kind, in source order
+    std::size_t seeds_done = 0;  // seeds with a summary row
+    KindCounts words{};          // stored words per kind
 };
 
 // A run read back.
@@ -77,7 +80,7 @@ struct OpenNotes {
 class RunRecorder;
 
 // Whether the window offers to continue a run at its next start, should the
-// process writing it die.
+// process writing it die. A run that ends (finished or stopped) is not offered.
 enum class ResumeOffer { none, at_next_start };
 
 // One open journal file. Use it from one thread at a time; each recorder it
@@ -126,7 +129,7 @@ class Journal {
         std::int64_t id, ResumeOffer offer = ResumeOffer::none);
 
     // The newest interrupted run begun or continued with ResumeOffer::at_next_start
-    // and not offered since, if any.
+    // and not offered since, if any; never a finished or stopped one.
     tl::expected<std::optional<RunInfo>, JournalError> run_to_offer() const;
     // The run has been offered: run_to_offer passes it over from now on.
     tl::expected<void, JournalError> offered(std::int64_t id);
@@ -148,7 +151,8 @@ class Journal {
 // stored. One destroyed before the run's end marks the run interrupted. When
 // a write fails it writes no more, keeps the error, tells the failure handler
 // once, and lets the harvest go on; the run is then found interrupted the
-// next time the journal is opened.
+// next time the journal is opened. The run's end, even after a failure,
+// withdraws its ResumeOffer.
 class RunRecorder : public harvest::HarvestObserver {
   public:
     ~RunRecorder() override;

@@ -26,7 +26,7 @@ tl::expected<void, JournalError> RunRecorder::Impl::start(const std::filesystem:
             }
             // Closed here, where it was opened.
             for (sql::Statement* statement :
-                 {&insert_word, &insert_seed, &add_counts, &end_run, &set_seeds}) {
+                 {&insert_word, &insert_seed, &add_counts, &end_run, &set_seeds, &clear_offer}) {
                 *statement = sql::Statement();
             }
             db = sql::Connection();
@@ -58,6 +58,7 @@ tl::expected<void, JournalError> RunRecorder::Impl::open(const std::filesystem::
          "related_words = related_words + ?, seeds_done = seeds_done + ? WHERE id = ?"},
         {&end_run, "UPDATE runs SET state = ?, ended_ms = ? WHERE id = ?"},
         {&set_seeds, "UPDATE runs SET seed_text = ?, seeds_total = ? WHERE id = ?"},
+        {&clear_offer, "UPDATE runs SET offer_resume = 0 WHERE id = ?"},
     };
     for (const auto& [statement, text] : statements) {
         auto prepared = db.prepare(text);
@@ -93,11 +94,11 @@ RunRecorder::Impl::Batch RunRecorder::Impl::take_pending(std::string what) {
     return batch;
 }
 
-void RunRecorder::Impl::submit(Batch batch) {
+void RunRecorder::Impl::submit(Batch batch, bool even_after_failure) {
     bool wake_writer = false;
     {
         std::lock_guard guard(mutex);
-        if (failed) {
+        if (failed && !even_after_failure) {
             return;
         }
         queue.push_back(std::move(batch));
@@ -147,7 +148,10 @@ void RunRecorder::Impl::write_batches() {
         const sql::Result<void> stored = store(batches);
         guard.lock();
         writing = false;
-        if (!stored) {
+        if (!stored && failed) {
+            // A batch taken after the failure: the first failure stands.
+            platform::log_warning("journal: cannot clear " + stored.error().message);
+        } else if (!stored) {
             written_failure = JournalError{JournalError::Kind::storage_failed,
                                            "cannot record " + stored.error().message};
             platform::log_error("journal: " + written_failure->message +
@@ -201,7 +205,7 @@ sql::Result<void> RunRecorder::Impl::store(const Batch& batch) {
         ++next_ordinal;
     }
     const std::int64_t seeds_done = batch.seed_row ? 1 : 0;
-    if (seeds_done != 0 || batch.counts != std::array<std::int64_t, 5>{}) {
+    if (seeds_done != 0 || batch.counts != KindCounts{}) {
         auto counted = add_counts
                            .bind_all(batch.counts[0], batch.counts[1], batch.counts[2],
                                      batch.counts[3], batch.counts[4], seeds_done, run_id)
@@ -234,6 +238,9 @@ sql::Result<void> RunRecorder::Impl::store(const Batch& batch) {
         if (!ended) {
             return ended;
         }
+    }
+    if (batch.clear_offer) {
+        return clear_offer.bind_all(run_id).and_then([&] { return clear_offer.run(); });
     }
     return {};
 }
@@ -356,15 +363,25 @@ void RunRecorder::seed_finished(std::size_t index, const harvest::SeedRow& row) 
 
 void RunRecorder::run_ended(harvest::RunEnd end) {
     // A stopped run keeps what it found: the words of the reply cut short
-    // are stored with its end.
+    // are stored with its end. Whatever the end, it withdraws the run's
+    // offer to continue: only a run its process's death cut short is offered.
     impl_->take_failure(true);
     if (!impl_->failure) {
         Impl::Batch batch = impl_->take_pending("the end");
         batch.end_state = end == harvest::RunEnd::finished ? "finished" : "stopped";
+        batch.clear_offer = true;
         impl_->submit(std::move(batch));
+        impl_->wait_until_stored();
+        impl_->take_failure(true);
     }
-    impl_->wait_until_stored();
-    impl_->take_failure(true);
+    if (impl_->failure) {
+        // Kept only in part, it is found interrupted at the next opening.
+        Impl::Batch batch;
+        batch.what = "the offer to continue";
+        batch.clear_offer = true;
+        impl_->submit(std::move(batch), true);
+        impl_->wait_until_stored();
+    }
     impl_->ended = true;
     if (!impl_->failure) {
         // The end is stored: no one can take the run for dead any more.

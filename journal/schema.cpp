@@ -2,12 +2,16 @@
 
 #include <string>
 
+#include "harvest/keyword_source.h"
+
 namespace quorvel::journal {
 
 // A run, its summary rows and its words. Text is UTF-8; a word's seed is its
 // position in the run's seed list, so a seed is stored once per run. The
 // five counters and columns per run and seed follow the keyword sources'
 // order: pc, arrow, mobile, longtail, related.
+static_assert(harvest::all_sources.size() == 5,
+              "a kind more or less needs a schema step for its columns");
 const std::array<std::string_view, 2> schema_steps = {
     R"sql(
 CREATE TABLE runs (

@@ -62,18 +62,19 @@ struct RunRecorder::Impl {
     };
     struct SeedRowData {
         std::int64_t position = 0;
-        std::array<std::int64_t, 5> counts{};
+        KindCounts counts{};
     };
     // What one transaction stores.
     struct Batch {
         std::string what;  // for the failure's message: "the words of a reply", ...
         std::vector<PendingWord> words;
         std::string text;  // each word's text and count text, in order
-        std::array<std::int64_t, 5> counts{};
+        KindCounts counts{};
         std::optional<SeedRowData> seed_row;
         std::optional<std::string> seed_text;  // UTF-8, with the seed list's length
         std::int64_t seeds_total = 0;
         std::optional<std::string_view> end_state;
+        bool clear_offer = false;  // the run ended: it is not offered for continuing
     };
 
     // What a run needs done on the recorder's connection before the harvest
@@ -90,7 +91,8 @@ struct RunRecorder::Impl {
 
     // The harvest's thread.
     Batch take_pending(std::string what);
-    void submit(Batch batch);
+    // After a write failed, only a batch `even_after_failure` is taken.
+    void submit(Batch batch, bool even_after_failure = false);
     // Returns once every batch handed over is stored, or a write failed.
     void wait_until_stored();
     // Takes the writer's failure, if any, telling the handler the first time.
@@ -111,7 +113,7 @@ struct RunRecorder::Impl {
     std::vector<PendingWord> pending;
     std::string pending_text;
     std::string converted;  // reused for each conversion
-    std::array<std::int64_t, 5> pending_counts{};
+    KindCounts pending_counts{};
     std::optional<JournalError> failure;
     std::function<void(const JournalError&)> failure_handler;
     bool ended = false;
@@ -123,6 +125,7 @@ struct RunRecorder::Impl {
     sql::Statement add_counts;
     sql::Statement end_run;
     sql::Statement set_seeds;
+    sql::Statement clear_offer;
     std::int64_t next_ordinal = 0;
 
     // Shared, under the mutex.

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "harvest/keyword_source.h"
 #include "journal/journal.h"
 
 namespace quorvel::shell {
@@ -15,7 +16,7 @@ enum HistoryColumn : int {
     state_column,
     seeds_column,
     first_kind_column,  // the five kinds follow in source order
-    preview_column = first_kind_column + 5,
+    preview_column = first_kind_column + static_cast<int>(harvest::all_sources.size()),
     history_column_count,
 };
 

@@ -53,8 +53,9 @@ inline HarvestStore awkward_store() {
 inline HarvestStore many_rows(int rows) {
     HarvestStore store;
     for (int i = 0; i < rows; ++i) {
-        store.add_word(harvest::all_sources[static_cast<std::size_t>(i % 5)],
-                       "seed" + std::to_string(i % 10), "word" + std::to_string(i));
+        store.add_word(
+            harvest::all_sources[static_cast<std::size_t>(i) % harvest::all_sources.size()],
+            "seed" + std::to_string(i % 10), "word" + std::to_string(i));
     }
     return store;
 }

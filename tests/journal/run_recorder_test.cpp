@@ -69,7 +69,7 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
     recorder->flush();
     LoadedRun stored = load(id);
     EXPECT_EQ(stored.store.word_rows(KeywordSource::PcDropdown).size(), 1u);
-    EXPECT_EQ(stored.info.words, (std::array<std::int64_t, 5>{1, 0, 0, 0, 1}));
+    EXPECT_EQ(stored.info.words, (KindCounts{1, 0, 0, 0, 1}));
     EXPECT_EQ(stored.info.kinds, KindSet().add(KeywordSource::PcDropdown));
     // The file holds UTF-8 text.
     EXPECT_EQ(stored_number("SELECT count(*) FROM words WHERE run = ? AND word = '连衣裙'", id), 1);
@@ -95,7 +95,7 @@ TEST_F(Recording, WhatIsToldIsStoredAtEachReplyRowAndEnd) {
     EXPECT_EQ(stored.store, expected);
     EXPECT_EQ(stored.info.state, RunState::interrupted);
     EXPECT_TRUE(stored.info.ended_ms);
-    EXPECT_EQ(stored.info.words, (std::array<std::int64_t, 5>{2, 0, 0, 1, 1}));
+    EXPECT_EQ(stored.info.words, (KindCounts{2, 0, 0, 1, 1}));
     EXPECT_TRUE(names_in(file_.string() + ".locks").empty());
 }
 
@@ -216,9 +216,10 @@ TEST_F(Recording, RunsAreListedNewestFirstAndRemovedWithAllTheyFound) {
 }
 
 // The window asks once, at its next start, about the newest of its runs
-// whose process died; runs begun without the offer, finished runs and runs
-// already asked about are passed over.
-TEST_F(Recording, AnInterruptedRunIsOfferedOnceWhenItWasBegunWithTheOffer) {
+// whose process died; runs begun without the offer, runs already asked
+// about and runs that ended (finished, stopped, or after their recording
+// failed; even in a file that kept their offer) are passed over.
+TEST_F(Recording, OnlyARunWhoseProcessDiedIsOfferedAndOnce) {
     auto offered_once = [&](std::int64_t id) {
         auto found = journal_->run_to_offer();
         EXPECT_TRUE(found) << found.error().message;
@@ -238,16 +239,37 @@ TEST_F(Recording, AnInterruptedRunIsOfferedOnceWhenItWasBegunWithTheOffer) {
         *id = (*recorder)->run_id();
         (*recorder)->seed_finished(0, SeedRow{"a", {}});
     }  // destroyed before their end: interrupted
-    {
-        auto finished = journal_->begin_run(KindSet::all(), "c\r\n", ResumeOffer::at_next_start);
-        ASSERT_TRUE(finished);
-        (*finished)->run_ended(harvest::RunEnd::finished);
+    auto execute = [&](std::string_view sql) {
+        auto db = sql::Connection::open(file_, sql::Connection::Mode::read_write);
+        return db && db->execute(sql);
+    };
+    // The file refuses the word "x": the recording of the run that finds it fails.
+    ASSERT_TRUE(
+        execute("CREATE TRIGGER refuse BEFORE INSERT ON words WHEN NEW.word = 'x' "
+                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    for (const auto& [end, word] : {std::pair{harvest::RunEnd::finished, "w"},
+                                    {harvest::RunEnd::stopped, "w"},
+                                    {harvest::RunEnd::finished, "x"}}) {
+        auto recorder = journal_->begin_run(KindSet::all(), "c\r\n", ResumeOffer::at_next_start);
+        ASSERT_TRUE(recorder);
+        (*recorder)->word_recorded(KeywordSource::PcDropdown, 0, "c", word, "");
+        (*recorder)->run_ended(end);
+        EXPECT_EQ((*recorder)->failure().has_value(), std::string_view(word) == "x");
     }
+    EXPECT_EQ(stored_number("SELECT sum(offer_resume) FROM runs WHERE id > ?", newer), 0);
+    // Opened again, the journal finds the run whose recording failed interrupted.
+    auto reopened = Journal::open(file_);
+    ASSERT_TRUE(reopened);
+    *journal_ = std::move(*reopened);
     EXPECT_TRUE(offered_once(newer));
     ASSERT_TRUE(journal_->offered(newer));
     EXPECT_TRUE(offered_once(older));
     ASSERT_TRUE(journal_->offered(older));
     auto none = journal_->run_to_offer();
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(*none);
+    ASSERT_TRUE(execute("UPDATE runs SET offer_resume = 1 WHERE state IN ('finished', 'stopped')"));
+    none = journal_->run_to_offer();
     ASSERT_TRUE(none);
     EXPECT_FALSE(*none);
 
