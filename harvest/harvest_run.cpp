@@ -340,6 +340,10 @@ int count_lines(std::string_view text) {
 RunEnd start_harvest(platform::WindowOperations& window, HarvestStore& store,
                      const RunOptions& options) {
     if (options.stop.stop_requested()) {
+        // Stopped before it began: those keeping the run still hear its end.
+        if (options.observer != nullptr) {
+            options.observer->run_ended(RunEnd::stopped);
+        }
         return RunEnd::stopped;
     }
     for (KeywordSource source : all_sources) {

@@ -230,6 +230,30 @@ class StoreEachSeed : public harvest::HarvestObserver {
 
 // A disk that fills during a run stops the recording, not the harvest; what
 // was stored is whole up to the failure, and the run continues later.
+// 停止 clicked before the harvest's first step: the run is kept as stopped,
+// not left for the next start to offer as interrupted.
+TEST_F(JournalHarvest, AStopBeforeTheHarvestBeginsIsKeptAsStopped) {
+    Journal journal = open_journal();
+    RecordingWindow window = window_with(gb("k\r\n"), KindSet::all());
+    HarvestStore store;
+    std::stop_source stop;
+    stop.request_stop();
+    auto recorder =
+        journal.begin_run(KindSet::all(), gb("k\r\n"), journal::ResumeOffer::at_next_start);
+    ASSERT_TRUE(recorder) << recorder.error().message;
+    const std::int64_t id = (*recorder)->run_id();
+    ASSERT_EQ(harvest::start_harvest(window, store, options(recorder->get(), stop.get_token())),
+              RunEnd::stopped);
+    recorder->reset();
+    journal = open_journal();
+    const auto kept = journal.load(id);
+    ASSERT_TRUE(kept) << kept.error().message;
+    EXPECT_EQ(kept->info.state, RunState::stopped);
+    const auto offered = journal.run_to_offer();
+    ASSERT_TRUE(offered);
+    EXPECT_FALSE(offered->has_value());
+}
+
 TEST_F(JournalHarvest, AFullDiskStopsTheRecordingNotTheHarvest) {
     std::string seeds;
     for (int i = 0; i < 10; ++i) {
