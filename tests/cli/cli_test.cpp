@@ -169,9 +169,15 @@ class Cli : public ::testing::Test {
     // The newest run in the journal.
     journal::RunInfo newest_run() {
         auto opened = journal::Journal::open(journal_file());
-        EXPECT_TRUE(opened.has_value());
+        if (!opened) {
+            ADD_FAILURE() << opened.error().message;
+            return {};
+        }
         auto runs = opened->runs();
-        EXPECT_TRUE(runs.has_value() && !runs->empty());
+        if (!runs.has_value() || runs->empty()) {
+            ADD_FAILURE() << "the journal holds no run";
+            return {};
+        }
         return runs->front();
     }
 
