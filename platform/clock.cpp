@@ -4,22 +4,8 @@
 #include <ctime>
 
 #include "platform/clock.h"
-#include "platform/clock_detail.h"
 
 namespace quorvel::platform {
-
-LocalDateTime local_date_time(const std::tm& t, int milliseconds) {
-    LocalDateTime out;
-    out.year = t.tm_year + 1900;
-    out.month = t.tm_mon + 1;
-    out.day_of_week = t.tm_wday;
-    out.day = t.tm_mday;
-    out.hour = t.tm_hour;
-    out.minute = t.tm_min;
-    out.second = t.tm_sec;
-    out.milliseconds = milliseconds;
-    return out;
-}
 
 std::int64_t unix_seconds_now() {
     return static_cast<std::int64_t>(std::time(nullptr));

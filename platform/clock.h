@@ -17,8 +17,9 @@ struct LocalDateTime {
     int milliseconds = 0;
 };
 
-// Local times follow the TZ variable where it is set, else the system's time
-// zone (on Windows through the C runtime, which reads TZ the same way).
+// Local times are in the system's time zone: on Linux the TZ variable where
+// it is set, else /etc/localtime; on Windows its own time zone setting,
+// whatever TZ says.
 
 // The current local date and time, milliseconds included.
 LocalDateTime local_now();
@@ -27,7 +28,7 @@ LocalDateTime local_now();
 std::int64_t unix_seconds_now();
 
 // A calendar time in whole seconds as local date and time (milliseconds 0).
-// On Windows a time before 1970 gives all fields 0.
+// On Windows a time before 1601 gives all fields 0.
 LocalDateTime local_time_of(std::int64_t unix_seconds);
 
 // Whether a strftime time format renders the hour on the 24-hour clock.

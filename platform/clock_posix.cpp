@@ -5,9 +5,24 @@
 #include <time.h>
 
 #include "platform/clock.h"
-#include "platform/clock_detail.h"
 
 namespace quorvel::platform {
+namespace {
+
+LocalDateTime local_date_time(const tm& t, int milliseconds) {
+    LocalDateTime out;
+    out.year = t.tm_year + 1900;
+    out.month = t.tm_mon + 1;
+    out.day_of_week = t.tm_wday;
+    out.day = t.tm_mday;
+    out.hour = t.tm_hour;
+    out.minute = t.tm_min;
+    out.second = t.tm_sec;
+    out.milliseconds = milliseconds;
+    return out;
+}
+
+}  // namespace
 
 LocalDateTime local_now() {
     timespec now{};

@@ -1,44 +1,63 @@
-// Local time through the C runtime's localtime_s, which follows TZ when it is
-// set and Windows' time zone otherwise; the clock setting from the user's
+// Local time in Windows' own time zone setting, the zone the taskbar's clock
+// shows. The C runtime's localtime follows the TZ variable instead, which
+// some shells and tools set and which it misreads: an IANA name such as
+// "Asia/Shanghai" becomes UTC. The clock setting comes from the user's
 // regional settings.
 
 #include <windows.h>
 
-#include <ctime>
+#include <limits>
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/clock_detail.h"
 
 namespace quorvel::platform {
 namespace {
 
-// 100-nanosecond steps from 1601-01-01 to 1970-01-01.
+// 100-nanosecond steps from 1601-01-01 to 1970-01-01, and in a second.
 constexpr std::int64_t unix_epoch_file_time = 116444736000000000;
+constexpr std::int64_t steps_per_second = 10000000;
 
-LocalDateTime local_at(std::int64_t unix_seconds, int milliseconds) {
-    const auto seconds = static_cast<std::time_t>(unix_seconds);
-    std::tm local{};
-    if (localtime_s(&local, &seconds) != 0) {
-        return {};
-    }
-    return local_date_time(local, milliseconds);
+LocalDateTime fields_of(const SYSTEMTIME& t) {
+    LocalDateTime out;
+    out.year = t.wYear;
+    out.month = t.wMonth;
+    out.day_of_week = t.wDayOfWeek;
+    out.day = t.wDay;
+    out.hour = t.wHour;
+    out.minute = t.wMinute;
+    out.second = t.wSecond;
+    out.milliseconds = t.wMilliseconds;
+    return out;
 }
 
 }  // namespace
 
 LocalDateTime local_now() {
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    const std::int64_t steps =
-        (static_cast<std::int64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
-        unix_epoch_file_time;
-    const std::int64_t milliseconds = steps / 10000;
-    return local_at(milliseconds / 1000, static_cast<int>(milliseconds % 1000));
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return fields_of(now);
 }
 
 LocalDateTime local_time_of(std::int64_t unix_seconds) {
-    return local_at(unix_seconds, 0);
+    // A FILETIME counts from 1601; later than it can count, nothing is read.
+    if (unix_seconds < -unix_epoch_file_time / steps_per_second ||
+        unix_seconds >
+            (std::numeric_limits<std::int64_t>::max() - unix_epoch_file_time) / steps_per_second) {
+        return {};
+    }
+    const std::int64_t steps = unix_seconds * steps_per_second + unix_epoch_file_time;
+    const FILETIME instant{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME local{};
+    // The zone in force now, with its daylight-saving rule for the instant's
+    // date. (SystemTimeToTzSpecificLocalTimeEx would apply past years' rules,
+    // but Wine lacks it.)
+    if (!FileTimeToSystemTime(&instant, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return {};
+    }
+    return fields_of(local);
 }
 
 bool user_clock_is_24_hour() {

@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/clock.h"
 #include "tests/support/environment.h"
 #include "tests/support/locales.h"
 
@@ -159,11 +160,13 @@ TEST(DateTime, ReadsTheUsersClockOncePerProcess) {
 // No date-time means the current local date and time.
 TEST(DateTime, FormatsNowWhenNoDateTimeIsGiven) {
     pin_zone_and_locale();
-    const char* format = clock_is_24_hour() == 1 ? "%Y%m%d%H%M%S" : "%Y%m%d%I%M%S";
-    auto local_text = [format](std::time_t t) {
-        const std::tm local = *std::localtime(&t);  // the test's only thread
+    const bool hours_24 = clock_is_24_hour() == 1;
+    auto local_text = [hours_24](std::time_t t) {
+        const platform::LocalDateTime l = platform::local_time_of(t);
+        const int hour = hours_24 ? l.hour : (l.hour + 11) % 12 + 1;
         char buffer[32];
-        std::strftime(buffer, sizeof buffer, format, &local);
+        std::snprintf(buffer, sizeof buffer, "%04d%02d%02d%02d%02d%02d", l.year, l.month, l.day,
+                      hour, l.minute, l.second);
         return std::string(buffer);
     };
     const std::time_t before = std::time(nullptr);

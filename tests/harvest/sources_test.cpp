@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <ctime>
+#include <cstdio>
 
 #include "data/json_document.h"
+#include "platform/clock.h"
 #include "tests/support/code_page_text.h"
 #include "tests/support/locales.h"
 #include "tests/support/regex_matchers.h"
@@ -32,9 +33,9 @@ TEST(SuggestionUrls, CarryTheirQueryKeysInOrder) {
     EXPECT_EQ(mobile_suggest_url("", local),
               "https://127.0.0.1:8443/sug?q=&code=utf-8&area=c2c&nick=&sid=null&callback=");
 
+    const platform::LocalDateTime now = platform::local_time_of(platform::unix_seconds_now());
     char today[16];
-    std::time_t now = std::time(nullptr);
-    std::strftime(today, sizeof today, "%Y%m%d", std::localtime(&now));
+    std::snprintf(today, sizeof today, "%04d%02d%02d", now.year, now.month, now.day);
     EXPECT_EQ(related_url("ab", local),
               "https://127.0.0.1:9443/search?&initiative_id=staobaoz_" + std::string(today) +
                   "&q=%61%62&suggest=history_1&_input_charset=utf-8&wq=&suggest_query=&source="
