@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/system.h"
+#include "platform/clock.h"
 
 namespace quorvel::cli {
 
@@ -127,8 +128,16 @@ bool write_text(std::FILE* stream, std::string_view utf8) {
 }
 
 LocalTime local_time(std::time_t moment) {
+    // Windows' own time zone setting: the C runtime's localtime_s follows TZ.
+    const platform::LocalDateTime t = platform::local_time_of(moment);
     LocalTime local;
-    localtime_s(&local.fields, &moment);
+    local.fields.tm_year = t.year - 1900;
+    local.fields.tm_mon = t.month - 1;
+    local.fields.tm_mday = t.day;
+    local.fields.tm_wday = t.day_of_week;
+    local.fields.tm_hour = t.hour;
+    local.fields.tm_min = t.minute;
+    local.fields.tm_sec = t.second;
     std::tm copy = local.fields;
     // The local fields read as UTC, less the moment: the offset then.
     local.utc_offset_seconds = static_cast<long>(_mkgmtime(&copy) - moment);
