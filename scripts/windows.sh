@@ -4,7 +4,8 @@
 #
 #   bash scripts/windows.sh [tools|deps|build|test|dist|screenshot|all]...   (default: all)
 #
-#   tools  installs what is missing: MinGW-w64, 64-bit Wine, zlib for MinGW;
+#   tools  installs what is missing: MinGW-w64, 64-bit Wine, zlib for MinGW,
+#          the icon tools (rsvg-convert, icotool);
 #          for the 32-bit target also Debian's i386 architecture and wine32,
 #          where this machine can run 32-bit programs
 #   deps   builds the libraries Debian does not ship for MinGW from Debian's own
@@ -83,7 +84,8 @@ enable_deb_src() {
 step_tools() {
     need_packages mingw-w64 libz-mingw-w64-dev wine wine64 \
         dpkg-dev cmake ninja-build pkg-config make tcl xvfb zip ccache \
-        googletest nlohmann-json3-dev libcli11-dev libexpected-dev
+        googletest nlohmann-json3-dev libcli11-dev libexpected-dev \
+        librsvg2-bin icoutils
     if wants_i686; then
         install_wine32
     fi
