@@ -23,7 +23,8 @@ foreach(size IN LISTS QUORVEL_ICON_SIZES)
     VERBATIM)
   list(APPEND icon_pngs ${png})
 endforeach()
-# The 256 px image is stored as PNG (--raw), as Windows expects at that size.
+# The largest image (256 px, last in QUORVEL_ICON_SIZES) is stored as PNG
+# (--raw), as Windows expects at that size.
 list(POP_BACK icon_pngs big_png)
 add_custom_command(
   OUTPUT ${QUORVEL_ICO}
