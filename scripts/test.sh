@@ -11,7 +11,8 @@
 #   package  the Debian package, built and checked without installing it
 #   windows  the core, quorvel-cli and the Win32 window quorvel.exe cross-built
 #            for 64-bit Windows, their tests, and quorvel-cli's and the window's
-#            cases under Wine (against the default build), and the zip
+#            cases under Wine (against the default build), the zip, and the
+#            installer checked under Wine
 #   fuzz     FUZZ_SECONDS (60) of each fuzz target
 #   asan     the AddressSanitizer + UndefinedBehaviorSanitizer build and its tests
 #   tsan     the tests labelled "threaded" under ThreadSanitizer

@@ -2,9 +2,10 @@
 # Cross-builds Quorvel's Qt-free core, quorvel-cli and the Win32 window quorvel.exe
 # for Windows with MinGW-w64.
 #
-#   bash scripts/windows.sh [tools|deps|build|test|dist|screenshot|all]...   (default: all)
+#   bash scripts/windows.sh [tools|deps|build|test|dist|installer|screenshot|all]...   (default: all)
 #
-#   tools  installs what is missing: MinGW-w64, 64-bit Wine, zlib for MinGW;
+#   tools  installs what is missing: MinGW-w64, 64-bit Wine, zlib for MinGW,
+#          the icon tools (rsvg-convert, icotool) and NSIS;
 #          for the 32-bit target also Debian's i386 architecture and wine32,
 #          where this machine can run 32-bit programs
 #   deps   builds the libraries Debian does not ship for MinGW from Debian's own
@@ -20,7 +21,10 @@
 #          and the window quorvel.exe (on Xvfb, worked by a driver program)
 #          under Wine against the fake marketplace running natively on Linux
 #          (the Linux build in build/default compares them with its own core)
-#   dist   packs dist/quorvel-<version>-win64.zip (and -win32.zip)
+#   dist   packs dist/quorvel-<version>-win64.zip (and -win32.zip), the portable form
+#   installer  makes dist/quorvel-<version>-win64-setup.exe (and -win32-setup.exe)
+#          with NSIS and checks it under Wine: installed, run, installed
+#          again and uninstalled in a scratch prefix
 #   all    all of the above, in that order
 #   screenshot  (not part of all) docs/images/windows-window.png: the 64-bit
 #          window under Wine after a small harvest
@@ -83,7 +87,8 @@ enable_deb_src() {
 step_tools() {
     need_packages mingw-w64 libz-mingw-w64-dev wine wine64 \
         dpkg-dev cmake ninja-build pkg-config make tcl xvfb zip ccache \
-        googletest nlohmann-json3-dev libcli11-dev libexpected-dev
+        googletest nlohmann-json3-dev libcli11-dev libexpected-dev \
+        librsvg2-bin icoutils nsis
     if wants_i686; then
         install_wine32
     fi
@@ -457,20 +462,28 @@ project_version() {
     sed -n 's/^project(Quorvel VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt"
 }
 
+# Copies the target's two programs, stripped, into a folder.
+stage_programs() {
+    local target=$1 dir=$2 exe
+    for exe in cli/quorvel-cli.exe win32/quorvel.exe; do
+        cp "$(build_dir "$target")/$exe" "$dir/"
+        "$target-strip" "$dir/${exe#*/}"
+    done
+}
+
+bits_of() { if [ "$1" = i686-w64-mingw32 ]; then echo 32; else echo 64; fi; }
+
 step_dist() {
     local version
     version=$(project_version)
     mkdir -p "$repo/dist"
     for target in "${targets[@]}"; do
-        local bits=64 stage zip exe
-        [ "$target" = i686-w64-mingw32 ] && bits=32
+        local bits stage zip
+        bits=$(bits_of "$target")
         zip="$repo/dist/quorvel-$version-win$bits.zip"
         stage=$(mktemp -d)
         mkdir "$stage/quorvel-$version-win$bits"
-        for exe in cli/quorvel-cli.exe win32/quorvel.exe; do
-            cp "$(build_dir "$target")/$exe" "$stage/quorvel-$version-win$bits/"
-            "$target-strip" "$stage/quorvel-$version-win$bits/${exe#*/}"
-        done
+        stage_programs "$target" "$stage/quorvel-$version-win$bits"
         # Notepad and the console read CR LF text; the BOM marks it as UTF-8.
         { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$repo/packaging/windows/README.txt"; } \
             >"$stage/quorvel-$version-win$bits/README.txt"
@@ -479,6 +492,35 @@ step_dist() {
             zip -q -X -r "$zip" "quorvel-$version-win$bits")
         rm -rf "$stage"
         log "${zip#"$repo"/}: $(stat -c %s "$zip") bytes"
+    done
+}
+
+# dist/quorvel-<version>-win64-setup.exe (and -win32-setup.exe): NSIS's
+# installer of the stripped programs (packaging/windows/installer.nsi), with
+# the icon the build rendered; then installed, run and uninstalled under Wine
+# (tests/packaging/check_installer.py) where Wine runs the target.
+step_installer() {
+    local version
+    version=$(project_version)
+    mkdir -p "$repo/dist"
+    for target in "${targets[@]}"; do
+        local bits nsis_target=amd64-unicode stage setup
+        bits=$(bits_of "$target")
+        [ "$bits" = 64 ] || nsis_target=x86-unicode
+        setup="$repo/dist/quorvel-$version-win$bits-setup.exe"
+        stage=$(mktemp -d)
+        stage_programs "$target" "$stage"
+        makensis -NOCD -INPUTCHARSET UTF8 -V2 -WX -DVERSION="$version" -DTARGET="$nsis_target" \
+            -DFILES="$stage" -DICON="$(build_dir "$target")/packaging/windows/quorvel.ico" \
+            -DOUTFILE="$setup" "$repo/packaging/windows/installer.nsi" >&2
+        rm -rf "$stage"
+        log "${setup#"$repo"/}: $(stat -c %s "$setup") bytes"
+        if can_run "$target"; then
+            log "$target: the installer under Wine"
+            python3 "$repo/tests/packaging/check_installer.py" "$setup" "$version" >&2
+        else
+            log "$target: the installer is not checked (Wine cannot run $target programs on this machine)"
+        fi
     done
 }
 
@@ -493,6 +535,7 @@ for s in "${steps[@]}"; do
     build) step_build ;;
     test) step_test ;;
     dist) step_dist ;;
+    installer) step_installer ;;
     screenshot) step_screenshot ;;
     all)
         step_tools
@@ -500,9 +543,10 @@ for s in "${steps[@]}"; do
         step_build
         step_test
         step_dist
+        step_installer
         ;;
     *)
-        echo "unknown step: $s (tools, deps, build, test, dist, screenshot, all)" >&2
+        echo "unknown step: $s (tools, deps, build, test, dist, installer, screenshot, all)" >&2
         exit 2
         ;;
     esac
