@@ -330,6 +330,10 @@ use_scratch_wine() {
         trap 'WINEPREFIX="$scratch_wine" wineserver -k 2>/dev/null || true; rm -rf "$scratch_wine"' EXIT
     fi
     export WINEDEBUG=-all WINEPREFIX="$scratch_wine" WINEDLLOVERRIDES="mscoree,mshtml="
+    # Wine takes Windows' time zone from the TZ it starts with, else from the
+    # host's /etc/localtime: the tests that read local time under Wine see
+    # UTC on every machine.
+    export TZ=UTC
 }
 
 step_deps() {
