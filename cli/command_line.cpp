@@ -121,13 +121,11 @@ std::string command_names(const CLI::App& app) {
     return names;
 }
 
-// An option's or argument's name as the help shows it: "-o FILE", "RUN".
-std::string shown_name(const CLI::App& command, const std::string& name) {
+// The value an option takes as the help names it ("FILE"); empty for an
+// argument or a name the command does not have.
+std::string value_name(const CLI::App& command, const std::string& name) {
     const CLI::Option* option = command.get_option_no_throw(name);
-    if (option == nullptr || option->get_positional()) {
-        return name;
-    }
-    return name + " " + option->get_type_name();
+    return option == nullptr || option->get_positional() ? std::string() : option->get_type_name();
 }
 
 // CLI11's message for a usage error, said in the program's own words.
@@ -176,8 +174,12 @@ std::string own_words(const CLI::ParseError& error, const CLI::App& app,
     const std::size_t end = required ? what.rfind(" is required") : what.find(':');
     if ((required || mismatch) && end != std::string::npos) {
         const std::string name = what.substr(0, end);
-        return required ? words + " needs " + shown_name(at, name)
-                        : name + " needs its " + shown_name(at, name).substr(name.size() + 1);
+        const std::string value = value_name(at, name);
+        if (required) {
+            return (words.empty() ? std::string(program) : words) + " needs " + name +
+                   (value.empty() ? "" : " " + value);
+        }
+        return name + " needs " + (value.empty() ? "a value" : "its " + value);
     }
     return what;
 }
@@ -203,6 +205,9 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
     app.set_version_flag("--version", std::string(program) + " " + version_text);
     app.require_subcommand(1);
     app.fallthrough(false);
+    // Options are "-x" and "--name" on every system: a "/path" argument is a
+    // file (CLI11 would take it for an option on Windows). Commands inherit it.
+    app.allow_windows_style_options(false);
     app.get_formatter()->column_width(34);
 
     CLI::App* harvest = app.add_subcommand("harvest", "Harvest the words of seed keywords");
