@@ -254,7 +254,8 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
 
     CLI::App* session =
         app.add_subcommand("session", "Import, show or clear the signed-in session the runs use");
-    session->description(session_description);
+    // Where the session comes from, above the exit statuses, in its commands' help too.
+    session->footer(std::string(session_description) + "\n\n" + footer());
     session->require_subcommand(1);
     session->fallthrough(false);
     CLI::App* session_import = session->add_subcommand(
