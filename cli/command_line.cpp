@@ -2,6 +2,9 @@
 #include "cli/system.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
+#include <optional>
+#include <vector>
 
 #include "platform/version.h"
 
@@ -20,7 +23,17 @@ constexpr const char* description =
 constexpr std::string_view exit_statuses =
     "Exit status: 0 finished with no failure; 1 finished, but some requests failed, or\n"
     "stopped at the marketplace's verification page; 2 bad usage or input (nothing was\n"
-    "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n";
+    "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n"
+    "The session commands: 0 done; 1 the text was refused, or a file could not be read or\n"
+    "written; 2 bad usage.\n";
+
+constexpr const char* session_description =
+    "The signed-in session the runs use, kept in the session file. Bring it from the\n"
+    "browser you are signed in with: export its cookies as a cookies.txt (Netscape format),\n"
+    "or copy the Cookie request header from its developer tools (F12, Network, any request\n"
+    "to taobao.com, Request Headers, Cookie). Only the cookies of taobao.com and tmall.com\n"
+    "are taken, each for its own domain; a copied header has no domain, and is taken as\n"
+    "taobao.com's, the site its request went to.";
 
 // The exit statuses, then where the journal and the session are on this system.
 std::string footer() {
@@ -42,12 +55,12 @@ void add_output_options(CLI::App& command, Invocation& in) {
                      "Keep only the first occurrence of each word (first in export order)");
 }
 
-void add_run_options(CLI::App& command, Invocation& in) {
+void add_run_options(CLI::App& command, Invocation& in, std::optional<std::string>& interval) {
     command.add_option("--db", in.db, "Use this journal instead of the default one")
         ->type_name("FILE");
     command.add_flag("--no-db", in.no_db, "Keep the run in memory only, not in a journal");
     command
-        .add_option("--interval", in.interval_ms,
+        .add_option("--interval", interval,
                     "Least time between the starts of two requests, in milliseconds (default 0)")
         ->type_name("MS");
     command
@@ -75,19 +88,126 @@ void add_run_options(CLI::App& command, Invocation& in) {
                      "Print nothing but errors and the resume hint on standard error");
 }
 
-std::string usage_error(const std::string& message) {
-    return std::string(program) + ": " + message + "\nRun '" + program + " --help' for usage.\n";
+// `command`: the words of the command whose help to point at, e.g. "session import".
+std::string usage_error(const std::string& message, const std::string& command = {}) {
+    return std::string(program) + ": " + message + "\nRun '" + program +
+           (command.empty() ? "" : " " + command) + " --help' for usage.\n";
+}
+
+// The commands the parser got into, outermost first, the program itself not included.
+std::vector<const CLI::App*> command_chain(const CLI::App& app) {
+    std::vector<const CLI::App*> chain;
+    for (const CLI::App* at = &app; !at->get_subcommands().empty();) {
+        at = at->get_subcommands().back();
+        chain.push_back(at);
+    }
+    return chain;
+}
+
+std::string command_words(const std::vector<const CLI::App*>& chain) {
+    std::string words;
+    for (const CLI::App* command : chain) {
+        words += (words.empty() ? "" : " ") + command->get_name();
+    }
+    return words;
+}
+
+// "harvest, resume, ...": the commands `app` offers.
+std::string command_names(const CLI::App& app) {
+    std::string names;
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        names += (names.empty() ? "" : ", ") + command->get_name();
+    }
+    return names;
+}
+
+// The value an option takes as the help names it ("FILE"); empty for an
+// argument or a name the command does not have.
+std::string value_name(const CLI::App& command, const std::string& name) {
+    const CLI::Option* option = command.get_option_no_throw(name);
+    return option == nullptr || option->get_positional() ? std::string() : option->get_type_name();
+}
+
+// CLI11's message for a usage error, said in the program's own words.
+std::string own_words(const CLI::ParseError& error, const CLI::App& app,
+                      const std::vector<std::string>& args) {
+    const std::vector<const CLI::App*> chain = command_chain(app);
+    const CLI::App& at = chain.empty() ? app : *chain.back();
+    const std::string words = command_words(chain);
+    const std::string what = error.what();
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr &&
+        what == "A subcommand is required") {
+        // The words after the commands that were recognised.
+        std::size_t next = 1;
+        for (const CLI::App* command : chain) {
+            while (next < args.size() && args[next] != command->get_name()) {
+                ++next;
+            }
+            ++next;
+        }
+        const std::string kind = words.empty() ? "command" : words + " command";
+        const std::string list = " (" + kind + "s: " + command_names(at) + ")";
+        for (std::size_t i = next; i < args.size(); ++i) {
+            if (args[i].empty() || args[i].front() != '-') {
+                return "unknown " + kind + " \"" + args[i] + "\"" + list;
+            }
+        }
+        if (next < args.size()) {
+            return "unknown option \"" + args[next] + "\"; a " + kind + " comes first" + list;
+        }
+        return "no " + kind + " given" + list;
+    }
+    const std::string for_command = words.empty() ? "" : " for " + words;
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        for (auto command = chain.rbegin(); command != chain.rend(); ++command) {
+            const std::vector<std::string> extra = (*command)->remaining(false);
+            if (!extra.empty()) {
+                const bool option = extra.front().size() > 1 && extra.front().front() == '-';
+                return std::string(option ? "unknown option" : "unexpected argument") + " \"" +
+                       extra.front() + "\"" + for_command;
+            }
+        }
+    }
+    // "NAME is required" and "NAME: 1 required TYPE missing".
+    const bool required = dynamic_cast<const CLI::RequiredError*>(&error) != nullptr;
+    const bool mismatch = dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr;
+    const std::size_t end = required ? what.rfind(" is required") : what.find(':');
+    if ((required || mismatch) && end != std::string::npos) {
+        const std::string name = what.substr(0, end);
+        const std::string value = value_name(at, name);
+        if (required) {
+            return (words.empty() ? std::string(program) : words) + " needs " + name +
+                   (value.empty() ? "" : " " + value);
+        }
+        return name + " needs " + (value.empty() ? "a value" : "its " + value);
+    }
+    return what;
+}
+
+// A whole number of 0 or more, as written; nothing for other text.
+std::optional<std::int64_t> count_of(const std::string& text) {
+    std::int64_t value = 0;
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || problem != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 }  // namespace
 
 std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* const* argv) {
     Invocation in;
+    std::optional<std::string> interval;  // --interval and RUN as written, read as numbers below
+    std::optional<std::string> run;
     CLI::App app(description, program);
     app.footer(footer());
     app.set_version_flag("--version", std::string(program) + " " + version_text);
     app.require_subcommand(1);
     app.fallthrough(false);
+    // Options are "-x" and "--name" on every system: a "/path" argument is a
+    // file (CLI11 would take it for an option on Windows). Commands inherit it.
+    app.allow_windows_style_options(false);
     app.get_formatter()->column_width(34);
 
     CLI::App* harvest = app.add_subcommand("harvest", "Harvest the words of seed keywords");
@@ -101,12 +221,14 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
                      "Comma list of pc, arrow, mobile, longtail, related (default: all five)")
         ->type_name("KINDS");
     add_output_options(*harvest, in);
-    add_run_options(*harvest, in);
+    add_run_options(*harvest, in, interval);
 
     CLI::App* resume = app.add_subcommand("resume", "Continue a stopped or interrupted run");
-    resume->add_option("RUN", in.run, "The run's number, as `runs` lists it")->required();
+    resume->add_option("RUN", run, "The run's number, as `runs` lists it")
+        ->type_name("INT")
+        ->required();
     add_output_options(*resume, in);
-    add_run_options(*resume, in);
+    add_run_options(*resume, in, interval);
 
     CLI::App* runs = app.add_subcommand("runs", "List the runs in the journal, newest first");
     runs->add_flag("--json", in.json, "Print them as JSON");
@@ -114,7 +236,9 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         ->type_name("FILE");
 
     CLI::App* export_run = app.add_subcommand("export", "Write a run's words to a file");
-    export_run->add_option("RUN", in.run, "The run's number, as `runs` lists it")->required();
+    export_run->add_option("RUN", run, "The run's number, as `runs` lists it")
+        ->type_name("INT")
+        ->required();
     export_run
         ->add_option("-o,--output", in.output, "Write the words to FILE (\"-\": standard output)")
         ->type_name("FILE")
@@ -128,20 +252,41 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
     export_run->add_option("--db", in.db, "Use this journal instead of the default one")
         ->type_name("FILE");
 
+    CLI::App* session =
+        app.add_subcommand("session", "Import, show or clear the signed-in session the runs use");
+    // Where the session comes from, above the exit statuses, in its commands' help too.
+    session->footer(std::string(session_description) + "\n\n" + footer());
+    session->require_subcommand(1);
+    session->fallthrough(false);
+    CLI::App* session_import = session->add_subcommand(
+        "import", "Take the session from a cookies.txt or a copied Cookie header");
+    session_import
+        ->add_option("FILE", in.session_text,
+                     "A cookies.txt (Netscape format) or a Cookie header, UTF-8 (\"-\": "
+                     "standard input); it replaces the session kept before")
+        ->required();
+    CLI::App* session_show = session->add_subcommand(
+        "show", "Say per domain how many cookies the session holds and whether it is signed in");
+    CLI::App* session_clear = session->add_subcommand("clear", "Delete the session file");
+    for (CLI::App* command : {session_import, session_clear}) {
+        command->add_flag("-q,--quiet", in.quiet, "Print nothing but errors");
+    }
+
+    const std::vector<std::string> args(argv, argv + argc);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        CLI::App* shown = &app;
-        for (CLI::App* sub : app.get_subcommands()) {
-            shown = sub;
-        }
-        return EarlyExit{exit_status::ok, shown->help(), {}};
+        const std::vector<const CLI::App*> chain = command_chain(app);
+        return EarlyExit{exit_status::ok, chain.empty() ? app.help() : chain.back()->help(), {}};
     } catch (const CLI::CallForAllHelp&) {
         return EarlyExit{exit_status::ok, app.help("", CLI::AppFormatMode::All), {}};
     } catch (const CLI::CallForVersion& version) {
         return EarlyExit{exit_status::ok, std::string(version.what()) + "\n", {}};
     } catch (const CLI::ParseError& error) {
-        return EarlyExit{exit_status::usage, {}, usage_error(error.what())};
+        return EarlyExit{
+            exit_status::usage,
+            {},
+            usage_error(own_words(error, app, args), command_words(command_chain(app)))};
     }
 
     if (harvest->parsed()) {
@@ -150,13 +295,33 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         in.command = Command::resume;
     } else if (runs->parsed()) {
         in.command = Command::runs;
-    } else {
+    } else if (export_run->parsed()) {
         in.command = Command::export_run;
+    } else if (session_import->parsed()) {
+        in.command = Command::session_import;
+    } else if (session_show->parsed()) {
+        in.command = Command::session_show;
+    } else {
+        in.command = Command::session_clear;
     }
-    if (in.interval_ms < 0) {
-        return EarlyExit{exit_status::usage,
-                         {},
-                         usage_error("--interval takes a number of milliseconds, 0 or more")};
+    if (interval) {
+        const auto milliseconds = count_of(*interval);
+        if (!milliseconds) {
+            return EarlyExit{exit_status::usage,
+                             {},
+                             usage_error("--interval takes a number of milliseconds, 0 or more")};
+        }
+        in.interval_ms = *milliseconds;
+    }
+    if (run) {
+        const auto number = count_of(*run);
+        if (!number) {
+            return EarlyExit{exit_status::usage,
+                             {},
+                             usage_error("RUN is a run's number, as \"" + std::string(program) +
+                                         " runs\" lists them")};
+        }
+        in.run = *number;
     }
     if (in.db && in.no_db) {
         return EarlyExit{

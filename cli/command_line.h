@@ -9,7 +9,15 @@
 
 namespace quorvel::cli {
 
-enum class Command { harvest, resume, runs, export_run };
+enum class Command {
+    harvest,
+    resume,
+    runs,
+    export_run,
+    session_import,
+    session_show,
+    session_clear
+};
 
 // One invocation, with every argument still as the user wrote it (UTF-8);
 // the commands check what only they can (files, kinds, seeds).
@@ -30,8 +38,9 @@ struct Invocation {
     bool no_cookies = false;
     std::optional<bool> progress;  // --progress / --no-progress; unset: when stderr is a terminal
     bool quiet = false;
-    std::int64_t run = 0;  // RUN of resume and export
-    bool json = false;     // runs --json
+    std::int64_t run = 0;      // RUN of resume and export
+    bool json = false;         // runs --json
+    std::string session_text;  // FILE of session import, "-" for standard input
 };
 
 // Help, the version or a usage error: printed as it stands, then the
@@ -48,6 +57,7 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
 namespace exit_status {
 inline constexpr int ok = 0;
 inline constexpr int some_requests_failed = 1;
+inline constexpr int failed = 1;  // the session commands: refused text, unreadable files
 inline constexpr int usage = 2;
 inline constexpr int storage = 3;
 inline constexpr int stopped_by_signal = 130;

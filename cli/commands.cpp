@@ -436,6 +436,10 @@ int run_command(const Invocation& invocation, const Console& console) {
             return runs_command(invocation, console);
         case Command::export_run:
             return export_command(invocation, console);
+        case Command::session_import:
+        case Command::session_show:
+        case Command::session_clear:
+            return session_command(invocation, console);
     }
     return exit_status::usage;
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The marketplace session a run signs in with: the cookies of a Netscape
 // cookie file put into the process's shared cookie store before the first
-// request.
+// request. And the session commands, which import, show and clear it.
 
 #include <optional>
 #include <string>
 
 #include "cli/command_line.h"
+#include "cli/commands.h"
 
 namespace quorvel::cli {
 
@@ -19,5 +20,8 @@ struct SessionOutcome {
 // session file when it exists; nothing with --no-cookies. Neither message
 // holds anything of a cookie.
 SessionOutcome load_session(const Invocation& in);
+
+// session import, show and clear; the exit status.
+int session_command(const Invocation& in, const Console& console);
 
 }  // namespace quorvel::cli

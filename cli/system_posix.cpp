@@ -12,9 +12,8 @@ namespace quorvel::cli {
 std::string_view data_folder_help() {
     return "The journal is $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when\n"
            "XDG_DATA_HOME is unset). The signed-in marketplace session is cookies.txt in the same\n"
-           "folder, written by the window's 登录淘宝 and read by harvest and resume when it "
-           "exists;\n"
-           "the search page's related words (\"你是不是想找\") need it.";
+           "folder, written by the window's 登录淘宝 or by session import, and read by harvest\n"
+           "and resume when it exists; the search page's related words (\"你是不是想找\") need it.";
 }
 
 void prepare_process() {

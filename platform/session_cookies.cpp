@@ -323,6 +323,64 @@ tl::expected<std::vector<Cookie>, CookieFileError> parse_cookie_text(std::string
     return out;
 }
 
+tl::expected<std::vector<Cookie>, CookieFileError> parse_cookie_header(std::string_view text,
+                                                                       std::string_view domain) {
+    constexpr std::string_view space = " \t\r\n";
+    auto trimmed = [space](std::string_view piece) {
+        const std::size_t first = piece.find_first_not_of(space);
+        if (first == std::string_view::npos) {
+            return std::string_view();
+        }
+        return piece.substr(first, piece.find_last_not_of(space) - first + 1);
+    };
+    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+    if (text.substr(0, byte_order_mark.size()) == byte_order_mark) {
+        text.remove_prefix(byte_order_mark.size());
+    }
+    text = trimmed(text);
+    // The header's name, with its colon, or as a table of headers copies it:
+    // the name, then white space. "cookie2=..." is a pair, not the name.
+    constexpr std::string_view header_name = "cookie";
+    if (starts_with_ignoring_case(text, header_name) && text.size() > header_name.size()) {
+        const char after = text[header_name.size()];
+        if (after == ':' || space.find(after) != std::string_view::npos) {
+            text.remove_prefix(header_name.size() + (after == ':' ? 1 : 0));
+        }
+    }
+    std::vector<Cookie> out;
+    std::size_t number = 0;
+    for (std::string_view piece : pieces(text, ";\r\n", Delimiter::any_character)) {
+        piece = trimmed(piece);
+        if (piece.empty()) {
+            continue;
+        }
+        ++number;
+        auto malformed = [number](const std::string& why) {
+            return tl::unexpected(CookieFileError{CookieFileError::Kind::malformed, number,
+                                                  "pair " + std::to_string(number) + " " + why});
+        };
+        const std::size_t equals = piece.find('=');
+        if (equals == std::string_view::npos) {
+            return malformed("is not name=value");
+        }
+        Cookie cookie{.domain = std::string(without_leading_dot(domain)),
+                      .secure = true,
+                      .name = std::string(trimmed(piece.substr(0, equals))),
+                      .value = std::string(trimmed(piece.substr(equals + 1)))};
+        if (std::string why = cookie_problem(cookie); !why.empty()) {
+            return malformed("cannot be used: " + why);
+        }
+        bool seen = false;
+        for (const Cookie& kept : out) {
+            seen = seen || kept.name == cookie.name;
+        }
+        if (!seen) {
+            out.push_back(std::move(cookie));
+        }
+    }
+    return out;
+}
+
 std::string cookie_file_text(const std::vector<Cookie>& cookies) {
     std::string text =
         "# Netscape HTTP Cookie File\n"

@@ -72,6 +72,17 @@ struct CookieFileError {
 tl::expected<std::vector<Cookie>, CookieFileError> parse_cookie_text(std::string_view text,
                                                                      std::string_view source);
 
+// The cookies of a Cookie request header as a browser's developer tools show
+// it: "name=value; name=value", with or without the "Cookie:" name before it
+// and with white space and line breaks around the pairs (a line break parts
+// two pairs as ";" does). A header carries no domain: each cookie is given
+// `domain` with its subdomains, path "/", HTTPS only, and no expiry. Of two
+// pairs with one name the first is kept, as a browser sends the most
+// specific one first. A malformed pair is named by its number ("line" holds
+// it), never quoted.
+tl::expected<std::vector<Cookie>, CookieFileError> parse_cookie_header(std::string_view text,
+                                                                       std::string_view domain);
+
 // The text of a cookie file holding these cookies, with a header comment.
 std::string cookie_file_text(const std::vector<Cookie>& cookies);
 

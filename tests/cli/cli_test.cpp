@@ -352,7 +352,8 @@ TEST_F(Cli, FailedRequestsGiveStatusOne) {
     EXPECT_THAT(result.out, HasSubstr("pc\tgood\t")) << result.err;
 }
 
-// Bad usage or input: status 2, a message that says what, and no request.
+// Bad usage or input: status 2, a message in the program's own words that
+// says what, and no request.
 TEST_F(Cli, BadUsageAsksForNothing) {
     const fs::path bad_utf8 = home_ / "bad.txt";
     std::ofstream(bad_utf8, std::ios::binary) << "good\n\xB0\xA1\xB0\xA1\nmore\n";
@@ -371,8 +372,24 @@ TEST_F(Cli, BadUsageAsksForNothing) {
         {{"harvest", "a", "--interval", "-5"}, "--interval"},
         {{"resume", "999"}, "999"},
         {{"export", "999", "-o", (home_ / "x.csv").string()}, "999"},
-        {{"frobnicate"}, "quorvel-cli"},
-        {{}, "quorvel-cli"},
+        {{"harvest", "a", "--interval", "abc"},
+         "quorvel-cli: --interval takes a number of milliseconds, 0 or more\n"},
+        {{"harvest", "a", "--frob"},
+         "quorvel-cli: unknown option \"--frob\" for harvest\n"
+         "Run 'quorvel-cli harvest --help' for usage.\n"},
+        {{"frobnicate"},
+         "quorvel-cli: unknown command \"frobnicate\" (commands: harvest, resume, runs, export, "
+         "session)\nRun 'quorvel-cli --help' for usage.\n"},
+        {{}, "quorvel-cli: no command given (commands: harvest,"},
+        {{"--frob"}, "unknown option \"--frob\"; a command comes first (commands: harvest,"},
+        {{"session", "frob"},
+         "unknown session command \"frob\" (session commands: import, show, clear)"},
+        {{"resume"}, "quorvel-cli: resume needs RUN\n"},
+        {{"resume", "x"}, "RUN is a run's number, as \"quorvel-cli runs\" lists them"},
+        {{"export", "1"}, "quorvel-cli: export needs --output FILE\n"},
+        {{"runs", "--db"}, "quorvel-cli: --db needs its FILE\n"},
+        {{"runs", "extra"}, "quorvel-cli: unexpected argument \"extra\" for runs\n"},
+        {{"session", "import"}, "quorvel-cli: session import needs FILE\n"},
     };
     for (const auto& [args, said] : cases) {
         const ChildResult result = cli(args);
@@ -495,6 +512,78 @@ TEST_F(Cli, AnUnusableCookieFileAsksForNothing) {
     const ChildResult help = cli({"harvest", "--help"});
     EXPECT_THAT(help.out, HasSubstr("--cookies"));
     EXPECT_THAT(help.out, HasSubstr("--no-cookies"));
+}
+
+// The session brought from a browser: a cookies.txt gives the marketplace's
+// cookies, each for its own domain; a copied Cookie header is taobao.com's
+// and replaces it; other sites' text is refused and keeps it; show counts
+// without a value; the next harvest signs in with it; clear deletes it.
+TEST_F(Cli, TheSessionImportedShownAndCleared) {
+    std::string said;  // everything printed, which must hold no cookie value
+    auto run = [&](const std::vector<std::string>& args, std::string input = {}) {
+        const ChildResult result = cli(args, std::move(input));
+        said += result.out + result.err;
+        return result;
+    };
+    const fs::path exported = home_ / "cookies.txt";
+    std::ofstream(exported) << "# Netscape HTTP Cookie File\n"
+                               ".taobao.com\tTRUE\t/\tTRUE\t0\t_q_session\tfileSecret\n"
+                               "s.taobao.com\tFALSE\t/\tFALSE\t0\tcna\tvisitorSecret\n"
+                               ".tmall.com\tTRUE\t/\tFALSE\t0\tcna\ttmallSecret\n"
+                               ".example.com\tTRUE\t/\tFALSE\t0\tforeign\tforeignSecret\n";
+    const ChildResult imported = run({"session", "import", exported.string()});
+    EXPECT_EQ(imported.exit_code, 0) << imported.err;
+    const std::string from_file =
+        "taobao.com: 2 cookies, signed in\ntmall.com: 1 cookie, not signed in\n";
+    EXPECT_THAT(imported.err, HasSubstr(from_file));
+    EXPECT_EQ(run({"session", "show"}).out, from_file);
+
+    // Refused: another site's file or header, no cookie, a malformed pair, no file.
+    const fs::path foreign = home_ / "foreign.txt";
+    std::ofstream(foreign) << ".example.com\tTRUE\t/\tFALSE\t0\tforeign\tforeignSecret\n";
+    const std::vector<std::pair<ChildResult, std::string>> refused = {
+        {run({"session", "import", foreign.string()}), "other sites only (example.com)"},
+        {run({"session", "import", "-"}, "Cookie: sessionid=otherSecret; csrftoken=otherSecret"),
+         "none of the cookies taobao.com gives every visitor"},
+        {run({"session", "import", "-"}, " \r\n"), "standard input holds no cookie"},
+        {run({"session", "import", "-"}, "cna=x; brokenSecret"), "pair 2 is not name=value"},
+        {run({"session", "import", (home_ / "missing.txt").string()}), "cannot read"},
+    };
+    for (const auto& [result, reason] : refused) {
+        EXPECT_EQ(result.exit_code, 1) << result.err;
+        EXPECT_THAT(result.err, HasSubstr(reason));
+    }
+    EXPECT_EQ(run({"session", "show"}).out, from_file);
+
+    // A header as copied from the developer tools, line breaks around it.
+    const ChildResult pasted = run(
+        {"session", "import", "-", "-q"},
+        "\r\n  Cookie:\tcna=pastedVisitor;\r\n  _q_session=pastedSecret; cookie2=c2Secret \r\n");
+    EXPECT_EQ(pasted.exit_code, 0) << pasted.err;
+    EXPECT_THAT(pasted.err, Not(HasSubstr("quorvel-cli")));  // -q
+    EXPECT_EQ(run({"session", "show"}).out,
+              "taobao.com: 3 cookies, signed in\ntmall.com: 0 cookies, not signed in\n");
+    fake_->require_session(true);
+    const ChildResult harvested = run({"harvest", "a", "-k", "related"});
+    fake_->require_session(false);
+    EXPECT_EQ(harvested.exit_code, 0) << harvested.err;
+    EXPECT_THAT(harvested.out, HasSubstr("related\ta\t"));
+    ASSERT_EQ(fake_->request_cookies().size(), 1u);
+    EXPECT_THAT(fake_->request_cookies()[0], HasSubstr("_q_session=pastedSecret"));
+
+    const ChildResult cleared = run({"session", "clear"});
+    EXPECT_EQ(cleared.exit_code, 0) << cleared.err;
+    EXPECT_THAT(cleared.err, HasSubstr("session cleared"));
+    EXPECT_FALSE(fs::exists(data_folder() / "cookies.txt"));
+    EXPECT_EQ(run({"session", "show"}).out,
+              "taobao.com: 0 cookies, not signed in\ntmall.com: 0 cookies, not signed in\n");
+    const ChildResult again = run({"session", "clear"});
+    EXPECT_EQ(again.exit_code, 0);
+    EXPECT_THAT(again.err, HasSubstr("no session to clear"));
+
+    EXPECT_THAT(said, Not(HasSubstr("Secret")));
+    EXPECT_THAT(said, Not(HasSubstr("pastedVisitor")));
+    EXPECT_THAT(file_bytes(data_folder() / "logs" / "quorvel-cli.log"), Not(HasSubstr("Secret")));
 }
 
 // Storage trouble: an output that cannot be written fails before the first

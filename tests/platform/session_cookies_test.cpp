@@ -210,6 +210,29 @@ TEST(CookieDomains, WithinMeansTheDomainOrASubdomain) {
     EXPECT_FALSE(domain_within("", marketplace));
 }
 
+// A Cookie header as the developer tools copy it: the name in any case or
+// left out, a pair named "cookie2" taken as a pair, the first of two pairs
+// of one name kept, each cookie for the given domain over HTTPS alone.
+TEST(CookieHeader, PairsForTheGivenDomain) {
+    auto names = [](std::string_view text) {
+        std::vector<std::string> out;
+        const auto parsed = parse_cookie_header(text, "taobao.com");
+        for (const Cookie& cookie : parsed.value()) {
+            out.push_back(cookie.name + "=" + cookie.value);
+        }
+        return out;
+    };
+    EXPECT_THAT(names("cookie\n\tcookie2=a;t=\"b c\";;t=later"),
+                ElementsAre("cookie2=a", "t=\"b c\""));
+    EXPECT_THAT(names("cookie2=a; t=b"), ElementsAre("cookie2=a", "t=b"));
+    EXPECT_THAT(names("COOKIE: x="), ElementsAre("x="));
+    EXPECT_EQ(parse_cookie_header("a=b", ".taobao.com")->front(),
+              (Cookie{.domain = "taobao.com", .secure = true, .name = "a", .value = "b"}));
+    auto unusable = parse_cookie_header("a=b; =secret", "taobao.com");
+    ASSERT_FALSE(unusable.has_value());
+    EXPECT_EQ(unusable.error().message, "pair 2 cannot be used: the cookie has no name");
+}
+
 // Only the marketplace's unexpired cookies go into the store from a browser's
 // whole export; a malformed file puts nothing.
 TEST_F(SessionCookies, LoadingTakesOnlyTheGivenDomains) {
