@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/texts.h"
+#include "win32/dialog_frame.h"
 #include "win32/dpi.h"
 #include "win32/wide_text.h"
 
@@ -19,16 +20,6 @@ struct DialogState {
     HFONT font = nullptr;
 };
 
-HWND add(HWND dialog, const wchar_t* kind, const wchar_t* text, DWORD style, int id, RECT at,
-         UINT dpi, HFONT font, DWORD ex_style = 0) {
-    HWND control = CreateWindowExW(
-        ex_style, kind, text, WS_CHILD | WS_VISIBLE | style, scaled(at.left, dpi),
-        scaled(at.top, dpi), scaled(at.right, dpi), scaled(at.bottom, dpi), dialog,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
-}
-
 INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
@@ -38,12 +29,14 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
             const UINT dpi = dpi_of(dialog);
             state->font = message_font(dpi);
             SetWindowTextW(dialog, wide_from_utf8(shell::texts::settings_caption).c_str());
-            add(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_label).c_str(),
-                SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {12, 14, 64, 22}, dpi, state->font);
-            HWND edit =
-                add(dialog, L"EDIT", L"", WS_TABSTOP | ES_NUMBER | ES_RIGHT, settings_interval_id,
-                    {80, 14, 96, 22}, dpi, state->font, WS_EX_CLIENTEDGE);
-            HWND spin = add(dialog, UPDOWN_CLASSW, nullptr,
+            add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_label).c_str(),
+                        SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {12, 14, 64, 22}, dpi,
+                        state->font);
+            HWND edit = add_control(dialog, L"EDIT", L"", WS_TABSTOP | ES_NUMBER | ES_RIGHT,
+                                    settings_interval_id, {80, 14, 96, 22}, dpi, state->font,
+                                    WS_EX_CLIENTEDGE);
+            HWND spin =
+                add_control(dialog, UPDOWN_CLASSW, nullptr,
                             UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
                             settings_spin_id, {0, 0, 0, 0}, dpi, state->font);
             SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
@@ -52,26 +45,16 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
             SendMessageW(spin, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
             SendMessageW(spin, UDM_SETPOS32, 0,
                          static_cast<LPARAM>(state->settings->request_interval.count()));
-            add(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_unit).c_str(),
-                SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {182, 14, 40, 22}, dpi, state->font);
-            add(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_hint).c_str(),
-                SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font);
-            add(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {148, 72, 80, 26},
-                dpi, state->font);
-            add(dialog, L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, {236, 72, 80, 26},
-                dpi, state->font);
-            // The client area is 328×110 at 96 DPI, centred on the owner.
-            const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE));
-            const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE));
-            const RECT outer =
-                outer_rect({0, 0, scaled(328, dpi), scaled(110, dpi)}, style, ex_style, dpi);
-            RECT owner{};
-            GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
-            const int width = outer.right - outer.left;
-            const int height = outer.bottom - outer.top;
-            SetWindowPos(dialog, nullptr, owner.left + (owner.right - owner.left - width) / 2,
-                         owner.top + (owner.bottom - owner.top - height) / 2, width, height,
-                         SWP_NOZORDER);
+            add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_unit).c_str(),
+                        SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {182, 14, 40, 22}, dpi,
+                        state->font);
+            add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_hint).c_str(),
+                        SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font);
+            add_control(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
+                        {148, 72, 80, 26}, dpi, state->font);
+            add_control(dialog, L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
+                        {236, 72, 80, 26}, dpi, state->font);
+            place_dialog(dialog, 328, 110, dpi);
             SetFocus(edit);
             SendMessageW(edit, EM_SETSEL, 0, -1);
             return FALSE;  // the focus is set
@@ -134,22 +117,9 @@ bool WindowSettings::save() const {
 }
 
 bool edit_settings(HWND owner, WindowSettings& settings) {
-    // A dialog template without items: the controls are made in WM_INITDIALOG,
-    // sized for the monitor's DPI. Menu, class and title are empty.
-    struct alignas(4) Template {
-        DLGTEMPLATE header;
-        WORD menu = 0;
-        WORD window_class = 0;
-        WORD title = 0;
-    } dialog{};
-    dialog.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    dialog.header.cx = 200;
-    dialog.header.cy = 80;
     WindowSettings edited = settings;
     DialogState state{&edited};
-    const INT_PTR answer =
-        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialog.header, owner,
-                                settings_procedure, reinterpret_cast<LPARAM>(&state));
+    const INT_PTR answer = run_dialog(owner, settings_procedure, reinterpret_cast<LPARAM>(&state));
     if (answer != IDOK) {
         return false;
     }
