@@ -54,6 +54,23 @@ inline constexpr std::string_view check_window_caption = "淘宝安全验证";
 inline constexpr std::string_view sign_in_caption = "登录淘宝";
 inline constexpr std::string_view signed_in = "已登录";
 inline constexpr std::string_view signed_out = "未登录";
+inline constexpr std::string_view sign_in_page = "https://login.taobao.com/";
+inline constexpr std::string_view sign_in_guide =
+    "请用您自己的浏览器登录淘宝，再把登录信息带到这里：\n"
+    "1. 点“打开淘宝登录页”，在浏览器中登录淘宝；\n"
+    "2. 按 F12 打开开发者工具，选“网络”，刷新页面，点任意一个发往 taobao.com 的请求；\n"
+    "3. 在“请求标头”中找到 Cookie，复制它的值，粘贴到下面的框中，点“确定”。\n"
+    "也可以选择浏览器扩展导出的 cookies.txt 文件（Netscape 格式）。";
+inline constexpr std::string_view open_sign_in_page = "打开淘宝登录页";
+inline constexpr std::string_view choose_cookie_file = "选择 cookies.txt…";
+inline constexpr std::string_view cookie_file_filter = "Cookie 文件 (*.txt)|*.txt|所有文件|*.*";
+inline constexpr std::string_view sign_in_refused = "没有导入登录信息：";
+inline constexpr std::string_view sign_in_taken = "已导入登录信息：";
+inline constexpr std::string_view sign_in_domain = "\n%1：%2 个 Cookie";
+inline constexpr std::string_view sign_in_domain_visitor = "（不含登录状态）";
+inline constexpr std::string_view cannot_read_cookie_file = "无法读取 %1：%2";
+inline constexpr std::string_view no_session_place = "无法确定登录信息的保存位置：";
+inline constexpr std::string_view cannot_sign_out = "无法删除登录信息：";
 
 // The settings dialog.
 inline constexpr std::string_view settings_caption = "设置";

@@ -7,14 +7,19 @@
 #include <map>
 #include <string>
 
+#include "harvest/marketplace_answers.h"
+#include "harvest/sources.h"
 #include "platform/log.h"
+#include "platform/session_cookies.h"
 #include "shell/control_table.h"
+#include "shell/session_file.h"
 #include "shell/texts.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
 #include "win32/history_window.h"
 #include "win32/index_window.h"
 #include "win32/settings.h"
+#include "win32/sign_in_dialog.h"
 #include "win32/wide_text.h"
 
 namespace quorvel::win32 {
@@ -27,10 +32,6 @@ constexpr UINT_PTR progress_timer = 2;
 // Fixed size, as the Qt window's: no sizing border, no maximize box.
 constexpr DWORD window_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD window_ex_style = 0;
-
-bool carried(const shell::ControlEntry& entry) {
-    return entry.scope == shell::ControlScope::every_window;
-}
 
 // The panel: a sunken frame drawn inside its own area, so the controls it
 // holds sit where the table puts them; what they report goes to the main window.
@@ -163,6 +164,7 @@ MainWindow::MainWindow(HINSTANCE instance, harvest::HarvestStore& store, Options
         return;
     }
     create_controls();
+    show_session();
     lay_out(dpi_of(window_));
     controller_ = std::make_unique<shell::RunController>(*this, store_, options_.hosts);
 }
@@ -185,9 +187,6 @@ void MainWindow::create_controls() {
     std::map<std::string, Win32WindowOperations::Control, std::less<>> controls;
     for (std::size_t i = 0; i < table.size(); ++i) {
         const shell::ControlEntry& entry = table[i];
-        if (!carried(entry)) {
-            continue;  // signing in is the command line's on Windows
-        }
         HWND parent = window_;
         if (!entry.parent.empty()) {
             if (auto found = controls.find(entry.parent); found != controls.end()) {
@@ -262,7 +261,7 @@ void MainWindow::lay_out(UINT dpi) {
     const auto table = shell::main_window_controls();
     for (std::size_t i = 0; i < table.size(); ++i) {
         const shell::ControlEntry& entry = table[i];
-        HWND control = carried(entry) ? operations_->control(entry.name) : nullptr;
+        HWND control = operations_->control(entry.name);
         if (control == nullptr) {
             continue;
         }
@@ -411,6 +410,38 @@ void MainWindow::show_settings() {
         }
         controller_->set_request_interval(settings.request_interval);
     }
+}
+
+void MainWindow::show_session() {
+    const bool signed_in = harvest::session_present(platform::cookies());
+    SetWindowTextW(
+        operations_->control(shell::sign_in_state),
+        wide_from_utf8(signed_in ? shell::texts::signed_in : shell::texts::signed_out).c_str());
+    EnableWindow(operations_->control(shell::sign_out_button), signed_in);
+}
+
+void MainWindow::show_sign_in() {
+    auto file = platform::default_cookie_file();
+    if (!file) {
+        tell(shell::texts::code_page(std::string(shell::texts::no_session_place) + file.error()),
+             shell::texts::code_page(shell::texts::sign_in_caption));
+        return;
+    }
+    sign_in(window_, *file);
+    show_session();
+}
+
+void MainWindow::sign_out() {
+    platform::clear_cookies_for(harvest::marketplace_domains);
+    if (auto file = platform::default_cookie_file(); file) {
+        if (auto removed = shell::remove_session_file(*file); !removed) {
+            tell(shell::texts::code_page(std::string(shell::texts::cannot_sign_out) +
+                                         removed.error()),
+                 shell::texts::code_page(shell::texts::sign_in_caption));
+        }
+    }
+    platform::log_info("signed out of the marketplace");
+    show_session();
 }
 
 void MainWindow::close() {

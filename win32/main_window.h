@@ -1,9 +1,8 @@
 #pragma once
-// The Win32 main window: the controls of shell::main_window_controls() (all
-// but those for signing in), each with the control ID 1000 + its index in
-// that table, in a window of class "QuorvelMainWindow" with a client area of
-// 741×558 at 50,50, not resizable. Its runs go through shell::RunController;
-// closing it stops the run in flight. The program's start is in start.h.
+// The Win32 main window: the controls of shell::main_window_controls(), each
+// with the control ID 1000 + its index in that table, in a window of class
+// "QuorvelMainWindow" with a client area of 741×558 at 50,50, not resizable. Its runs go through
+// shell::RunController; closing it stops the run in flight. The program's start is in start.h.
 
 #include <windows.h>
 
@@ -82,6 +81,13 @@ class MainWindow : public shell::WindowShell {
     void show_index_window() override;
     void show_history() override;
     void show_settings() override;
+    bool can_sign_in() const override { return true; }
+    // The dialog "登录淘宝"; the session it takes is used at once.
+    void show_sign_in() override;
+    // Forgets the session: the transport's and the session file.
+    void sign_out() override;
+    // "已登录" or "未登录" beside "登录淘宝"; "退出登录" only when signed in.
+    void show_session();
     void close();
 
     HINSTANCE instance_;

@@ -30,9 +30,9 @@ void open_log() {
     }
 }
 
-// The signed-in session of the command line's session file, when there is
-// one: every harvest request carries it. Signing in is not the window's on
-// Windows; the file comes from a browser's cookie export.
+// The signed-in session of the session file, when there is one: every
+// harvest request carries it. The window's "登录淘宝" and the command line
+// both write that file.
 void load_session() {
     auto file = platform::default_cookie_file();
     if (!file) {

@@ -177,13 +177,16 @@ class WineDesk {
     }
     const fs::path& folder() const { return folder_.path(); }
     // The window's own log, as Wine's user keeps it.
-    std::string window_log() const {
-        const char* user = std::getenv("USER");
-        return file_bytes(folder() / "wine" / "drive_c" / "users" / (user ? user : "root") /
-                          "AppData" / "Local" / "Quorvel" / "logs" / "quorvel.log");
-    }
+    std::string window_log() const { return file_bytes(data_folder() / "logs" / "quorvel.log"); }
+    fs::path session_file() const { return data_folder() / "cookies.txt"; }
 
   private:
+    fs::path data_folder() const {
+        const char* user = std::getenv("USER");
+        return folder() / "wine" / "drive_c" / "users" / (user ? user : "root") / "AppData" /
+               "Local" / "Quorvel";
+    }
+
     static std::string wineserver() {
         const fs::path beside = fs::path(wine).parent_path() / "wineserver";
         return fs::exists(beside) ? beside.string() : "wineserver";
@@ -430,10 +433,7 @@ TEST_F(WindowUnderWine, QuorvelExeBuildsEveryControlOfTheTable) {
     ASSERT_TRUE(controls.is_object()) << driven.text();
     EXPECT_EQ(controls.value("mismatches", -1), 0) << driven.text();
     const auto table = shell::main_window_controls();
-    EXPECT_EQ(controls.value("checked", 0),
-              std::count_if(table.begin(), table.end(), [](const shell::ControlEntry& control) {
-                  return control.scope == shell::ControlScope::every_window;
-              }));
+    EXPECT_EQ(controls.value("checked", 0), static_cast<int>(table.size()));
     expect_closed(driven, window);
     EXPECT_EQ(fake_->request_count(), 0u);
 }
@@ -638,6 +638,59 @@ TEST_F(WindowUnderWine, ClosingDuringARunEndsTheProcessWithoutWaitingForTheReply
         << " ms after WM_CLOSE; the Linux process reaped "
         << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - driver_done).count()
         << " ms after the driver's report\n";
+}
+
+// 登录淘宝 with a Cookie header pasted as a browser's developer tools show
+// it: another site's header is refused and the dialog stays open; the
+// marketplace's is taken ("已登录"), kept in the session file and carried by
+// the search requests of the next harvest. The next start is signed in, and
+// 退出登录 forgets the session and deletes the file.
+TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
+    const fs::path other = scratch_ / "other.txt";
+    std::ofstream(other) << "Cookie: _ga=GA1.2.345; sessionid=otherSecret\n";
+    const fs::path header = scratch_ / "header.txt";
+    std::ofstream(header)
+        << "Cookie: cna=visitorValue; _q_session=pastedSecret; cookie2=c2Secret\n";
+    fs::remove(desk->session_file());
+    fake_->require_session(true);
+    auto window = start_host();
+    const DriverRun driven = drive({"sign-in", windows_path(other), "sign-in", windows_path(header),
+                                    "seeds", windows_path(seeds_file({"连衣裙"})), "tick",
+                                    std::string(harvest::info(KeywordSource::DidYouMean).check_box),
+                                    "harvest", "60", "close"});
+    fake_->require_session(false);
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    const auto tries = driven.all("sign-in");
+    ASSERT_EQ(tries.size(), 2u) << driven.text();
+    EXPECT_EQ(tries[0].value("caption", ""), "登录淘宝");
+    EXPECT_FALSE(tries[0].value("closed_by_ok", true));
+    EXPECT_EQ(tries[0].value("state", ""), "未登录");
+    EXPECT_FALSE(tries[0].value("sign_out_enabled", true));
+    EXPECT_TRUE(tries[1].value("closed_by_ok", false));
+    EXPECT_EQ(tries[1].value("state", ""), "已登录");
+    EXPECT_TRUE(tries[1].value("sign_out_enabled", false));
+    // The refusal and what was taken; no sign-in notice from the harvest.
+    const auto messages = driven.all("message");
+    ASSERT_EQ(messages.size(), 2u) << driven.text();
+    EXPECT_THAT(messages[0].value("text", ""), ::testing::HasSubstr("没有导入登录信息"));
+    EXPECT_THAT(messages[1].value("text", ""), ::testing::HasSubstr("taobao.com：3 个 Cookie"));
+    EXPECT_THAT(driven.text(), ::testing::Not(::testing::HasSubstr("Secret")));
+    const auto cookies = fake_->request_cookies();
+    ASSERT_FALSE(cookies.empty());
+    for (const std::string& sent : cookies) {
+        EXPECT_THAT(sent, ::testing::HasSubstr("_q_session=pastedSecret"));
+    }
+    expect_closed(driven, *window);
+    EXPECT_THAT(file_bytes(desk->session_file()), ::testing::HasSubstr("pastedSecret"));
+
+    auto again = start_host();
+    const DriverRun out = drive({"sign-out", "close"});
+    ASSERT_EQ(out.exit_code, 0) << out.text();
+    EXPECT_EQ(out.one("sign-out").value("before", ""), "已登录");
+    EXPECT_EQ(out.one("sign-out").value("state", ""), "未登录");
+    EXPECT_FALSE(out.one("sign-out").value("sign_out_enabled", true));
+    EXPECT_FALSE(fs::exists(desk->session_file()));
+    expect_closed(out, *again);
 }
 
 // --screenshot FILE: the window after a small harvest, as a PNG.
