@@ -1,6 +1,7 @@
 #include "win32/dialog_frame.h"
 
 #include "win32/dpi.h"
+#include "win32/wide_text.h"
 
 namespace quorvel::win32 {
 
@@ -17,6 +18,21 @@ INT_PTR run_dialog(HWND owner, DLGPROC procedure, LPARAM parameter) {
     dialog.header.cy = 80;
     return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialog.header, owner, procedure,
                                    parameter);
+}
+
+void* dialog_state(HWND dialog, UINT message, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+        return reinterpret_cast<void*>(lparam);
+    }
+    return reinterpret_cast<void*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+UINT open_dialog(HWND dialog, std::string_view caption, DialogFont& font) {
+    const UINT dpi = dpi_of(dialog);
+    font.reset(message_font(dpi));
+    SetWindowTextW(dialog, wide_from_utf8(caption).c_str());
+    return dpi;
 }
 
 HWND add_control(HWND dialog, const wchar_t* kind, const wchar_t* text, DWORD style, int id,

@@ -17,28 +17,24 @@ constexpr const wchar_t* interval_value = L"RequestIntervalMs";
 
 struct DialogState {
     WindowSettings* settings;
-    HFONT font = nullptr;
+    DialogFont font;
 };
 
 INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* state = static_cast<DialogState*>(dialog_state(dialog, message, lparam));
     switch (message) {
         case WM_INITDIALOG: {
-            state = reinterpret_cast<DialogState*>(lparam);
-            SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-            const UINT dpi = dpi_of(dialog);
-            state->font = message_font(dpi);
-            SetWindowTextW(dialog, wide_from_utf8(shell::texts::settings_caption).c_str());
+            const UINT dpi = open_dialog(dialog, shell::texts::settings_caption, state->font);
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_label).c_str(),
                         SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {12, 14, 64, 22}, dpi,
-                        state->font);
+                        state->font.get());
             HWND edit = add_control(dialog, L"EDIT", L"", WS_TABSTOP | ES_NUMBER | ES_RIGHT,
-                                    settings_interval_id, {80, 14, 96, 22}, dpi, state->font,
+                                    settings_interval_id, {80, 14, 96, 22}, dpi, state->font.get(),
                                     WS_EX_CLIENTEDGE);
             HWND spin =
                 add_control(dialog, UPDOWN_CLASSW, nullptr,
                             UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
-                            settings_spin_id, {0, 0, 0, 0}, dpi, state->font);
+                            settings_spin_id, {0, 0, 0, 0}, dpi, state->font.get());
             SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
             SendMessageW(spin, UDM_SETRANGE32, 0, longest_interval_ms);
             UDACCEL step{0, 100};
@@ -47,13 +43,13 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
                          static_cast<LPARAM>(state->settings->request_interval.count()));
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_unit).c_str(),
                         SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {182, 14, 40, 22}, dpi,
-                        state->font);
+                        state->font.get());
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_hint).c_str(),
-                        SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font);
+                        SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font.get());
             add_control(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
-                        {148, 72, 80, 26}, dpi, state->font);
+                        {148, 72, 80, 26}, dpi, state->font.get());
             add_control(dialog, L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
-                        {236, 72, 80, 26}, dpi, state->font);
+                        {236, 72, 80, 26}, dpi, state->font.get());
             place_dialog(dialog, 328, 110, dpi);
             SetFocus(edit);
             SendMessageW(edit, EM_SETSEL, 0, -1);
@@ -74,12 +70,6 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
             if (LOWORD(wparam) == IDCANCEL) {
                 EndDialog(dialog, IDCANCEL);
                 return TRUE;
-            }
-            return FALSE;
-        case WM_DESTROY:
-            if (state != nullptr && state->font != nullptr) {
-                DeleteObject(state->font);
-                state->font = nullptr;
             }
             return FALSE;
         default:
@@ -118,7 +108,7 @@ bool WindowSettings::save() const {
 
 bool edit_settings(HWND owner, WindowSettings& settings) {
     WindowSettings edited = settings;
-    DialogState state{&edited};
+    DialogState state{&edited, {}};
     const INT_PTR answer = run_dialog(owner, settings_procedure, reinterpret_cast<LPARAM>(&state));
     if (answer != IDOK) {
         return false;

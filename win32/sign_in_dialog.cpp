@@ -27,7 +27,7 @@ constexpr std::size_t largest_cookie_file = 16 * 1024 * 1024;
 
 struct DialogState {
     std::filesystem::path file;
-    HFONT font = nullptr;
+    DialogFont font;
 };
 
 void say(HWND dialog, std::string_view text, UINT icon) {
@@ -97,15 +97,11 @@ bool take_file(HWND dialog, const DialogState& state) {
 }
 
 INT_PTR CALLBACK sign_in_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* state = static_cast<DialogState*>(dialog_state(dialog, message, lparam));
     switch (message) {
         case WM_INITDIALOG: {
-            state = reinterpret_cast<DialogState*>(lparam);
-            SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-            const UINT dpi = dpi_of(dialog);
-            state->font = message_font(dpi);
-            HFONT font = state->font;
-            SetWindowTextW(dialog, wide_from_utf8(shell::texts::sign_in_caption).c_str());
+            const UINT dpi = open_dialog(dialog, shell::texts::sign_in_caption, state->font);
+            HFONT font = state->font.get();
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::sign_in_guide).c_str(),
                         SS_LEFT | SS_NOPREFIX, -1, {12, 10, 456, 110}, dpi, font);
             add_control(dialog, L"BUTTON", wide_from_utf8(shell::texts::open_sign_in_page).c_str(),
@@ -149,12 +145,6 @@ INT_PTR CALLBACK sign_in_procedure(HWND dialog, UINT message, WPARAM wparam, LPA
                 default:
                     return FALSE;
             }
-        case WM_DESTROY:
-            if (state != nullptr && state->font != nullptr) {
-                DeleteObject(state->font);
-                state->font = nullptr;
-            }
-            return FALSE;
         default:
             return FALSE;
     }
@@ -163,7 +153,7 @@ INT_PTR CALLBACK sign_in_procedure(HWND dialog, UINT message, WPARAM wparam, LPA
 }  // namespace
 
 bool sign_in(HWND owner, const std::filesystem::path& file) {
-    DialogState state{file};
+    DialogState state{file, {}};
     return run_dialog(owner, sign_in_procedure, reinterpret_cast<LPARAM>(&state)) == IDOK;
 }
 
