@@ -25,7 +25,8 @@ constexpr std::string_view exit_statuses =
     "stopped at the marketplace's verification page; 2 bad usage or input (nothing was\n"
     "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n"
     "The session commands: 0 done; 1 the text was refused, or a file could not be read or\n"
-    "written; 2 bad usage.\n";
+    "written; 2 bad usage.\n"
+    "doctor: 0 every kind answered; 1 some kind did not; 2 bad usage.\n";
 
 constexpr const char* session_description =
     "The signed-in session the runs use, kept in the session file. Bring it from the\n"
@@ -55,14 +56,8 @@ void add_output_options(CLI::App& command, Invocation& in) {
                      "Keep only the first occurrence of each word (first in export order)");
 }
 
-void add_run_options(CLI::App& command, Invocation& in, std::optional<std::string>& interval) {
-    command.add_option("--db", in.db, "Use this journal instead of the default one")
-        ->type_name("FILE");
-    command.add_flag("--no-db", in.no_db, "Keep the run in memory only, not in a journal");
-    command
-        .add_option("--interval", interval,
-                    "Least time between the starts of two requests, in milliseconds (default 0)")
-        ->type_name("MS");
+// How requests reach the marketplace, and with which session.
+void add_network_options(CLI::App& command, Invocation& in) {
     command
         .add_option("--cacert", in.cacert,
                     "Trust the certificates in FILE as well as the system's (for networks that "
@@ -79,6 +74,17 @@ void add_run_options(CLI::App& command, Invocation& in, std::optional<std::strin
         ->type_name("FILE");
     command.add_flag("--no-cookies", in.no_cookies,
                      "Run without a signed-in session: no cookie file at all");
+}
+
+void add_run_options(CLI::App& command, Invocation& in, std::optional<std::string>& interval) {
+    command.add_option("--db", in.db, "Use this journal instead of the default one")
+        ->type_name("FILE");
+    command.add_flag("--no-db", in.no_db, "Keep the run in memory only, not in a journal");
+    command
+        .add_option("--interval", interval,
+                    "Least time between the starts of two requests, in milliseconds (default 0)")
+        ->type_name("MS");
+    add_network_options(command, in);
     command.add_flag_callback(
         "--progress", [&in] { in.progress = true; },
         "Show a progress line on standard error even when it is not a terminal");
@@ -272,6 +278,10 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         command->add_flag("-q,--quiet", in.quiet, "Print nothing but errors");
     }
 
+    CLI::App* doctor = app.add_subcommand(
+        "doctor", "Ask the marketplace once for each kind and say what each reply was");
+    add_network_options(*doctor, in);
+
     const std::vector<std::string> args(argv, argv + argc);
     try {
         app.parse(argc, argv);
@@ -301,6 +311,8 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         in.command = Command::session_import;
     } else if (session_show->parsed()) {
         in.command = Command::session_show;
+    } else if (doctor->parsed()) {
+        in.command = Command::doctor;
     } else {
         in.command = Command::session_clear;
     }

@@ -16,7 +16,8 @@ enum class Command {
     export_run,
     session_import,
     session_show,
-    session_clear
+    session_clear,
+    doctor
 };
 
 // One invocation, with every argument still as the user wrote it (UTF-8);

@@ -14,6 +14,7 @@
 #include "cli/seeds.h"
 #include "cli/session.h"
 #include "cli/system.h"
+#include "harvest/connection_check.h"
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/code_page.h"
@@ -213,22 +214,30 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
     return progress.failures() > 0 ? exit_status::some_requests_failed : exit_status::ok;
 }
 
-// The network settings and the session applied, and what the run will write
-// to, checked before the first request; nothing, with the exit status set,
-// when any is unusable.
-std::optional<OutputTarget> prepare_run(const Invocation& in, const Console& console, int& status) {
+// The network settings and the session applied before the first request;
+// the usage status when either is unusable.
+std::optional<int> prepare_network(const Invocation& in, const Console& console) {
     if (auto trouble = apply_network(in)) {
-        status = usage(console, *trouble);
-        return std::nullopt;
+        return usage(console, *trouble);
     }
     // The session's cookies are in the store before the first request.
     const SessionOutcome session = load_session(in);
     if (session.error) {
-        status = usage(console, *session.error);
-        return std::nullopt;
+        return usage(console, *session.error);
     }
     if (session.notice && !in.quiet) {
         say(console.err, *session.notice);
+    }
+    return std::nullopt;
+}
+
+// The network and the session prepared, and what the run will write to,
+// checked before the first request; nothing, with the exit status set, when
+// any is unusable.
+std::optional<OutputTarget> prepare_run(const Invocation& in, const Console& console, int& status) {
+    if (auto trouble = prepare_network(in, console)) {
+        status = *trouble;
+        return std::nullopt;
     }
     auto target = choose_output(in.output, in.format);
     if (!target) {
@@ -424,6 +433,23 @@ int export_command(const Invocation& in, const Console& console) {
     return exit_status::ok;
 }
 
+// One request of each kind for the check's seed, and a line per kind on
+// standard output.
+int doctor_command(const Invocation& in, const Console& console) {
+    if (auto trouble = prepare_network(in, console)) {
+        return *trouble;
+    }
+    bool all_answered = true;
+    for (const harvest::KindCheck& check : harvest::check_connection({}, console.stop)) {
+        write_text(console.out, harvest::check_line(check) + "\n");
+        all_answered = all_answered && check.result == harvest::CheckResult::answered;
+    }
+    if (console.stop.stop_requested()) {
+        return exit_status::stopped_by_signal;
+    }
+    return all_answered ? exit_status::ok : exit_status::failed;
+}
+
 }  // namespace
 
 int run_command(const Invocation& invocation, const Console& console) {
@@ -440,6 +466,8 @@ int run_command(const Invocation& invocation, const Console& console) {
         case Command::session_show:
         case Command::session_clear:
             return session_command(invocation, console);
+        case Command::doctor:
+            return doctor_command(invocation, console);
     }
     return exit_status::usage;
 }

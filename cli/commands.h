@@ -1,5 +1,5 @@
 #pragma once
-// The command line's commands: harvest, resume, runs and export. Each
+// The command line's commands: harvest, resume, runs, export, session and doctor. Each
 // returns the program's exit status.
 
 #include <cstdio>

@@ -118,7 +118,7 @@ class Cli : public ::testing::Test {
             argv.insert(argv.begin(), runner);
         }
         argv.insert(argv.end(), args.begin(), args.end());
-        if (!args.empty() && (args[0] == "harvest" || args[0] == "resume")) {
+        if (!args.empty() && (args[0] == "harvest" || args[0] == "resume" || args[0] == "doctor")) {
             for (const char* host : {"suggest.taobao.com", "s.taobao.com", "login.taobao.com"}) {
                 argv.push_back("--resolve");
                 argv.push_back(std::string(host) + ":443:" + https_address);
@@ -366,6 +366,7 @@ TEST_F(Cli, BadUsageAsksForNothing) {
         {{"harvest", "-i", empty.string()}, "no seeds"},
         {{"harvest"}, "no seeds"},
         {{"harvest", "a", "--resolve", "suggest.taobao.com:443"}, "--resolve"},
+        {{"doctor", "--resolve", "suggest.taobao.com:443"}, "--resolve"},
         {{"harvest", "a", "-o", (home_ / "out.dat").string()}, "cannot tell the format"},
         {{"harvest", "a", "-f", "xlsx"}, "xlsx output needs a file"},
         {{"harvest", "a", "--no-db", "--db", "x"}, "exclude each other"},
@@ -379,7 +380,7 @@ TEST_F(Cli, BadUsageAsksForNothing) {
          "Run 'quorvel-cli harvest --help' for usage.\n"},
         {{"frobnicate"},
          "quorvel-cli: unknown command \"frobnicate\" (commands: harvest, resume, runs, export, "
-         "session)\nRun 'quorvel-cli --help' for usage.\n"},
+         "session, doctor)\nRun 'quorvel-cli --help' for usage.\n"},
         {{}, "quorvel-cli: no command given (commands: harvest,"},
         {{"--frob"}, "unknown option \"--frob\"; a command comes first (commands: harvest,"},
         {{"session", "frob"},
@@ -401,6 +402,7 @@ TEST_F(Cli, BadUsageAsksForNothing) {
     const ChildResult help = cli({"--help"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_THAT(help.out, HasSubstr("harvest"));
+    EXPECT_THAT(help.out, HasSubstr("doctor"));
     const ChildResult version = cli({"--version"});
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_THAT(version.out, ::testing::MatchesRegex("quorvel-cli [0-9]+\\.[0-9]+\\.[0-9]+\n"));
@@ -689,6 +691,63 @@ TEST_F(Cli, ACheckPageStopsTheRunForResume) {
                     "https://s\\.taobao\\.com(:443)?/_____tmd_____/punish\\?x5secdata="));
     expect_stopped_then_resumed(stopped, csv, whole,
                                 [] { fake_->clear_verification(Endpoint::search, "k"); });
+}
+
+// doctor: a line per kind for 连衣裙, saying what its reply was; status 0
+// only when every kind answered. The session goes with its requests.
+TEST_F(Cli, DoctorSaysWhatEachKindGot) {
+    const std::string seed = "连衣裙";
+    const std::string mobile_word = "连衣裙m1";  // the first mobile word, without marks and spaces
+    std::size_t arrows = 0;
+    for (std::size_t j = 1; j <= testsupport::fake_words::pc(seed).size(); ++j) {
+        arrows += testsupport::fake_words::arrow_titles(static_cast<int>(j)).size();
+    }
+    auto words = [](std::size_t count) { return "answered, " + std::to_string(count) + " words"; };
+    const ChildResult answered = cli({"doctor"});
+    EXPECT_EQ(answered.exit_code, 0) << answered.err;
+    EXPECT_EQ(answered.out,
+              "pc: " + words(testsupport::fake_words::pc(seed).size()) +
+                  "\narrow: " + words(arrows) +
+                  "\nmobile: " + words(testsupport::fake_words::mobile(seed).size()) +
+                  "\nlongtail: " + words(testsupport::fake_words::mobile(mobile_word).size()) +
+                  "\nrelated: " + words(testsupport::fake_words::related(seed).size()) + "\n");
+
+    fake_->fail(Endpoint::pc, seed, Failure::empty_body);
+    fake_->fail(Endpoint::mobile, seed, Failure::invalid_json);
+    fake_->require_verification(Endpoint::search, seed);
+    const ChildResult refused = cli({"doctor"});
+    fake_->clear_verification(Endpoint::search, seed);
+    EXPECT_EQ(refused.exit_code, 1) << refused.err;
+    EXPECT_THAT(refused.out,
+                ::testing::MatchesRegex(
+                    "pc: empty reply\narrow: not tried: pc gave no word\n"
+                    "mobile: not JSON: \"\\{\"result\":\\[\\[\"unterminated\"\n"
+                    "longtail: not tried: mobile gave no word\n"
+                    "related: check page: "
+                    "https://s\\.taobao\\.com(:443)?/_____tmd_____/punish\\?x5secdata=.+\n"));
+
+    fake_->clear_failures();
+    fake_->fail(Endpoint::pc, seed, Failure::dropped);
+    fake_->fail(Endpoint::mobile, mobile_word, Failure::empty_body);
+    fake_->require_session(true);
+    const ChildResult signed_out = cli({"doctor", "--no-cookies"});
+    EXPECT_EQ(signed_out.exit_code, 1) << signed_out.err;
+    EXPECT_THAT(signed_out.out, ::testing::MatchesRegex("pc: network or TLS error: .+\n"
+                                                        "arrow: not tried: pc gave no word\n"
+                                                        "mobile: answered, 3 words\n"
+                                                        "longtail: empty reply\n"
+                                                        "related: sign-in page\n"));
+
+    const fs::path session = home_ / "session.txt";
+    std::ofstream(session) << ".taobao.com\tTRUE\t/\tFALSE\t0\t" << FakeMarketplace::session_cookie
+                           << "\tyes\n";
+    fake_->fail(Endpoint::search, seed, Failure::no_markers);
+    const ChildResult signed_in = cli({"doctor", "--cookies", session.string()});
+    fake_->require_session(false);
+    fake_->clear_failures();
+    EXPECT_EQ(signed_in.exit_code, 1) << signed_in.err;
+    EXPECT_THAT(signed_in.out, HasSubstr("\nrelated: markers missing: the search page has no "
+                                         "related block\n"));
 }
 
 // The words of each reply of a harvest, per kind, in request order.

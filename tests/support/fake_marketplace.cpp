@@ -567,6 +567,11 @@ void FakeMarketplace::fail(Endpoint endpoint, const std::string& keyword, Failur
     impl_->failures[{endpoint, keyword}] = failure;
 }
 
+void FakeMarketplace::clear_failures() {
+    std::lock_guard guard(impl_->mutex);
+    impl_->failures.clear();
+}
+
 void FakeMarketplace::drop_connections(Endpoint endpoint, const std::string& keyword, int tries) {
     std::lock_guard guard(impl_->mutex);
     impl_->drops[{endpoint, keyword}] = tries;

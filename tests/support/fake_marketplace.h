@@ -64,6 +64,8 @@ class FakeMarketplace {
 
     // Requests for this endpoint and keyword (UTF-8) fail this way.
     void fail(Endpoint endpoint, const std::string& keyword, Failure failure);
+    // Every request answers normally again.
+    void clear_failures();
 
     // The first `tries` requests for this endpoint and keyword (counted
     // from this call) lose their connection before any reply. From this call
