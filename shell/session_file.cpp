@@ -7,7 +7,9 @@
 #include "harvest/marketplace_answers.h"
 #include "harvest/sources.h"
 #include "platform/log.h"
+#include "platform/session_cookies.h"
 #include "platform/utf8_path.h"
+#include "shell/texts.h"
 
 namespace quorvel::shell {
 namespace {
@@ -149,6 +151,25 @@ tl::expected<std::vector<DomainSession>, std::string> import_session(
     }
     platform::log_info("session: " + std::to_string(cookies->size()) + " cookies imported");
     return describe_session(*cookies);
+}
+
+tl::expected<std::string, std::string> sign_in_from_text(std::string_view text,
+                                                         std::string_view source,
+                                                         const std::filesystem::path& file) {
+    auto taken = import_session(text, source, file);
+    if (!taken) {
+        return tl::unexpected(std::string(texts::sign_in_refused) + taken.error());
+    }
+    platform::clear_cookies_for(harvest::marketplace_domains);
+    load_session_file(file);
+    std::string told(texts::sign_in_taken);
+    for (const DomainSession& domain : *taken) {
+        told += texts::fill(texts::sign_in_domain, {domain.domain, std::to_string(domain.cookies)});
+        if (domain.cookies > 0 && !domain.signed_in) {
+            told += texts::sign_in_domain_visitor;
+        }
+    }
+    return told;
 }
 
 tl::expected<std::vector<DomainSession>, std::string> read_session(

@@ -45,6 +45,14 @@ tl::expected<std::vector<platform::Cookie>, std::string> session_from_text(std::
 tl::expected<std::vector<DomainSession>, std::string> import_session(
     std::string_view text, std::string_view source, const std::filesystem::path& file);
 
+// The window's sign-in: takes the session from the text into `file` and, at
+// once, into the transport's store, which holds this session alone from then
+// on. The message (UTF-8) saying what was taken per domain, or, as the error,
+// the message saying why nothing was.
+tl::expected<std::string, std::string> sign_in_from_text(std::string_view text,
+                                                         std::string_view source,
+                                                         const std::filesystem::path& file);
+
 // The session `file` holds per domain, its expired cookies left out; none
 // when there is no file.
 tl::expected<std::vector<DomainSession>, std::string> read_session(

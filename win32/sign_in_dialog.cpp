@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "harvest/sources.h"
 #include "platform/file_read.h"
-#include "platform/session_cookies.h"
 #include "platform/utf8_path.h"
 #include "shell/session_file.h"
 #include "shell/texts.h"
@@ -38,24 +36,9 @@ void say(HWND dialog, std::string_view text, UINT icon) {
 // Takes the session from `text` into the file and the transport's store;
 // false, having said why, when nothing was taken.
 bool take(HWND dialog, const DialogState& state, std::string_view text, std::string_view source) {
-    auto taken = shell::import_session(text, source, state.file);
-    if (!taken) {
-        say(dialog, std::string(shell::texts::sign_in_refused) + taken.error(), MB_ICONWARNING);
-        return false;
-    }
-    // The store holds this session alone from now on, as the file does.
-    platform::clear_cookies_for(harvest::marketplace_domains);
-    shell::load_session_file(state.file);
-    std::string told(shell::texts::sign_in_taken);
-    for (const shell::DomainSession& domain : *taken) {
-        told += shell::texts::fill(shell::texts::sign_in_domain,
-                                   {domain.domain, std::to_string(domain.cookies)});
-        if (domain.cookies > 0 && !domain.signed_in) {
-            told += shell::texts::sign_in_domain_visitor;
-        }
-    }
-    say(dialog, told, MB_ICONINFORMATION);
-    return true;
+    auto taken = shell::sign_in_from_text(text, source, state.file);
+    say(dialog, taken ? *taken : taken.error(), taken ? MB_ICONINFORMATION : MB_ICONWARNING);
+    return taken.has_value();
 }
 
 std::string pasted_text(HWND dialog) {
