@@ -226,7 +226,7 @@ harvest::VerificationAnswer MainWindow::pass_check_page(shell::RunWindow& run_wi
 }
 
 void MainWindow::show_settings() {
-    auto* dialog = new SettingsDialog(settings_, this);
+    auto* dialog = new SettingsDialog(settings_, controller_->hosts(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         settings_ = dialog->settings();

@@ -1,9 +1,13 @@
 #include "app/settings_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFormLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <utility>
 
 #include "app/qt_text.h"
 #include "shell/texts.h"
@@ -38,7 +42,9 @@ void WindowSettings::save() const {
     file.sync();
 }
 
-SettingsDialog::SettingsDialog(const WindowSettings& settings, QWidget* parent) : QDialog(parent) {
+SettingsDialog::SettingsDialog(const WindowSettings& settings, harvest::MarketplaceHosts hosts,
+                               QWidget* parent)
+    : QDialog(parent), hosts_(std::move(hosts)) {
     setObjectName(QStringLiteral("SettingsDialog"));
     setWindowTitle(qt_from_utf8(shell::texts::settings_caption));
     interval_ = new QSpinBox(this);
@@ -48,12 +54,44 @@ SettingsDialog::SettingsDialog(const WindowSettings& settings, QWidget* parent) 
     interval_->setSuffix(QStringLiteral(" ") + qt_from_utf8(shell::texts::interval_unit));
     interval_->setValue(static_cast<int>(settings.request_interval.count()));
     interval_->setToolTip(qt_from_utf8(shell::texts::interval_hint));
+    check_ = new QPushButton(qt_from_utf8(shell::texts::check_connection), this);
+    check_->setObjectName(QStringLiteral("checkConnectionButton"));
+    check_->setAutoDefault(false);
+    connect(check_, &QPushButton::clicked, this, &SettingsDialog::check_connection);
+    check_lines_ = new QPlainTextEdit(this);
+    check_lines_->setObjectName(QStringLiteral("checkConnectionLines"));
+    check_lines_->setReadOnly(true);
+    check_lines_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    check_lines_->setVisible(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout(this);
     form->addRow(qt_from_utf8(shell::texts::interval_label), interval_);
+    form->addRow(check_);
+    form->addRow(check_lines_);
     form->addRow(buttons);
+}
+
+void SettingsDialog::check_connection() {
+    check_->setEnabled(false);
+    check_lines_->setVisible(true);
+    check_lines_->setPlainText(qt_from_utf8(shell::texts::checking_connection));
+    // The check's thread only wakes the dialog; the dialog stops and joins
+    // it before it goes, so `this` outlives the call.
+    check_task_ = std::make_unique<shell::ConnectionCheckTask>(hosts_, [this] {
+        QMetaObject::invokeMethod(this, &SettingsDialog::show_check, Qt::QueuedConnection);
+    });
+}
+
+void SettingsDialog::show_check() {
+    if (check_task_ == nullptr) {
+        return;
+    }
+    if (auto lines = check_task_->lines()) {
+        check_lines_->setPlainText(qt_from_utf8(*lines).trimmed());
+        check_->setEnabled(true);
+    }
 }
 
 WindowSettings SettingsDialog::settings() const {

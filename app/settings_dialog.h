@@ -4,7 +4,13 @@
 
 #include <QDialog>
 #include <chrono>
+#include <memory>
 
+#include "harvest/sources.h"
+#include "shell/connection_check_task.h"
+
+class QPlainTextEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace quorvel::app {
@@ -22,12 +28,22 @@ class SettingsDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit SettingsDialog(const WindowSettings& settings, QWidget* parent = nullptr);
+    // "检测连接" asks `hosts`, as the window's harvests do.
+    SettingsDialog(const WindowSettings& settings, harvest::MarketplaceHosts hosts,
+                   QWidget* parent = nullptr);
     // The settings as the dialog's fields give them.
     WindowSettings settings() const;
 
   private:
+    void check_connection();
+    void show_check();
+
+    harvest::MarketplaceHosts hosts_;
     QSpinBox* interval_ = nullptr;
+    QPushButton* check_ = nullptr;
+    QPlainTextEdit* check_lines_ = nullptr;
+    // Last: a check still running is stopped before the widgets go.
+    std::unique_ptr<shell::ConnectionCheckTask> check_task_;
 };
 
 }  // namespace quorvel::app

@@ -30,6 +30,12 @@ KindCheck received(KeywordSource source, const FetchedReply& reply) {
                            : reply.outcome.error_text;
         return check;
     }
+    // A failed request's body may still parse; its words are not the kind's.
+    if (reply.outcome.status >= 400) {
+        check.result = CheckResult::error_status;
+        check.detail = std::to_string(reply.outcome.status);
+        return check;
+    }
     check.result = reply.text.empty() ? CheckResult::empty_reply : CheckResult::answered;
     return check;
 }
@@ -138,6 +144,8 @@ std::string check_line(const KindCheck& check) {
             return kind + "check page: " + check.detail;
         case CheckResult::network_error:
             return kind + "network or TLS error: " + check.detail;
+        case CheckResult::error_status:
+            return kind + "HTTP error status " + check.detail;
         case CheckResult::not_tried:
             return kind + "not tried: " + check.detail + " gave no word";
     }

@@ -24,6 +24,7 @@ enum class CheckResult {
     sign_in_page,     // the request ended on the marketplace's sign-in page
     check_page,       // the marketplace asks for a human check
     network_error,    // no whole reply: no connection, TLS, a dropped connection
+    error_status,     // a reply whose status says the request failed (400 and over)
     not_tried,        // the kind's request needs a word its parent kind did not give
 };
 
@@ -32,7 +33,7 @@ struct KindCheck {
     CheckResult result = CheckResult::not_tried;
     int words = 0;
     // not_json: the body's first bytes as sent; check_page: its address;
-    // network_error: the transfer library's reason.
+    // network_error: the transfer library's reason; error_status: the status.
     std::string detail{};
 };
 

@@ -147,6 +147,8 @@ class RunController {
     journal::Journal* journal() const { return journal_; }
     // Why there is no journal, if there is none.
     const std::string& journal_trouble() const { return journal_trouble_; }
+    // The marketplace's hosts every request of this window goes to.
+    const harvest::MarketplaceHosts& hosts() const { return hosts_; }
     // The pause between requests from the next harvest on.
     void set_request_interval(std::chrono::milliseconds interval) { interval_ = interval; }
 

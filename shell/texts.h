@@ -78,6 +78,8 @@ inline constexpr std::string_view interval_label = "请求间隔";
 inline constexpr std::string_view interval_unit = "毫秒";
 inline constexpr std::string_view interval_hint =
     "两次请求开始之间至少间隔的时间；0 表示不额外等待";
+inline constexpr std::string_view check_connection = "检测连接";
+inline constexpr std::string_view checking_connection = "正在检测连接…";
 
 // Replaces "%1", "%2", … in `pattern` with `values`, in one pass.
 std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values);

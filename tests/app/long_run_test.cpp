@@ -451,12 +451,18 @@ class LongRunTest : public QObject {
     }
 
     // The least time between two requests is set in the settings dialog,
-    // paces the next harvest and is kept for the next start.
+    // paces the next harvest and is kept for the next start. The dialog's
+    // "检测连接" asks the window's marketplace once per kind.
     void pacing_is_set_in_the_settings_and_kept() {
         QCOMPARE(window_->settings().request_interval.count(), 0);
         QTest::mouseClick(find<QPushButton>(shell::settings_button), Qt::LeftButton);
         auto* dialog = window_->findChild<app::SettingsDialog*>(u("SettingsDialog"));
         QVERIFY(dialog != nullptr && dialog->isVisible());
+        QTest::mouseClick(testsupport::find_control<QPushButton>(dialog, "checkConnectionButton"),
+                          Qt::LeftButton);
+        auto* lines = testsupport::find_control<QPlainTextEdit>(dialog, "checkConnectionLines");
+        QTRY_VERIFY_WITH_TIMEOUT(lines->toPlainText().startsWith(u("pc: ")), 60000);
+        QCOMPARE(lines->toPlainText().count(u(": answered, ")), 5);
         testsupport::find_control<QSpinBox>(dialog, "intervalSpin")->setValue(150);
         dialog->accept();
         QCOMPARE(window_->settings().request_interval.count(), 150);

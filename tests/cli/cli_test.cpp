@@ -742,12 +742,14 @@ TEST_F(Cli, DoctorSaysWhatEachKindGot) {
     std::ofstream(session) << ".taobao.com\tTRUE\t/\tFALSE\t0\t" << FakeMarketplace::session_cookie
                            << "\tyes\n";
     fake_->fail(Endpoint::search, seed, Failure::no_markers);
+    fake_->fail(Endpoint::mobile, seed, Failure::status_500);
     const ChildResult signed_in = cli({"doctor", "--cookies", session.string()});
     fake_->require_session(false);
     fake_->clear_failures();
     EXPECT_EQ(signed_in.exit_code, 1) << signed_in.err;
-    EXPECT_THAT(signed_in.out, HasSubstr("\nrelated: markers missing: the search page has no "
-                                         "related block\n"));
+    EXPECT_THAT(signed_in.out, HasSubstr("\nmobile: HTTP error status 500\nlongtail: not tried: "
+                                         "mobile gave no word\nrelated: markers missing: the "
+                                         "search page has no related block\n"));
 }
 
 // The words of each reply of a harvest, per kind, in request order.
