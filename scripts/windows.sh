@@ -26,8 +26,9 @@
 #          with NSIS and checks it under Wine: installed, run, installed
 #          again and uninstalled in a scratch prefix
 #   all    all of the above, in that order
-#   screenshot  (not part of all) docs/images/windows-window.png: the 64-bit
-#          window under Wine after a small harvest
+#   screenshot  (not part of all) docs/images/windows-window.png and
+#          windows-sign-in.png: the 64-bit window under Wine after a small
+#          harvest, and its sign-in dialog
 #
 # QUORVEL_WIN_TARGETS picks the targets: x86_64-w64-mingw32 (the default),
 # i686-w64-mingw32, or both separated by a space. QUORVEL_JOBS sets the
@@ -450,15 +451,16 @@ build_wine_tests() {
 }
 
 # docs/images/windows-window.png: the 64-bit window under Wine on Xvfb after a
-# small harvest against the fake marketplace (after build).
+# small harvest against the fake marketplace, and windows-sign-in.png, its
+# sign-in dialog (after build).
 step_screenshot() {
     local target=x86_64-w64-mingw32
     build_wine_tests
     mkdir -p "$repo/docs/images"
     QUORVEL_WINDOWS_BUILD="$(build_dir "$target")" QUORVEL_WINE="$(command -v wine)" \
         "$repo/build/default/tests/quorvel_window_wine_tests" --screenshot \
-        "$repo/docs/images/windows-window.png" >/dev/null
-    log "docs/images/windows-window.png written"
+        "$repo/docs/images/windows-window.png" "$repo/docs/images/windows-sign-in.png" >/dev/null
+    log "docs/images/windows-window.png and windows-sign-in.png written"
 }
 
 # The version the project states, as the zips' names carry it.

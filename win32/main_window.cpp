@@ -404,7 +404,7 @@ void MainWindow::show_history() {
 
 void MainWindow::show_settings() {
     WindowSettings settings = WindowSettings::load();
-    if (edit_settings(window_, settings)) {
+    if (edit_settings(window_, settings, controller_->hosts())) {
         if (!settings.save()) {
             platform::log_warning("the settings could not be kept in the registry");
         }

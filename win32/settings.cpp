@@ -2,11 +2,14 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 
+#include "shell/connection_check_task.h"
 #include "shell/texts.h"
 #include "win32/dialog_frame.h"
 #include "win32/dpi.h"
+#include "win32/edit_text.h"
 #include "win32/wide_text.h"
 
 namespace quorvel::win32 {
@@ -15,10 +18,40 @@ namespace {
 constexpr const wchar_t* settings_key = L"Software\\Quorvel";
 constexpr const wchar_t* interval_value = L"RequestIntervalMs";
 
+// The connection check's thread says its lines are ready.
+constexpr UINT check_done_message = WM_APP + 1;
+
 struct DialogState {
     WindowSettings* settings;
+    const harvest::MarketplaceHosts* hosts;
     DialogFont font;
+    // Last: a check still running is stopped before the rest goes.
+    std::unique_ptr<shell::ConnectionCheckTask> check{};
 };
+
+void set_check_lines(HWND dialog, std::string_view utf8) {
+    const std::wstring text = wide_from_u16(with_crlf(u16_from_wide(wide_from_utf8(utf8))));
+    SetDlgItemTextW(dialog, settings_check_lines_id, text.c_str());
+}
+
+void start_check(HWND dialog, DialogState& state) {
+    EnableWindow(GetDlgItem(dialog, settings_check_id), FALSE);
+    set_check_lines(dialog, shell::texts::checking_connection);
+    // A message to a dialog already gone is dropped; the dialog's state
+    // stops and joins the check before it goes.
+    state.check = std::make_unique<shell::ConnectionCheckTask>(
+        *state.hosts, [dialog] { PostMessageW(dialog, check_done_message, 0, 0); });
+}
+
+void show_check(HWND dialog, const DialogState& state) {
+    if (state.check == nullptr) {
+        return;
+    }
+    if (auto lines = state.check->lines()) {
+        set_check_lines(dialog, *lines);
+        EnableWindow(GetDlgItem(dialog, settings_check_id), TRUE);
+    }
+}
 
 INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* state = static_cast<DialogState*>(dialog_state(dialog, message, lparam));
@@ -45,17 +78,32 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
                         SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {182, 14, 40, 22}, dpi,
                         state->font.get());
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_hint).c_str(),
-                        SS_LEFT | SS_NOPREFIX, -1, {12, 42, 300, 20}, dpi, state->font.get());
+                        SS_LEFT | SS_NOPREFIX, -1, {12, 42, 396, 20}, dpi, state->font.get());
+            add_control(dialog, L"BUTTON", wide_from_utf8(shell::texts::check_connection).c_str(),
+                        WS_TABSTOP | BS_PUSHBUTTON, settings_check_id, {12, 70, 96, 26}, dpi,
+                        state->font.get());
+            add_control(dialog, L"EDIT", L"",
+                        WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL |
+                            ES_AUTOVSCROLL,
+                        settings_check_lines_id, {12, 104, 396, 100}, dpi, state->font.get(),
+                        WS_EX_CLIENTEDGE);
             add_control(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
-                        {148, 72, 80, 26}, dpi, state->font.get());
+                        {240, 214, 80, 26}, dpi, state->font.get());
             add_control(dialog, L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
-                        {236, 72, 80, 26}, dpi, state->font.get());
-            place_dialog(dialog, 328, 110, dpi);
+                        {328, 214, 80, 26}, dpi, state->font.get());
+            place_dialog(dialog, 420, 252, dpi);
             SetFocus(edit);
             SendMessageW(edit, EM_SETSEL, 0, -1);
             return FALSE;  // the focus is set
         }
+        case check_done_message:
+            show_check(dialog, *state);
+            return TRUE;
         case WM_COMMAND:
+            if (LOWORD(wparam) == settings_check_id) {
+                start_check(dialog, *state);
+                return TRUE;
+            }
             if (LOWORD(wparam) == IDOK) {
                 BOOL number = FALSE;
                 const UINT ms = GetDlgItemInt(dialog, settings_interval_id, &number, FALSE);
@@ -106,9 +154,9 @@ bool WindowSettings::save() const {
     return written;
 }
 
-bool edit_settings(HWND owner, WindowSettings& settings) {
+bool edit_settings(HWND owner, WindowSettings& settings, const harvest::MarketplaceHosts& hosts) {
     WindowSettings edited = settings;
-    DialogState state{&edited, {}};
+    DialogState state{&edited, &hosts, {}};
     const INT_PTR answer = run_dialog(owner, settings_procedure, reinterpret_cast<LPARAM>(&state));
     if (answer != IDOK) {
         return false;

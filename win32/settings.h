@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+#include "harvest/sources.h"
+
 namespace quorvel::win32 {
 
 struct WindowSettings {
@@ -22,12 +24,15 @@ struct WindowSettings {
 // The longest interval the dialog takes, in milliseconds.
 inline constexpr int longest_interval_ms = 60000;
 // The control IDs of the settings dialog (titled "设置"): the interval's
-// edit box and its up-down arrows; OK and Cancel are IDOK and IDCANCEL.
+// edit box and its up-down arrows, "检测连接" and the box its lines go to;
+// OK and Cancel are IDOK and IDCANCEL.
 inline constexpr int settings_interval_id = 100;
 inline constexpr int settings_spin_id = 101;
+inline constexpr int settings_check_id = 102;
+inline constexpr int settings_check_lines_id = 103;
 
 // The settings dialog, modal to `owner`: true with `settings` changed when
-// accepted.
-bool edit_settings(HWND owner, WindowSettings& settings);
+// accepted. "检测连接" asks `hosts`, as the window's harvests do.
+bool edit_settings(HWND owner, WindowSettings& settings, const harvest::MarketplaceHosts& hosts);
 
 }  // namespace quorvel::win32

@@ -27,6 +27,11 @@
 //     sign-in FILE        clicks 登录淘宝, pastes the UTF-8 text of FILE into the
 //                         dialog's box, presses 确定 and answers the message that
 //                         follows; presses 取消 when the dialog stays open
+//     sign-in-file PATH   the same with the dialog's cookie-file button and PATH
+//                         given to the open dialog
+//     sign-in-picture FILE    the sign-in dialog's pixels as a PNG; then 取消
+//     check-connection SECONDS   clicks 设置 and 检测连接, reports the lines once
+//                         they are in, and cancels the dialog
 //     sign-out            clicks 退出登录
 //     close               WM_CLOSE; times until the window is gone and its process ended
 //     screenshot FILE     the window's pixels as a PNG
@@ -56,6 +61,7 @@
 
 #include "shell/control_table.h"
 #include "tests/support/command_line_windows.h"
+#include "win32/settings.h"
 #include "win32/sign_in_dialog.h"
 #include "win32/wide_text.h"
 
@@ -525,31 +531,130 @@ class Driver {
         emit(event);
     }
 
-    void sign_in(const std::string& file) {
-        const std::string text = crlf_lines(file_text(file, "sign-in"));
-        click(named(quorvel::shell::sign_in_button, "sign-in"), "sign-in");
+    // Clicks 登录淘宝 and returns its dialog.
+    HWND open_sign_in(const std::string& step) {
+        click(named(quorvel::shell::sign_in_button, step), step);
         const auto start = Clock::now();
-        HWND dialog = nullptr;
-        while (dialog == nullptr) {
+        for (;;) {
             for (HWND d : dialogs_of(process_)) {
                 if (GetDlgItem(d, quorvel::win32::sign_in_text_id) != nullptr) {
-                    dialog = d;
+                    handled_.insert(d);
+                    return d;
                 }
             }
             if (Clock::now() - start > 10s) {
-                fail("sign-in", "no sign-in dialog appeared");
+                fail(step, "no sign-in dialog appeared");
             }
             std::this_thread::sleep_for(10ms);
         }
-        handled_.insert(dialog);
-        const std::string caption = text_of(dialog);
+    }
+
+    // Pastes the text of `file` into the sign-in dialog and presses 确定.
+    void sign_in(const std::string& file) {
+        const std::string text = crlf_lines(file_text(file, "sign-in"));
+        HWND dialog = open_sign_in("sign-in");
         const std::wstring w = wide_from_utf8(text);
         SendMessageW(GetDlgItem(dialog, quorvel::win32::sign_in_text_id), WM_SETTEXT, 0,
                      reinterpret_cast<LPARAM>(w.c_str()));
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        await_message(10s);
-        // The dialog closes after a session was taken, or stays for another try.
+        finish_sign_in(dialog, "sign-in");
+    }
+
+    // Chooses `path` with the sign-in dialog's cookie-file button.
+    void sign_in_file(const std::string& path) {
+        HWND dialog = open_sign_in("sign-in-file");
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(quorvel::win32::sign_in_file_id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, quorvel::win32::sign_in_file_id)));
+        const auto start = Clock::now();
+        HWND chooser = nullptr;
+        while (chooser == nullptr) {
+            for (HWND d : dialogs_of(process_)) {
+                if (handled_.count(d) == 0 && file_name_box(d) != nullptr) {
+                    chooser = d;
+                }
+            }
+            if (Clock::now() - start > 20s) {
+                fail("sign-in-file", "no file dialog appeared");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        handled_.insert(chooser);
+        emit({{"event", "open_dialog"}, {"caption", text_of(chooser)}});
+        const std::wstring name = wide_from_utf8(path);
+        SendMessageW(file_name_box(chooser), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+        finish_sign_in(dialog, "sign-in-file");
+    }
+
+    // A picture of the sign-in dialog, which is then cancelled.
+    void sign_in_picture(const std::string& file) {
+        HWND dialog = open_sign_in("sign-in-picture");
+        screenshot(file, dialog);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        finish_sign_in(dialog, "sign-in-picture");
+    }
+
+    // Clicks 设置, then 检测连接, and reports the lines the dialog shows
+    // once the check has ended; cancels the dialog.
+    void check_connection(std::chrono::milliseconds limit) {
+        click(named(quorvel::shell::settings_button, "check-connection"), "check-connection");
+        const auto start = Clock::now();
+        HWND dialog = nullptr;
+        while (dialog == nullptr) {
+            for (HWND d : dialogs_of(process_)) {
+                if (GetDlgItem(d, quorvel::win32::settings_check_id) != nullptr) {
+                    dialog = d;
+                }
+            }
+            if (Clock::now() - start > 10s) {
+                fail("check-connection", "no settings dialog appeared");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        handled_.insert(dialog);
+        HWND button = GetDlgItem(dialog, quorvel::win32::settings_check_id);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(quorvel::win32::settings_check_id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+        std::string lines;
+        while (lines.rfind("pc: ", 0) != 0) {
+            if (Clock::now() - start > limit) {
+                fail("check-connection", "no lines after " + std::to_string(limit.count()) + " ms");
+            }
+            std::this_thread::sleep_for(20ms);
+            lines = text_of(GetDlgItem(dialog, quorvel::win32::settings_check_lines_id));
+        }
+        emit({{"event", "check-connection"},
+              {"lines", lines},
+              {"button_enabled", IsWindowEnabled(button) != FALSE}});
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        while (IsWindow(dialog)) {
+            if (Clock::now() - start > limit + 10s) {
+                fail("check-connection", "the settings dialog did not close on 取消");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+    void sign_out() {
+        const std::string before = text_of(named(quorvel::shell::sign_in_state, "sign-out"));
+        click(named(quorvel::shell::sign_out_button, "sign-out"), "sign-out");
+        emit_session("sign-out", {{"before", before}});
+    }
+
+    void screenshot(const std::string& file, HWND shown = nullptr);
+
+  private:
+    // Answers the message that follows a sign-in; the dialog closes after a
+    // session was taken, or stays for another try and is cancelled.
+    void finish_sign_in(HWND dialog, const std::string& step) {
+        const std::string caption = text_of(dialog);
+        if (step != "sign-in-picture") {
+            await_message(10s);
+        }
         const auto answered = Clock::now();
         while (IsWindow(dialog) && Clock::now() - answered < 2s) {
             std::this_thread::sleep_for(10ms);
@@ -560,23 +665,14 @@ class Driver {
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
             while (IsWindow(dialog)) {
                 if (Clock::now() - answered > 10s) {
-                    fail("sign-in", "the dialog did not close on 取消");
+                    fail(step, "the dialog did not close on 取消");
                 }
                 std::this_thread::sleep_for(10ms);
             }
         }
-        emit_session("sign-in", {{"caption", caption}, {"closed_by_ok", closed}});
+        emit_session(step, {{"caption", caption}, {"closed_by_ok", closed}});
     }
 
-    void sign_out() {
-        const std::string before = text_of(named(quorvel::shell::sign_in_state, "sign-out"));
-        click(named(quorvel::shell::sign_out_button, "sign-out"), "sign-out");
-        emit_session("sign-out", {{"before", before}});
-    }
-
-    void screenshot(const std::string& file);
-
-  private:
     // The step's event with the sign-in state the window shows.
     void emit_session(const std::string& step, nlohmann::json event) {
         event["event"] = step;
@@ -841,13 +937,16 @@ std::string png_of(int width, int height, const std::vector<std::uint8_t>& bgra)
 
 // The window as it stands on the screen, frame included, copied from the
 // screen after it has been brought to the front and repainted.
-void Driver::screenshot(const std::string& file) {
-    SetForegroundWindow(window_);
-    RedrawWindow(window_, nullptr, nullptr,
+void Driver::screenshot(const std::string& file, HWND shown) {
+    if (shown == nullptr) {
+        shown = window_;
+    }
+    SetForegroundWindow(shown);
+    RedrawWindow(shown, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     std::this_thread::sleep_for(500ms);
     RECT r{};
-    GetWindowRect(window_, &r);
+    GetWindowRect(shown, &r);
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
@@ -932,6 +1031,12 @@ int main() {
             driver.export_to(operand(step));
         } else if (step == "sign-in") {
             driver.sign_in(operand(step));
+        } else if (step == "sign-in-file") {
+            driver.sign_in_file(operand(step));
+        } else if (step == "sign-in-picture") {
+            driver.sign_in_picture(operand(step));
+        } else if (step == "check-connection") {
+            driver.check_connection(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "sign-out") {
             driver.sign_out();
         } else if (step == "close") {

@@ -683,24 +683,57 @@ TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     expect_closed(driven, *window);
     EXPECT_THAT(file_bytes(desk->session_file()), ::testing::HasSubstr("pastedSecret"));
 
+    // The next start is signed in; a cookies.txt chosen in the dialog is
+    // taken the same way, and 设置's 检测连接 asks with it; 退出登录 forgets it.
+    const fs::path exported = scratch_ / "exported cookies.txt";
+    std::ofstream(exported) << "# Netscape HTTP Cookie File\n"
+                            << ".taobao.com\tTRUE\t/\tFALSE\t0\tcna\tfileVisitor\n"
+                            << ".taobao.com\tTRUE\t/\tFALSE\t0\t_q_session\tfileSecret\n"
+                            << ".example.com\tTRUE\t/\tFALSE\t0\tsid\tforeignSecret\n";
+    fake_->clear_requests();
+    fake_->require_session(true);
     auto again = start_host();
-    const DriverRun out = drive({"sign-out", "close"});
+    const DriverRun out = drive({"sign-out", "sign-in-file", windows_path(exported), "seeds",
+                                 windows_path(seeds_file({"连衣裙"})), "tick",
+                                 std::string(harvest::info(KeywordSource::DidYouMean).check_box),
+                                 "harvest", "60", "check-connection", "60", "sign-out", "close"});
+    fake_->require_session(false);
     ASSERT_EQ(out.exit_code, 0) << out.text();
-    EXPECT_EQ(out.one("sign-out").value("before", ""), "已登录");
-    EXPECT_EQ(out.one("sign-out").value("state", ""), "未登录");
-    EXPECT_FALSE(out.one("sign-out").value("sign_out_enabled", true));
+    const auto outs = out.all("sign-out");
+    ASSERT_EQ(outs.size(), 2u) << out.text();
+    EXPECT_EQ(outs[0].value("before", ""), "已登录");
+    EXPECT_EQ(outs[0].value("state", ""), "未登录");
+    EXPECT_EQ(out.one("sign-in-file").value("state", ""), "已登录");
+    EXPECT_TRUE(out.one("sign-in-file").value("closed_by_ok", false));
+    EXPECT_THAT(out.one("message").value("text", ""),
+                ::testing::HasSubstr("taobao.com：2 个 Cookie"));
+    ASSERT_FALSE(fake_->request_cookies().empty());
+    for (const std::string& sent : fake_->request_cookies()) {
+        EXPECT_THAT(sent, ::testing::HasSubstr("_q_session=fileSecret"));
+        EXPECT_THAT(sent, ::testing::Not(::testing::HasSubstr("foreignSecret")));
+    }
+    const std::string lines = out.one("check-connection").value("lines", "");
+    EXPECT_THAT(lines, ::testing::StartsWith("pc: answered, "));
+    EXPECT_THAT(lines, ::testing::HasSubstr("\r\nrelated: answered, "));
+    EXPECT_TRUE(out.one("check-connection").value("button_enabled", false));
+    EXPECT_EQ(outs[1].value("state", ""), "未登录");
+    EXPECT_FALSE(outs[1].value("sign_out_enabled", true));
     EXPECT_FALSE(fs::exists(desk->session_file()));
+    EXPECT_THAT(out.text(), ::testing::Not(::testing::HasSubstr("Secret")));
     expect_closed(out, *again);
 }
 
-// --screenshot FILE: the window after a small harvest, as a PNG.
-int take_screenshot(const std::string& file) {
+// --screenshot FILE SIGN_IN_FILE: the window after a small harvest, and its
+// sign-in dialog, as PNGs.
+int take_screenshot(const std::string& file, const std::string& sign_in_file) {
     FakeMarketplace fake;
     Background window(host_command(fake.port()), desk->folder() / "window.log");
     const fs::path seeds = desk->folder() / "seeds.txt";
     std::ofstream(seeds) << "连衣裙\n手机壳\n";
-    const DriverRun driven = drive({"seeds", windows_path(seeds), "tick", all_kinds(), "harvest",
-                                    "60", "screenshot", windows_path(fs::absolute(file)), "close"});
+    const DriverRun driven =
+        drive({"seeds", windows_path(seeds), "tick", all_kinds(), "harvest", "60", "screenshot",
+               windows_path(fs::absolute(file)), "sign-in-picture",
+               windows_path(fs::absolute(sign_in_file)), "close"});
     std::cout << driven.text();
     window.wait_for(10s);
     return driven.exit_code;
@@ -719,8 +752,8 @@ int main(int argc, char** argv) {
     int status = 1;
     try {
         desk.start();
-        if (argc == 3 && std::string(argv[1]) == "--screenshot") {
-            status = quorvel::take_screenshot(argv[2]);
+        if (argc == 4 && std::string(argv[1]) == "--screenshot") {
+            status = quorvel::take_screenshot(argv[2], argv[3]);
         } else {
             status = RUN_ALL_TESTS();
         }
