@@ -111,4 +111,13 @@ std::optional<QString> QtDialogs::save_file(QWidget* parent, const QString& titl
     return dialog.selectedFiles().front();
 }
 
+std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& title,
+                                            const QString& filters) {
+    const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), filters);
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
 }  // namespace quorvel::app

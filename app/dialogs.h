@@ -33,6 +33,9 @@ class Dialogs {
     virtual std::optional<QString> save_file(QWidget* parent, const QString& title,
                                              const QString& filters, const QString& default_suffix,
                                              const QString& file_name, std::stop_token stop) = 0;
+    // An open-file dialog for an existing file; the chosen path or nothing.
+    virtual std::optional<QString> open_file(QWidget* parent, const QString& title,
+                                             const QString& filters) = 0;
 };
 
 // The real dialogs, over QMessageBox and QFileDialog.
@@ -44,6 +47,8 @@ class QtDialogs : public Dialogs {
     std::optional<QString> save_file(QWidget* parent, const QString& title, const QString& filters,
                                      const QString& default_suffix, const QString& file_name,
                                      std::stop_token stop) override;
+    std::optional<QString> open_file(QWidget* parent, const QString& title,
+                                     const QString& filters) override;
 };
 
 }  // namespace quorvel::app

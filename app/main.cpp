@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "app/browser.h"
@@ -40,17 +39,6 @@ void open_log() {
     }
 }
 
-// Where the marketplace session is kept for the command line; none, and
-// said in the log, without a data folder.
-std::optional<std::filesystem::path> cookie_file() {
-    auto file = quorvel::platform::default_cookie_file();
-    if (!file) {
-        quorvel::platform::log_warning("the session is not kept: " + file.error());
-        return std::nullopt;
-    }
-    return *file;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -73,7 +61,8 @@ int main(int argc, char* argv[]) {
     {
         // Every harvest request carries the session the browser signed in
         // with, or the one saved last time.
-        quorvel::app::MarketplaceSession session(quorvel::app::browser_profile(), cookie_file());
+        quorvel::app::MarketplaceSession session(quorvel::app::browser_profile(),
+                                                 quorvel::platform::default_cookie_file());
         quorvel::harvest::HarvestStore store;
         quorvel::app::QtDialogs dialogs;
         quorvel::shell::WindowJournal journal = quorvel::shell::open_window_journal();

@@ -15,6 +15,7 @@
 #include "app/history_window.h"
 #include "app/index_window.h"
 #include "app/qt_text.h"
+#include "app/sign_in_window.h"
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
@@ -174,9 +175,13 @@ void MainWindow::show_sign_in() {
         sign_in_window_ = nullptr;
     }
     if (sign_in_window_ == nullptr) {
-        sign_in_window_ = new BrowserWindow(
-            QStringLiteral("SignInWindow"), qt_from_utf8(shell::texts::sign_in_caption),
-            QUrl(QString::fromUtf8(harvest::sign_in_page.data(), harvest::sign_in_page.size())));
+        const QUrl page = utf8_url(harvest::sign_in_page);
+        // Without a session there is nothing to paste into: the page alone.
+        sign_in_window_ =
+            session_ != nullptr
+                ? new SignInWindow(page, dialogs_, *session_)
+                : new BrowserWindow(QStringLiteral("SignInWindow"),
+                                    qt_from_utf8(shell::texts::sign_in_caption), page);
     }
     sign_in_window_->show();
     sign_in_window_->raise();

@@ -10,6 +10,7 @@
 #include "platform/log.h"
 #include "platform/session_cookies.h"
 #include "shell/session_file.h"
+#include "shell/texts.h"
 
 namespace quorvel::app {
 namespace {
@@ -40,6 +41,9 @@ QNetworkCookie to_network_cookie(const platform::Cookie& cookie) {
     out.setPath(QString::fromStdString(cookie.path));
     out.setSecure(cookie.secure);
     out.setHttpOnly(cookie.http_only);
+    if (cookie.expires != 0) {
+        out.setExpirationDate(QDateTime::fromSecsSinceEpoch(cookie.expires));
+    }
     return out;
 }
 
@@ -54,11 +58,13 @@ bool of_marketplace(const QNetworkCookie& cookie) {
 }  // namespace
 
 MarketplaceSession::MarketplaceSession(QWebEngineProfile* profile,
-                                       std::optional<std::filesystem::path> cookie_file,
+                                       tl::expected<std::filesystem::path, std::string> cookie_file,
                                        QObject* parent)
     : QObject(parent), profile_(profile), cookie_file_(std::move(cookie_file)) {
     if (cookie_file_) {
         shell::load_session_file(*cookie_file_);
+    } else {
+        platform::log_warning("the session is not kept: " + cookie_file_.error());
     }
     // Changes are written together, a moment after the last one: a sign-in
     // sets many cookies at once.
@@ -133,6 +139,24 @@ void MarketplaceSession::sign_out() {
     }
     platform::log_info("signed out of the marketplace");
     emit changed();
+}
+
+tl::expected<std::string, std::string> MarketplaceSession::sign_in_from_text(
+    std::string_view text, std::string_view source) {
+    if (!cookie_file_) {
+        return tl::unexpected(std::string(shell::texts::no_session_place) + cookie_file_.error());
+    }
+    auto taken = shell::sign_in_from_text(text, source, *cookie_file_);
+    if (taken) {
+        // The embedded browser signs in with it too; the cookies it reports
+        // back are the store's own.
+        for (const platform::Cookie& cookie :
+             platform::cookies_within(platform::cookies(), harvest::marketplace_domains)) {
+            profile_->cookieStore()->setCookie(to_network_cookie(cookie));
+        }
+        emit changed();
+    }
+    return taken;
 }
 
 void MarketplaceSession::save_now() {

@@ -10,7 +10,9 @@
 #include <QObject>
 #include <QTimer>
 #include <filesystem>
-#include <optional>
+#include <string>
+#include <string_view>
+#include <tl/expected.hpp>
 
 class QWebEngineProfile;
 
@@ -22,9 +24,10 @@ class MarketplaceSession : public QObject {
   public:
     // Loads `cookie_file` (when there is one and it exists) into the shared
     // store and asks the profile for every cookie it holds; from then on
-    // follows the profile's changes. Without a file the session is not kept
-    // for the command line.
-    MarketplaceSession(QWebEngineProfile* profile, std::optional<std::filesystem::path> cookie_file,
+    // follows the profile's changes. Without a file (the error says why) the
+    // session is not kept for the command line.
+    MarketplaceSession(QWebEngineProfile* profile,
+                       tl::expected<std::filesystem::path, std::string> cookie_file,
                        QObject* parent = nullptr);
     // Writes a change still waiting to be saved.
     ~MarketplaceSession() override;
@@ -36,6 +39,14 @@ class MarketplaceSession : public QObject {
     // Removes the marketplace's cookies from the profile and the shared store
     // and deletes the cookie file.
     void sign_out();
+
+    // Takes the session from text the user brought from another browser (a
+    // Cookie header or a cookie file, named `source`) into the cookie file and
+    // the shared store, and gives it to the profile too. The message (UTF-8)
+    // saying what was taken, or as the error why nothing was; without a
+    // cookie file nothing is taken, since it could not be kept.
+    tl::expected<std::string, std::string> sign_in_from_text(std::string_view text,
+                                                             std::string_view source);
 
     // Writes the cookie file now, if a change waits (tests, shut-down).
     void save_now();
@@ -50,7 +61,7 @@ class MarketplaceSession : public QObject {
     void save();
 
     QWebEngineProfile* profile_;
-    std::optional<std::filesystem::path> cookie_file_;
+    tl::expected<std::filesystem::path, std::string> cookie_file_;
     // The profile's marketplace cookies, so that signing out can remove them.
     QList<QNetworkCookie> profile_cookies_;
     QTimer save_timer_;

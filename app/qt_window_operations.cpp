@@ -247,22 +247,10 @@ std::optional<std::string> QtWindowOperations::do_save_dialog(const QString& nam
                                                               const QString& extension,
                                                               const QString& title,
                                                               const std::stop_token& stop) {
-    // "Description|pattern|Description|pattern" as Qt's "Description (pattern);;...".
-    // A pattern already shown in a description is replaced by the real one,
-    // since Qt takes the patterns from the parentheses.
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString description = parts[i];
-        if (description.endsWith(u')') && description.contains(u'(')) {
-            description.truncate(description.lastIndexOf(u'('));
-        }
-        filters << description.trimmed() + QStringLiteral(" (") + parts[i + 1] + u')';
-    }
     QObject* holder = root_ != nullptr ? root_->findChild<QObject*>(name) : nullptr;
     const QString last = holder != nullptr ? holder->property("fileName").toString() : QString();
     std::optional<QString> chosen =
-        dialogs_.save_file(root_, title, filters.join(QStringLiteral(";;")), extension, last, stop);
+        dialogs_.save_file(root_, title, qt_file_filters(filter), extension, last, stop);
     if (!chosen) {
         return std::nullopt;
     }

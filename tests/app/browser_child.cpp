@@ -27,7 +27,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     int status = 2;
     {
-        quorvel::app::MarketplaceSession session(quorvel::app::browser_profile(), std::nullopt);
+        quorvel::app::MarketplaceSession session(quorvel::app::browser_profile(),
+                                                 tl::unexpected(std::string("not kept")));
         auto* window = new quorvel::app::BrowserWindow(QStringLiteral("SignInWindow"), QString(),
                                                        QUrl(QString::fromUtf8(argv[2])));
         window->show();

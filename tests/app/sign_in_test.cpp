@@ -2,9 +2,10 @@
 // on the fake sign-in page in the sign-in window gives the harvest its
 // session; without one the sign-in wall is said once and offers that window;
 // a check page is passed in the browser and the run goes on with the same
-// request. The browser reaches the fake's hosts by name through Chromium's
-// host resolver rules and trusts the test certificate through an NSS
-// database in a scratch home, made before the browser starts.
+// request; a Cookie header pasted in the sign-in window signs in too. The
+// browser reaches the fake's hosts by name through Chromium's host resolver
+// rules and trusts the test certificate through an NSS database in a scratch
+// home, made before the browser starts.
 
 #include <QCheckBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -298,6 +300,56 @@ class SignInTest : public QObject {
         QVERIFY(!window_->harvest_running());
         QTRY_VERIFY(check == nullptr);
         fake->clear_verification(Endpoint::pc, "验证裙");
+    }
+
+    // A Cookie header brought from the user's own browser, pasted on the
+    // sign-in window's second tab: the harvest, the cookie file, the state
+    // beside the button and the embedded browser get the session. Another
+    // site's header is refused and leaves it. No cookie reaches the log.
+    void a_pasted_cookie_header_signs_in() {
+        testsupport::CapturedLog log;
+        auto paste = [this](const char* header) {
+            QTest::mouseClick(find<QPushButton>(shell::sign_in_button), Qt::LeftButton);
+            app::BrowserWindow* browser = window_->sign_in_window();
+            testsupport::find_control<QTabWidget>(browser, "SignInTabs")->setCurrentIndex(1);
+            testsupport::find_control<QPlainTextEdit>(browser, "SignInPaste")
+                ->setPlainText(u(header));
+            QTest::mouseClick(testsupport::find_control<QPushButton>(browser, "SignInPasteTake"),
+                              Qt::LeftButton);
+        };
+        QCOMPARE(state(), u("未登录"));
+        paste("Cookie: cna=visit-1; cookie2=visit-2; _tb_token_=visit-3;\n _q_session=pasted-in");
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].caption, u("登录淘宝"));
+        QCOMPARE(dialogs_.messages[0].text,
+                 u("已导入登录信息：\ntaobao.com：4 个 Cookie\ntmall.com：0 个 Cookie"));
+        QCOMPARE(state(), u("已登录"));
+        QTRY_VERIFY(window_->sign_in_window() == nullptr);  // taken, the window closes
+        QVERIFY(testsupport::file_bytes(cookie_file()).find("_q_session\tpasted-in") !=
+                std::string::npos);
+
+        seeds("连衣裙");
+        tick({KeywordSource::DidYouMean});
+        QVERIFY(harvest());
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(searches_with_session(), 1u);
+
+        // Opened again, the browser sends the pasted session with the page.
+        fake->clear_requests();
+        paste("SID=abc; HSID=def");
+        QCOMPARE(dialogs_.messages.size(), 2);
+        QVERIFY2(
+            dialogs_.messages[1].text.startsWith(u("没有导入登录信息：the pasted text holds none")),
+            qPrintable(dialogs_.messages[1].text));
+        QCOMPARE(state(), u("已登录"));
+        QVERIFY(window_->sign_in_window() != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!fake->requests().empty(), 20000);
+        QVERIFY(fake->request_cookies().front().find("_q_session=pasted-in") != std::string::npos);
+        window_->sign_in_window()->close();
+        session_->save_now();
+        QVERIFY(testsupport::file_bytes(cookie_file()).find("_q_session\tpasted-in") !=
+                std::string::npos);
+        QVERIFY(log.text().find("pasted-in") == std::string::npos);
     }
 };
 

@@ -27,7 +27,7 @@ class AnsweringDialogs : public app::Dialogs {
     QList<Message> messages;
     QList<SaveDialog> save_dialogs;
     platform::MessageResult next_answer = platform::MessageResult::ok;  // every box returns it
-    std::optional<QString> next_path;  // what every save dialog returns
+    std::optional<QString> next_path;  // what every save or open dialog returns
     bool fail_in_message = false;      // a message box throws instead of answering
     bool tick_check = false;           // a box's check box is ticked when answered
     std::function<void()> on_message;  // runs as each box is asked, before its answer
@@ -51,6 +51,9 @@ class AnsweringDialogs : public app::Dialogs {
                                      const QString& suffix, const QString& file_name,
                                      std::stop_token) override {
         save_dialogs.append({title, filters, suffix, file_name});
+        return next_path;
+    }
+    std::optional<QString> open_file(QWidget*, const QString&, const QString&) override {
         return next_path;
     }
 };
