@@ -43,8 +43,8 @@ SignInWindow::SignInWindow(const QUrl& page, Dialogs& dialogs, MarketplaceSessio
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("SignInTabs"));
     delete layout()->replaceWidget(browser(), tabs);
-    tabs->addTab(browser(), QStringLiteral("浏览器登录"));
-    tabs->addTab(paste_form(), QStringLiteral("粘贴 Cookie"));
+    tabs->addTab(browser(), qt_from_utf8(shell::texts::sign_in_browser_tab));
+    tabs->addTab(paste_form(), qt_from_utf8(shell::texts::sign_in_paste_tab));
 }
 
 QWidget* SignInWindow::paste_form() {
@@ -61,7 +61,8 @@ QWidget* SignInWindow::paste_form() {
     connect(choose_file, &QPushButton::clicked, this, &SignInWindow::take_file);
     paste_ = new QPlainTextEdit(form);
     paste_->setObjectName(QStringLiteral("SignInPaste"));
-    QPushButton* take_button = named_button(form, QStringLiteral("SignInPasteTake"), "确定");
+    QPushButton* take_button =
+        named_button(form, QStringLiteral("SignInPasteTake"), shell::texts::take_pasted_session);
     connect(take_button, &QPushButton::clicked, this, &SignInWindow::take_pasted);
 
     auto* buttons = new QHBoxLayout;

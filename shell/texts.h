@@ -62,6 +62,10 @@ inline constexpr std::string_view sign_in_guide =
     "3. 在“请求标头”中找到 Cookie，复制它的值，粘贴到下面的框中，点“确定”。\n"
     "也可以选择浏览器扩展导出的 cookies.txt 文件（Netscape 格式）。";
 inline constexpr std::string_view open_sign_in_page = "打开淘宝登录页";
+// The Qt window's sign-in tabs: its own browser, and the pasted session.
+inline constexpr std::string_view sign_in_browser_tab = "浏览器登录";
+inline constexpr std::string_view sign_in_paste_tab = "粘贴 Cookie";
+inline constexpr std::string_view take_pasted_session = "确定";
 inline constexpr std::string_view choose_cookie_file = "选择 cookies.txt…";
 inline constexpr std::string_view cookie_file_filter = "Cookie 文件 (*.txt)|*.txt|所有文件|*.*";
 inline constexpr std::string_view sign_in_refused = "没有导入登录信息：";

@@ -97,8 +97,9 @@ INT_PTR CALLBACK sign_in_procedure(HWND dialog, UINT message, WPARAM wparam, LPA
                             WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                             sign_in_text_id, {12, 158, 456, 150}, dpi, font, WS_EX_CLIENTEDGE);
             SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
-            add_control(dialog, L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
-                        {300, 320, 80, 26}, dpi, font);
+            add_control(dialog, L"BUTTON",
+                        wide_from_utf8(shell::texts::take_pasted_session).c_str(),
+                        WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {300, 320, 80, 26}, dpi, font);
             add_control(dialog, L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
                         {388, 320, 80, 26}, dpi, font);
             place_dialog(dialog, 480, 358, dpi);
