@@ -128,7 +128,8 @@ void Progress::login_wall(harvest::RequestKind kind, const std::string&, const s
                                   "quorvel-cli: the marketplace asks to sign in for \"" +
                                   utf8(harvest::info(source).export_label) + "\" (" +
                                   std::string(harvest::info(source).short_name) +
-                                  ") words; sign in with the window's 登录淘宝, or give "
+                                  ") words; sign in with the window's 登录淘宝 or bring "
+                                  "the session with 'quorvel-cli session import', or give "
                                   "--cookies FILE\n");
     line_shown_ = false;
     draw(true);

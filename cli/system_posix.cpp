@@ -12,8 +12,9 @@ namespace quorvel::cli {
 std::string_view data_folder_help() {
     return "The journal is $XDG_DATA_HOME/quorvel/quorvel.sqlite3 (~/.local/share/quorvel/ when\n"
            "XDG_DATA_HOME is unset). The signed-in marketplace session is cookies.txt in the same\n"
-           "folder, written by the window's 登录淘宝 or by session import, and read by harvest\n"
-           "and resume when it exists; the search page's related words (\"你是不是想找\") need it.";
+           "folder, written by the window's 登录淘宝 or by session import, and read by harvest,\n"
+           "resume and doctor when it exists; the search page's related words (\"你是不是想找\")\n"
+           "need it.";
 }
 
 void prepare_process() {

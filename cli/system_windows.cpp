@@ -18,9 +18,9 @@ namespace quorvel::cli {
 
 std::string_view data_folder_help() {
     return "The journal is %LOCALAPPDATA%\\Quorvel\\quorvel.sqlite3. The signed-in marketplace\n"
-           "session is cookies.txt in the same folder (a Netscape cookies.txt), written by\n"
-           "session import and read by harvest and resume when it exists; the search page's\n"
-           "related words (\"你是不是想找\") need it.";
+           "session is cookies.txt in the same folder (a Netscape cookies.txt), written by the\n"
+           "window's 登录淘宝 or by session import, and read by harvest, resume and doctor when\n"
+           "it exists; the search page's related words (\"你是不是想找\") need it.";
 }
 namespace {
 

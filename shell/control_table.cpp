@@ -7,7 +7,6 @@ namespace {
 
 using K = ControlKind;
 using A = ControlAction;
-using S = ControlScope;
 constexpr std::string_view panel_name = "外形框1";
 
 constexpr std::array<ControlEntry, 26> controls{{
@@ -39,9 +38,9 @@ constexpr std::array<ControlEntry, 26> controls{{
     {progress_line, K::progress_line, {}, {132, 500, 488, 24}, {}},
     // The strip under the panel and the result boxes: the marketplace sign-in
     // and whether there is one, then the settings.
-    {sign_in_button, K::button, {}, {132, 531, 88, 24}, "登录淘宝", A::sign_in, S::with_sign_in},
-    {sign_in_state, K::label, {}, {226, 531, 60, 24}, {}, A::none, S::with_sign_in},
-    {sign_out_button, K::button, {}, {292, 531, 88, 24}, "退出登录", A::sign_out, S::with_sign_in},
+    {sign_in_button, K::button, {}, {132, 531, 88, 24}, "登录淘宝", A::sign_in},
+    {sign_in_state, K::label, {}, {226, 531, 60, 24}, {}, A::none},
+    {sign_out_button, K::button, {}, {292, 531, 88, 24}, "退出登录", A::sign_out},
     {settings_button, K::button, {}, {652, 531, 76, 24}, "设置", A::show_settings},
 }};
 

@@ -35,10 +35,6 @@ enum class ControlAction {
     sign_out,
 };
 
-// Which front ends carry a control: every one, or only those that can sign
-// in to the marketplace in an embedded browser.
-enum class ControlScope { every_window, with_sign_in };
-
 struct Rect {
     int x = 0;
     int y = 0;
@@ -54,7 +50,6 @@ struct ControlEntry {
     Rect place;
     std::string_view caption;
     ControlAction action = ControlAction::none;
-    ControlScope scope = ControlScope::every_window;
 };
 
 // The main window's controls in creation order (the panel before what it holds).

@@ -667,8 +667,8 @@ TEST_F(Cli, ASignInPageIsSaidOnce) {
     EXPECT_EQ(result.exit_code, 0) << result.err;
     const std::string warning =
         "quorvel-cli: the marketplace asks to sign in for \"你是不是想找\" (related) words; sign "
-        "in "
-        "with the window's 登录淘宝, or give --cookies FILE\n";
+        "in with the window's 登录淘宝 or bring the session with 'quorvel-cli session import', or "
+        "give --cookies FILE\n";
     ASSERT_THAT(result.err, HasSubstr(warning));
     EXPECT_EQ(result.err.find(warning), result.err.rfind(warning));
     EXPECT_THAT(result.out, HasSubstr("mobile\tb\t"));
