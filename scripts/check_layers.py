@@ -18,9 +18,11 @@ ALLOWED = {
     "harvest": {"platform", "data", "web", "harvest"},
     "export": {"platform", "data", "web", "harvest", "export"},
     "journal": {"platform", "data", "web", "harvest", "journal"},
-    "shell": {"platform", "data", "web", "harvest", "export", "journal", "shell"},
+    "research": {"platform", "data", "web", "harvest", "export", "journal", "research"},
+    "shell": {"platform", "data", "web", "harvest", "export", "journal", "research", "shell"},
     # The Win32 window: a front end beside app/ and cli/, never using either.
-    "win32": {"platform", "data", "web", "harvest", "export", "journal", "shell", "win32"},
+    "win32": {"platform", "data", "web", "harvest", "export", "journal", "research", "shell",
+              "win32"},
 }
 PROJECT_FOLDERS = set(ALLOWED) | {"app", "cli", "tests", "bench", "fuzz", "tools"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

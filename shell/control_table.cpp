@@ -9,7 +9,7 @@ using K = ControlKind;
 using A = ControlAction;
 constexpr std::string_view panel_name = "外形框1";
 
-constexpr std::array<ControlEntry, 26> controls{{
+constexpr std::array<ControlEntry, 27> controls{{
     {panel_name, K::panel, {}, {0, 0, 128, 529}, {}},
     {"标签1", K::label, panel_name, {8, 8, 112, 24}, "关键词"},
     {"超级编辑框1", K::seed_box, panel_name, {2, 36, 123, 429}, {}},
@@ -37,10 +37,11 @@ constexpr std::array<ControlEntry, 26> controls{{
     {history_button, K::button, {}, {512, 472, 104, 24}, "历史记录", A::show_history},
     {progress_line, K::progress_line, {}, {132, 500, 488, 24}, {}},
     // The strip under the panel and the result boxes: the marketplace sign-in
-    // and whether there is one, then the settings.
+    // and whether there is one, then the word table and the settings.
     {sign_in_button, K::button, {}, {132, 531, 88, 24}, "登录淘宝", A::sign_in},
     {sign_in_state, K::label, {}, {226, 531, 60, 24}, {}, A::none},
     {sign_out_button, K::button, {}, {292, 531, 88, 24}, "退出登录", A::sign_out},
+    {word_table_button, K::button, {}, {568, 531, 76, 24}, "词表", A::show_word_table},
     {settings_button, K::button, {}, {652, 531, 76, 24}, "设置", A::show_settings},
 }};
 

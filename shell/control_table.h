@@ -33,6 +33,7 @@ enum class ControlAction {
     show_settings,
     sign_in,  // the marketplace's sign-in window
     sign_out,
+    show_word_table,  // the word table of the harvest in the boxes
 };
 
 struct Rect {
@@ -82,6 +83,7 @@ inline constexpr std::string_view sign_in_button = "signInButton";
 inline constexpr std::string_view sign_in_state = "signInState";
 inline constexpr std::string_view sign_out_button = "signOutButton";
 inline constexpr std::string_view settings_button = "settingsButton";
+inline constexpr std::string_view word_table_button = "wordTableButton";
 
 // The program's fixed texts and addresses (UTF-8). The contact number and
 // link are placeholders that reach no one.

@@ -15,6 +15,7 @@ constexpr std::array<HistoryButton, 6> buttons{{
     {A::continue_run, "continueButton", "继续"},
     {A::export_xlsx, "exportXlsxButton", "导出XLSX"},
     {A::export_csv, "exportCsvButton", "导出CSV"},
+    {A::word_table, "wordTableButton", "词表"},
     {A::remove, "deleteButton", "删除"},
     {A::reload, "refreshButton", "刷新"},
 }};
@@ -114,6 +115,9 @@ void HistoryController::act(HistoryAction action) {
                                                                    : exporting::ExportFormat::csv);
             }
             break;
+        case A::word_table:
+            show_word_table(*run);
+            break;
         case A::remove:
             remove(*run);
             break;
@@ -126,6 +130,23 @@ void HistoryController::open_row(std::size_t row) {
     if (row < rows_.size() && !busy() && actions_.open_run) {
         actions_.open_run(rows_[row].run);
     }
+}
+
+void HistoryController::show_word_table(std::int64_t run) {
+    auto loaded = journal_.load(run);
+    if (!loaded) {
+        say(std::string(texts::cannot_open_run) + "\n" +
+            std::string(texts::reason_for(loaded.error())));
+        return;
+    }
+    auto table =
+        std::make_shared<research::WordTable>(research::WordTable::build(loaded->store));
+    if (table->size() == 0) {
+        say(texts::word_table_empty);
+        return;
+    }
+    view_.show_word_table(std::move(table), texts::fill(texts::word_table_of_run,
+                                                        {std::to_string(run)}));
 }
 
 bool HistoryController::busy() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 #include "export/export.h"
 #include "journal/journal.h"
 #include "platform/window_operations.h"
+#include "research/word_table.h"
 #include "shell/history_rows.h"
 
 namespace quorvel::shell {
@@ -23,7 +25,15 @@ namespace quorvel::shell {
 class RunController;
 
 // The history window's buttons, in the order they stand after the status line.
-enum class HistoryAction { open, continue_run, export_xlsx, export_csv, remove, reload };
+enum class HistoryAction {
+    open,
+    continue_run,
+    export_xlsx,
+    export_csv,
+    word_table,
+    remove,
+    reload
+};
 struct HistoryButton {
     HistoryAction action;
     std::string_view name;  // object name
@@ -55,6 +65,9 @@ class HistoryView {
     virtual std::optional<std::size_t> selected_row() const = 0;
     // The rows were read again: draw them and select `row`, if any.
     virtual void rows_changed(std::optional<std::size_t> row) = 0;
+    // A word-table window over `table`, titled `title` (UTF-8).
+    virtual void show_word_table(std::shared_ptr<const research::WordTable> table,
+                                 std::string title) {}
 };
 
 struct HistoryEntry {
@@ -87,6 +100,7 @@ class HistoryController {
     // Whether a run keeps the window busy, said to the user.
     bool busy();
     void remove(std::int64_t run);
+    void show_word_table(std::int64_t run);
     platform::MessageResult say(std::string_view text, platform::MessageStyle style = {});
 
     journal::Journal& journal_;

@@ -119,6 +119,21 @@ void perform(ControlAction action, RunController& runs, WindowShell& window) {
         case ControlAction::sign_out:
             window.sign_out();
             break;
+        case ControlAction::show_word_table:
+            // The store is the harvest's own while a run fills it.
+            if (runs.running()) {
+                window.tell(code_page(texts::word_table_busy), code_page(texts::word_table_caption));
+                break;
+            }
+            if (auto table = std::make_shared<research::WordTable>(
+                    research::WordTable::build(runs.store()));
+                table->size() == 0) {
+                window.tell(code_page(texts::word_table_empty),
+                            code_page(texts::word_table_caption));
+            } else {
+                window.show_word_table(std::move(table), std::string(texts::word_table_of_boxes));
+            }
+            break;
     }
 }
 

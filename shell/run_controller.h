@@ -25,6 +25,7 @@
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/harvest_store.h"
+#include "research/word_table.h"
 #include "harvest/sources.h"
 #include "journal/journal.h"
 #include "platform/window_operations.h"
@@ -117,6 +118,9 @@ class WindowShell {
     virtual void show_history() {}
     // The settings; what is accepted applies from the next harvest on.
     virtual void show_settings() {}
+    // A word-table window over `table`, titled `title` (UTF-8).
+    virtual void show_word_table(std::shared_ptr<const research::WordTable> table,
+                                 std::string title) {}
 
     // Whether the front end can open a sign-in window: the notice for a kind
     // that needs a session then offers it.
@@ -147,6 +151,8 @@ class RunController {
     journal::Journal* journal() const { return journal_; }
     // Why there is no journal, if there is none.
     const std::string& journal_trouble() const { return journal_trouble_; }
+    // What the last harvest, or the run opened from the history, found.
+    const harvest::HarvestStore& store() const { return store_; }
     // The marketplace's hosts every request of this window goes to.
     const harvest::MarketplaceHosts& hosts() const { return hosts_; }
     // The pause between requests from the next harvest on.

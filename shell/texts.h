@@ -85,6 +85,25 @@ inline constexpr std::string_view interval_hint =
 inline constexpr std::string_view check_connection = "检测连接";
 inline constexpr std::string_view checking_connection = "正在检测连接…";
 
+// The word table and its roots.
+inline constexpr std::string_view word_table_caption = "词表";
+inline constexpr std::string_view word_table_of_boxes = "词表 - 当前结果";
+inline constexpr std::string_view word_table_of_run = "词表 - 历史记录 #%1";
+inline constexpr std::string_view word_table_busy = "正在搜索或导出，请在结束后再打开词表。";
+inline constexpr std::string_view word_table_empty = "没有可以列出的词：请先搜索，或从“历史记录”打开一次搜索。";
+inline constexpr std::string_view include_label = "包含";
+inline constexpr std::string_view exclude_label = "排除";
+inline constexpr std::string_view shown_count = "显示 %1 / %2 个词";
+inline constexpr std::string_view shown_count_root = "显示 %1 / %2 个词（词根“%3”）";
+inline constexpr std::string_view roots_caption = "词根";
+inline constexpr std::string_view roots_unavailable = "无法列出词根：";
+inline constexpr std::string_view copy_words = "复制所选";
+inline constexpr std::string_view export_words = "导出词表";
+inline constexpr std::string_view export_roots = "导出词根";
+inline constexpr std::string_view word_export_failed = "文件无法保存：";
+inline constexpr std::string_view word_export_filter =
+    "Excel文档(*.xlsx)|*.xlsx|CSV文件(*.csv)|*.csv";
+
 // Replaces "%1", "%2", … in `pattern` with `values`, in one pass.
 std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values);
 
