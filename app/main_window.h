@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <string>
 
 #include "app/browser.h"
 #include "app/dialogs.h"
@@ -94,6 +95,9 @@ class MainWindow : public QWidget, private shell::WindowShell {
     // The settings dialog; what it accepts applies from the next harvest on
     // and is kept for the next start.
     void show_settings() override;
+    // A word-table window over `table`; each click opens a window of its own.
+    void show_word_table(std::shared_ptr<const research::WordTable> table,
+                         std::string title) override;
     // The sign-in window on the marketplace's sign-in page, in the shared browser.
     void show_sign_in() override;
     void sign_out() override;
