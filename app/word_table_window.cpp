@@ -30,8 +30,8 @@ namespace {
 using research::Column;
 using research::RootColumn;
 
-constexpr std::array<int, research::column_count> word_widths{240, 90, 170, 140, 60, 60};
-constexpr std::array<int, research::root_column_count> root_widths{110, 60, 100, 80};
+constexpr std::array<int, research::column_count> word_widths{200, 70, 150, 130, 50, 50};
+constexpr std::array<int, research::root_column_count> root_widths{100, 50, 90, 70};
 
 QVariant aligned(bool number) {
     return QVariant::fromValue(
@@ -50,6 +50,7 @@ QTableView* table_view(QWidget* parent, const QString& name, QAbstractItemModel*
     view->verticalHeader()->hide();
     // Fixed sizes: sizing rows or columns to their contents reads every row.
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
     for (std::size_t column = 0; column < widths.size(); ++column) {
         view->horizontalHeader()->resizeSection(static_cast<int>(column), widths[column]);
     }
@@ -216,7 +217,7 @@ WordTableWindow::WordTableWindow(std::shared_ptr<const research::WordTable> tabl
     split->addWidget(root_side);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
-    split->setSizes({780, 320});
+    split->setSizes({720, 380});
 
     count_line_ = new QLabel(this);
     count_line_->setObjectName(QStringLiteral("countLine"));
@@ -328,9 +329,8 @@ std::optional<QString> WordTableWindow::ask_path(std::string_view title) {
     return chosen;
 }
 
-void WordTableWindow::tell_failure(const QString& reason) {
-    dialogs_.message(this, qt_from_utf8(shell::texts::word_export_failed) + reason,
-                     qt_from_utf8(shell::texts::word_table_caption), {}, {});
+void WordTableWindow::tell_failure(const QString& text) {
+    dialogs_.message(this, text, qt_from_utf8(shell::texts::word_table_caption), {}, {});
 }
 
 void WordTableWindow::export_words() {
@@ -340,7 +340,7 @@ void WordTableWindow::export_words() {
     }
     auto written = controller_.export_shown(code_page_from_qt(*path), format_of(*path));
     if (!written) {
-        tell_failure(qt_from_utf8(written.error()));
+        tell_failure(qt_from_utf8(written.error()));  // "文件无法保存：" and why
     }
 }
 
@@ -355,7 +355,8 @@ void WordTableWindow::export_roots() {
     }
     auto written = research::export_roots(code_page_from_qt(*path), *roots, format_of(*path));
     if (!written) {
-        tell_failure(qt_from_code_page(written.error().reason));
+        tell_failure(qt_from_utf8(shell::texts::word_export_failed) +
+                     qt_from_code_page(written.error().reason));
     }
 }
 

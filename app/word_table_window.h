@@ -58,7 +58,8 @@ class WordTableWindow : public QWidget {
     void root_clicked(int row);
     // The save dialog for `title`; the path chosen, if one was.
     std::optional<QString> ask_path(std::string_view title);
-    void tell_failure(const QString& reason);
+    // An export failed: `text` in a message box.
+    void tell_failure(const QString& text);
 
     Dialogs& dialogs_;
     shell::WordTableController controller_;
