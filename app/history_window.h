@@ -1,7 +1,8 @@
 #pragma once
 // The history window: the runs kept in the journal, newest first, one row
-// each, with buttons to open, continue, export, delete and reload them. What
-// the buttons do is shell::HistoryController's; the window draws.
+// each, with buttons to open, continue, export, show the word table of,
+// delete and reload them. What the buttons do is shell::HistoryController's;
+// the window draws.
 
 #include <QWidget>
 #include <cstdint>

@@ -4,8 +4,9 @@
 // or an export runs on a worker thread with its own stop signal; "搜索" and
 // "导出结果" are locked while it runs. Closing the window stops the run.
 // Under the result boxes: the progress of a harvest, "停止" and "历史记录";
-// along the bottom: the marketplace sign-in and the settings. Every harvest
-// is kept in the journal as it happens, when there is one.
+// along the bottom: the marketplace sign-in, the word table and the
+// settings. Every harvest is kept in the journal as it happens, when there is
+// one.
 
 #include <QPointer>
 #include <QTimer>
