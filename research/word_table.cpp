@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "export/export.h"
 #include "platform/code_page.h"
 
 namespace quorvel::research {
@@ -38,28 +38,6 @@ std::string folded(std::string_view utf8) {
         }
     }
     return text;
-}
-
-// The count the marketplace sent, when it is a whole number (a plain
-// integer, or one written with a fraction of zeros such as "1234.0").
-std::optional<std::int64_t> count_of(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    if (const auto dot = text.find('.');
-        dot != std::string_view::npos &&
-        text.find_first_not_of('0', dot + 1) == std::string_view::npos) {
-        text = text.substr(0, dot);
-    }
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 void split_terms(std::string_view text, std::vector<std::string>& terms) {
@@ -163,7 +141,7 @@ WordTable WordTable::build(const harvest::HarvestStore& store) {
             WordEntry& entry = table.words_[row];
             entry.sources.add(source);
             ++entry.times;
-            if (const auto count = count_of(found.count)) {
+            if (const auto count = exporting::count_number(found.count)) {
                 entry.results = std::max(entry.results.value_or(0), *count);
             }
             auto [seed_at, seed_added] =
