@@ -24,8 +24,10 @@ BOOL CALLBACK set_font(HWND child, LPARAM font) {
 }  // namespace
 
 HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
-                             shell::RunController& runs)
-    : controller_(journal, shell::history_actions(runs), *this) {
+                             shell::RunController& runs, WordTableWindows& word_tables)
+    : instance_(instance),
+      word_tables_(word_tables),
+      controller_(journal, shell::history_actions(runs), *this) {
     static const bool registered = [instance] {
         WNDCLASSEXW kind{};
         kind.cbSize = sizeof(kind);
@@ -150,6 +152,11 @@ std::optional<std::size_t> HistoryWindow::selected_row() const {
         return std::nullopt;
     }
     return static_cast<std::size_t>(row);
+}
+
+void HistoryWindow::show_word_table(std::shared_ptr<const research::WordTable> table,
+                                    std::string title) {
+    word_tables_.open(instance_, std::move(table), title);
 }
 
 void HistoryWindow::update_buttons() {
