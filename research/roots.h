@@ -16,7 +16,7 @@ struct RootEntry {
     std::uint32_t words = 0;          // 词数: the table's words holding it
     std::int64_t results_total = 0;   // 结果数合计 over those words
     std::uint64_t times_total = 0;    // 次数合计 over those words
-    std::vector<std::uint32_t> rows;  // those words' rows of the table, ascending
+    std::vector<std::uint32_t> rows{};  // those words' rows of the table, ascending
 };
 
 // The roots' columns, in their order: 词根 词数 结果数合计 次数合计.

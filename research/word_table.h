@@ -21,8 +21,8 @@ enum class Column { word, results, sources, seeds, times, length };
 inline constexpr std::size_t column_count = 6;
 
 struct WordEntry {
-    std::string word;       // UTF-8, from the harvest's code-page text
-    std::string folded;     // the word with ASCII letters in lower case, for the filters
+    std::string word;    // UTF-8, from the harvest's code-page text
+    std::string folded;  // the word with ASCII letters in lower case, for the filters
     // The largest count the marketplace sent with the word as a suggestion;
     // none when no count came.
     std::optional<std::int64_t> results;

@@ -20,7 +20,8 @@ packages_of() {
         echo build-essential cmake ninja-build pkg-config ccache python3 \
             libcurl4-openssl-dev nlohmann-json3-dev libxlsxwriter-dev libexpected-dev \
             libspdlog-dev libsqlite3-dev libcli11-dev libcpp-httplib-dev libssl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl locales tzdata man-db
+            libgtest-dev libgmock-dev libbenchmark-dev libicu-dev python3-openpyxl locales tzdata \
+            man-db
         ;;
     window)
         echo qt6-base-dev qt6-webengine-dev xvfb xauth x11-utils fonts-noto-cjk \

@@ -10,7 +10,7 @@ namespace quorvel::shell {
 namespace {
 
 using A = HistoryAction;
-constexpr std::array<HistoryButton, 6> buttons{{
+constexpr std::array<HistoryButton, 7> buttons{{
     {A::open, "openButton", "打开"},
     {A::continue_run, "continueButton", "继续"},
     {A::export_xlsx, "exportXlsxButton", "导出XLSX"},
@@ -139,14 +139,13 @@ void HistoryController::show_word_table(std::int64_t run) {
             std::string(texts::reason_for(loaded.error())));
         return;
     }
-    auto table =
-        std::make_shared<research::WordTable>(research::WordTable::build(loaded->store));
+    auto table = std::make_shared<research::WordTable>(research::WordTable::build(loaded->store));
     if (table->size() == 0) {
         say(texts::word_table_empty);
         return;
     }
-    view_.show_word_table(std::move(table), texts::fill(texts::word_table_of_run,
-                                                        {std::to_string(run)}));
+    view_.show_word_table(std::move(table),
+                          texts::fill(texts::word_table_of_run, {std::to_string(run)}));
 }
 
 bool HistoryController::busy() {

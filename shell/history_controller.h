@@ -66,8 +66,8 @@ class HistoryView {
     // The rows were read again: draw them and select `row`, if any.
     virtual void rows_changed(std::optional<std::size_t> row) = 0;
     // A word-table window over `table`, titled `title` (UTF-8).
-    virtual void show_word_table(std::shared_ptr<const research::WordTable> table,
-                                 std::string title) {}
+    virtual void show_word_table(std::shared_ptr<const research::WordTable> /*table*/,
+                                 std::string /*title*/) {}
 };
 
 struct HistoryEntry {

@@ -122,11 +122,12 @@ void perform(ControlAction action, RunController& runs, WindowShell& window) {
         case ControlAction::show_word_table:
             // The store is the harvest's own while a run fills it.
             if (runs.running()) {
-                window.tell(code_page(texts::word_table_busy), code_page(texts::word_table_caption));
+                window.tell(code_page(texts::word_table_busy),
+                            code_page(texts::word_table_caption));
                 break;
             }
-            if (auto table = std::make_shared<research::WordTable>(
-                    research::WordTable::build(runs.store()));
+            if (auto table =
+                    std::make_shared<research::WordTable>(research::WordTable::build(runs.store()));
                 table->size() == 0) {
                 window.tell(code_page(texts::word_table_empty),
                             code_page(texts::word_table_caption));

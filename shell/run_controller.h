@@ -25,10 +25,10 @@
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/harvest_store.h"
-#include "research/word_table.h"
 #include "harvest/sources.h"
 #include "journal/journal.h"
 #include "platform/window_operations.h"
+#include "research/word_table.h"
 #include "shell/control_table.h"
 #include "shell/run_progress.h"
 
@@ -119,8 +119,8 @@ class WindowShell {
     // The settings; what is accepted applies from the next harvest on.
     virtual void show_settings() {}
     // A word-table window over `table`, titled `title` (UTF-8).
-    virtual void show_word_table(std::shared_ptr<const research::WordTable> table,
-                                 std::string title) {}
+    virtual void show_word_table(std::shared_ptr<const research::WordTable> /*table*/,
+                                 std::string /*title*/) {}
 
     // Whether the front end can open a sign-in window: the notice for a kind
     // that needs a session then offers it.

@@ -90,7 +90,8 @@ inline constexpr std::string_view word_table_caption = "词表";
 inline constexpr std::string_view word_table_of_boxes = "词表 - 当前结果";
 inline constexpr std::string_view word_table_of_run = "词表 - 历史记录 #%1";
 inline constexpr std::string_view word_table_busy = "正在搜索或导出，请在结束后再打开词表。";
-inline constexpr std::string_view word_table_empty = "没有可以列出的词：请先搜索，或从“历史记录”打开一次搜索。";
+inline constexpr std::string_view word_table_empty =
+    "没有可以列出的词：请先搜索，或从“历史记录”打开一次搜索。";
 inline constexpr std::string_view include_label = "包含";
 inline constexpr std::string_view exclude_label = "排除";
 inline constexpr std::string_view shown_count = "显示 %1 / %2 个词";
