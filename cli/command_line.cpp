@@ -2,6 +2,7 @@
 #include "cli/system.h"
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <charconv>
 #include <optional>
 #include <vector>
@@ -18,7 +19,8 @@ constexpr const char* description =
     "Quorvel window does: PC drop-down suggestions (pc), their arrow refinements (arrow),\n"
     "mobile drop-down suggestions (mobile), long-tail words (longtail) and the related\n"
     "searches of the results page (related). Every run is kept in a journal as it\n"
-    "happens, so a stopped or interrupted run can be continued.";
+    "happens, so a stopped or interrupted run can be continued, written again, and\n"
+    "researched: one row per distinct word (words) and the terms they share (roots).";
 
 constexpr std::string_view exit_statuses =
     "Exit status: 0 finished with no failure; 1 finished, but some requests failed, or\n"
@@ -26,7 +28,8 @@ constexpr std::string_view exit_statuses =
     "requested); 3 the output or the journal could not be written; 130 stopped by a signal.\n"
     "The session commands: 0 done; 1 the text was refused, or a file could not be read or\n"
     "written; 2 bad usage.\n"
-    "doctor: 0 every kind answered; 1 some kind did not; 2 bad usage.\n";
+    "doctor: 0 every kind answered; 1 some kind did not; 2 bad usage.\n"
+    "roots: 1 also when this system has no word breaker (ICU) to cut the words with.\n";
 
 constexpr const char* session_description =
     "The signed-in session the runs use, kept in the session file. Bring it from the\n"
@@ -54,6 +57,20 @@ void add_output_options(CLI::App& command, Invocation& in) {
         ->type_name("FORMAT");
     command.add_flag("--dedup", in.dedup,
                      "Keep only the first occurrence of each word (first in export order)");
+}
+
+// Where words and roots write their table.
+void add_table_output_options(CLI::App& command, Invocation& in) {
+    command
+        .add_option("-o,--output", in.output,
+                    "Write the table to FILE (\"-\": standard output); without it, text (tab-"
+                    "separated, a header line first) goes to standard output")
+        ->type_name("FILE");
+    command
+        .add_option("-f,--format", in.format,
+                    "xlsx, csv, jsonl or text; by default from FILE's extension (.xlsx .csv "
+                    ".jsonl .txt)")
+        ->type_name("FORMAT");
 }
 
 // How requests reach the marketplace, and with which session.
@@ -200,12 +217,28 @@ std::optional<std::int64_t> count_of(const std::string& text) {
     return value;
 }
 
+std::optional<SortKey> sort_key(std::string_view name) {
+    constexpr std::array<std::pair<std::string_view, SortKey>, 4> keys = {{
+        {"results", SortKey::results},
+        {"count", SortKey::count},
+        {"seeds", SortKey::seeds},
+        {"word", SortKey::word},
+    }};
+    for (const auto& [key_name, key] : keys) {
+        if (key_name == name) {
+            return key;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* const* argv) {
     Invocation in;
     std::optional<std::string> interval;  // --interval and RUN as written, read as numbers below
     std::optional<std::string> run;
+    std::optional<std::string> sort;
     CLI::App app(description, program);
     app.footer(footer());
     app.set_version_flag("--version", std::string(program) + " " + version_text);
@@ -255,7 +288,39 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         ->type_name("FORMAT");
     export_run->add_flag("--dedup", in.dedup,
                          "Keep only the first occurrence of each word (first in export order)");
+    export_run->add_flag("--with-counts", in.with_counts,
+                         "Add a 结果数 column: the count the marketplace sent with the word, "
+                         "where it sent one (JSON lines always carry it as count)");
     export_run->add_option("--db", in.db, "Use this journal instead of the default one")
+        ->type_name("FILE");
+
+    CLI::App* words =
+        app.add_subcommand("words", "Print or write a run's word table: one row per distinct word");
+    words->add_option("RUN", run, "The run's number, as `runs` lists it")
+        ->type_name("INT")
+        ->required();
+    add_table_output_options(*words, in);
+    words
+        ->add_option("--sort", sort,
+                     "results (the default), count, seeds or word: the column to sort by, "
+                     "highest first (word: in character order)")
+        ->type_name("KEY");
+    words
+        ->add_option("--include", in.include,
+                     "Keep only the words holding every one of these terms (separated by spaces)")
+        ->type_name("TERMS");
+    words->add_option("--exclude", in.exclude, "Leave out the words holding any of these terms")
+        ->type_name("TERMS");
+    words->add_option("--db", in.db, "Use this journal instead of the default one")
+        ->type_name("FILE");
+
+    CLI::App* roots = app.add_subcommand(
+        "roots", "Print or write the roots (词根) of a run's words, the most words first");
+    roots->add_option("RUN", run, "The run's number, as `runs` lists it")
+        ->type_name("INT")
+        ->required();
+    add_table_output_options(*roots, in);
+    roots->add_option("--db", in.db, "Use this journal instead of the default one")
         ->type_name("FILE");
 
     CLI::App* session =
@@ -307,6 +372,10 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         in.command = Command::runs;
     } else if (export_run->parsed()) {
         in.command = Command::export_run;
+    } else if (words->parsed()) {
+        in.command = Command::words;
+    } else if (roots->parsed()) {
+        in.command = Command::roots;
     } else if (session_import->parsed()) {
         in.command = Command::session_import;
     } else if (session_show->parsed()) {
@@ -347,6 +416,17 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
         return EarlyExit{exit_status::usage,
                          {},
                          usage_error("resume continues a run from the journal; --no-db has none")};
+    }
+    if (sort) {
+        const auto key = sort_key(*sort);
+        if (!key) {
+            return EarlyExit{exit_status::usage,
+                             {},
+                             usage_error("unknown sort key \"" + *sort +
+                                             "\" (keys: results, count, seeds, word)",
+                                         "words")};
+        }
+        in.sort = *key;
     }
     if (in.input && !in.seeds.empty()) {
         return EarlyExit{exit_status::usage,

@@ -14,11 +14,16 @@ enum class Command {
     resume,
     runs,
     export_run,
+    words,
+    roots,
     session_import,
     session_show,
     session_clear,
     doctor
 };
+
+// What words sorts by: 结果数, 次数, 种子数 or 词.
+enum class SortKey { results, count, seeds, word };
 
 // One invocation, with every argument still as the user wrote it (UTF-8);
 // the commands check what only they can (files, kinds, seeds).
@@ -39,9 +44,13 @@ struct Invocation {
     bool no_cookies = false;
     std::optional<bool> progress;  // --progress / --no-progress; unset: when stderr is a terminal
     bool quiet = false;
-    std::int64_t run = 0;      // RUN of resume and export
-    bool json = false;         // runs --json
-    std::string session_text;  // FILE of session import, "-" for standard input
+    std::int64_t run = 0;             // RUN of resume, export, words and roots
+    bool json = false;                // runs --json
+    bool with_counts = false;         // export --with-counts
+    SortKey sort = SortKey::results;  // words --sort KEY
+    std::string include;              // words --include TERMS
+    std::string exclude;              // words --exclude TERMS
+    std::string session_text;         // FILE of session import, "-" for standard input
 };
 
 // Help, the version or a usage error: printed as it stands, then the

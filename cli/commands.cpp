@@ -21,6 +21,8 @@
 #include "platform/http_transport.h"
 #include "platform/log.h"
 #include "platform/utf8_path.h"
+#include "research/roots.h"
+#include "research/word_table.h"
 
 namespace quorvel::cli {
 namespace {
@@ -404,33 +406,108 @@ int runs_command(const Invocation& in, const Console& console) {
     return exit_status::ok;
 }
 
+// The run RUN from the journal, for a command that writes it to `target`,
+// checked writable once the run is found; nothing, with the exit status
+// set, when either cannot be had.
+std::optional<journal::LoadedRun> load_run(const Invocation& in, const Console& console,
+                                           const OutputTarget& target, int& status) {
+    Storage storage(in, console);
+    if (!storage.open()) {
+        status = exit_status::storage;
+        return std::nullopt;
+    }
+    auto run = storage.journal()->load(in.run);
+    if (!run) {
+        if (run.error().kind == JournalError::Kind::no_such_run) {
+            status = usage(console, run.error().message);
+        } else {
+            say(console.err, run.error().message);
+            status = exit_status::storage;
+        }
+        return std::nullopt;
+    }
+    if (auto writable = check_writable(target); !writable) {
+        say(console.err, writable.error());
+        status = exit_status::storage;
+        return std::nullopt;
+    }
+    return std::move(*run);
+}
+
+// What `written` says when it failed, and the exit status.
+int finish_output(const Console& console, const tl::expected<void, std::string>& written) {
+    if (!written) {
+        say(console.err, written.error());
+        return exit_status::storage;
+    }
+    return exit_status::ok;
+}
+
 int export_command(const Invocation& in, const Console& console) {
     auto target = choose_output(in.output, in.format);
     if (!target) {
         return usage(console, target.error());
     }
-    Storage storage(in, console);
-    if (!storage.open()) {
-        return exit_status::storage;
-    }
-    auto run = storage.journal()->load(in.run);
+    int status = exit_status::ok;
+    const auto run = load_run(in, console, *target, status);
     if (!run) {
-        if (run.error().kind == JournalError::Kind::no_such_run) {
-            return usage(console, run.error().message);
-        }
-        say(console.err, run.error().message);
-        return exit_status::storage;
+        return status;
     }
-    if (auto writable = check_writable(*target); !writable) {
-        say(console.err, writable.error());
-        return exit_status::storage;
+    return finish_output(
+        console,
+        write_output(*target, run->store,
+                     {.run_id = in.run, .dedup = in.dedup, .with_counts = in.with_counts}));
+}
+
+research::Column sort_column(SortKey key) {
+    switch (key) {
+        case SortKey::count:
+            return research::Column::times;
+        case SortKey::seeds:
+            return research::Column::seeds;
+        case SortKey::word:
+            return research::Column::word;
+        case SortKey::results:
+            break;
     }
-    if (auto written = write_output(*target, run->store, {.run_id = in.run, .dedup = in.dedup});
-        !written) {
-        say(console.err, written.error());
-        return exit_status::storage;
+    return research::Column::results;
+}
+
+// The run's word table, filtered and sorted as asked.
+int words_command(const Invocation& in, const Console& console) {
+    auto target = choose_output(in.output, in.format);
+    if (!target) {
+        return usage(console, target.error());
     }
-    return exit_status::ok;
+    int status = exit_status::ok;
+    const auto run = load_run(in, console, *target, status);
+    if (!run) {
+        return status;
+    }
+    const research::WordTable table = research::WordTable::build(run->store);
+    const std::vector<std::uint32_t> rows =
+        research::shown_rows(table, research::WordFilter::from_text(in.include, in.exclude),
+                             research::first_order(sort_column(in.sort)));
+    return finish_output(console, write_words(*target, table, rows));
+}
+
+// The roots of the run's words; status 1 where this system cannot cut words.
+int roots_command(const Invocation& in, const Console& console) {
+    auto target = choose_output(in.output, in.format);
+    if (!target) {
+        return usage(console, target.error());
+    }
+    int status = exit_status::ok;
+    const auto run = load_run(in, console, *target, status);
+    if (!run) {
+        return status;
+    }
+    const auto roots = research::build_roots(research::WordTable::build(run->store));
+    if (!roots) {
+        say(console.err, roots.error());
+        return exit_status::failed;
+    }
+    return finish_output(console, write_roots(*target, *roots));
 }
 
 // One request of each kind for the check's seed, and a line per kind on
@@ -462,6 +539,10 @@ int run_command(const Invocation& invocation, const Console& console) {
             return runs_command(invocation, console);
         case Command::export_run:
             return export_command(invocation, console);
+        case Command::words:
+            return words_command(invocation, console);
+        case Command::roots:
+            return roots_command(invocation, console);
         case Command::session_import:
         case Command::session_show:
         case Command::session_clear:

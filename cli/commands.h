@@ -1,6 +1,6 @@
 #pragma once
-// The command line's commands: harvest, resume, runs, export, session and doctor. Each
-// returns the program's exit status.
+// The command line's commands: harvest, resume, runs, export, words, roots,
+// session and doctor. Each returns the program's exit status.
 
 #include <cstdio>
 #include <stop_token>

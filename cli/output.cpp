@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -16,6 +17,7 @@
 #include "platform/code_page.h"
 #include "platform/file_write.h"
 #include "platform/utf8_path.h"
+#include "research/word_export.h"
 
 namespace quorvel::cli {
 namespace {
@@ -116,6 +118,12 @@ std::string lines_of(const harvest::HarvestStore& store, const OutputTarget& tar
                 out += text_field(utf8(seed));
                 out += '\t';
                 out += text_field(utf8(row.word));
+                if (options.with_counts) {
+                    out += '\t';
+                    if (const auto count = exporting::count_number(row.count)) {
+                        out += std::to_string(*count);
+                    }
+                }
                 out += '\n';
                 return;
             }
@@ -170,6 +178,58 @@ fs::path unused_temporary_name() {
             return name;
         }
     }
+}
+
+// Writes the file `write` makes at a path it takes in code-page text: the
+// target's, or for standard output a temporary file whose bytes are then
+// copied there, so that they are the writer's own.
+tl::expected<void, std::string> write_exported(
+    const OutputTarget& target,
+    const std::function<tl::expected<void, exporting::ExportError>(const std::string&)>& write) {
+    if (!target.path) {
+        const fs::path name = unused_temporary_name();
+        auto written = write(platform::convert_code_page(
+            platform::utf8_of(name), platform::code_page_utf8, platform::code_page_gbk));
+        std::string bytes;
+        if (written) {
+            std::ifstream in(name, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        std::error_code ignored;
+        fs::remove(name, ignored);
+        if (!written) {
+            return tl::unexpected("cannot write the table: " + utf8(written.error().reason));
+        }
+        return write_standard_output(bytes);
+    }
+    auto written = write(platform::convert_code_page(*target.path, platform::code_page_utf8,
+                                                     platform::code_page_gbk));
+    if (!written) {
+        return tl::unexpected("cannot write " + *target.path + ": " + utf8(written.error().reason));
+    }
+    return {};
+}
+
+// Text to standard output or to the target's file.
+tl::expected<void, std::string> write_text_output(const OutputTarget& target,
+                                                  std::string_view bytes) {
+    if (!target.path) {
+        return write_standard_output(bytes);
+    }
+    return write_file(*target.path, bytes);
+}
+
+research::TableFormat table_format(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::csv:
+            return research::TableFormat::csv;
+        case OutputFormat::jsonl:
+            return research::TableFormat::jsonl;
+        case OutputFormat::xlsx:
+        case OutputFormat::text:
+            break;
+    }
+    return research::TableFormat::xlsx;
 }
 
 }  // namespace
@@ -253,43 +313,66 @@ tl::expected<void, std::string> write_output(const OutputTarget& target,
                                              const OutputOptions& options) {
     if (target.format == OutputFormat::xlsx || target.format == OutputFormat::csv) {
         const harvest::HarvestStore rows = options.dedup ? deduplicated(store) : store;
-        if (!target.path) {
-            // CSV to standard output: written to a temporary file by the
-            // export itself, then copied, so the bytes are the export's own.
-            const fs::path name = unused_temporary_name();
-            auto written = exporting::export_to_file(
-                platform::convert_code_page(platform::utf8_of(name), platform::code_page_utf8,
-                                            platform::code_page_gbk),
-                rows, {}, exporting::ExportFormat::csv);
-            std::string bytes;
-            if (written) {
-                std::ifstream in(name, std::ios::binary);
-                bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            }
-            std::error_code ignored;
-            fs::remove(name, ignored);
-            if (!written) {
-                return tl::unexpected("cannot write the table: " + utf8(written.error().reason));
-            }
-            return write_standard_output(bytes);
-        }
-        auto written = exporting::export_to_file(
-            platform::convert_code_page(*target.path, platform::code_page_utf8,
-                                        platform::code_page_gbk),
-            rows, {},
-            target.format == OutputFormat::csv ? exporting::ExportFormat::csv
-                                               : exporting::ExportFormat::xlsx);
-        if (!written) {
-            return tl::unexpected("cannot write " + *target.path + ": " +
-                                  utf8(written.error().reason));
-        }
-        return {};
+        return write_exported(target, [&](const std::string& path) {
+            return exporting::export_to_file(
+                path, rows, {},
+                target.format == OutputFormat::csv ? exporting::ExportFormat::csv
+                                                   : exporting::ExportFormat::xlsx,
+                options.with_counts ? exporting::ExportColumns::with_counts
+                                    : exporting::ExportColumns::three);
+        });
     }
-    const std::string bytes = lines_of(store, target, options);
-    if (!target.path) {
-        return write_standard_output(bytes);
+    return write_text_output(target, lines_of(store, target, options));
+}
+
+tl::expected<void, std::string> write_words(const OutputTarget& target,
+                                            const research::WordTable& table,
+                                            std::span<const std::uint32_t> rows) {
+    if (target.format == OutputFormat::text) {
+        std::string text;
+        for (research::Column column :
+             {research::Column::word, research::Column::results, research::Column::sources,
+              research::Column::seeds, research::Column::times, research::Column::length}) {
+            text += research::column_title(column);
+            text += '\t';
+        }
+        text += research::first_seed_title;
+        text += '\n';
+        for (std::uint32_t row : rows) {
+            const research::WordEntry& entry = table.words()[row];
+            text += text_field(entry.word) + '\t' +
+                    (entry.results ? std::to_string(*entry.results) : std::string()) + '\t' +
+                    research::sources_text(entry.sources) + '\t' + std::to_string(entry.seeds) +
+                    '\t' + std::to_string(entry.times) + '\t' + std::to_string(entry.length) +
+                    '\t' + text_field(entry.first_seed) + '\n';
+        }
+        return write_text_output(target, text);
     }
-    return write_file(*target.path, bytes);
+    return write_exported(target, [&](const std::string& path) {
+        return research::export_words(path, table, rows, table_format(target.format));
+    });
+}
+
+tl::expected<void, std::string> write_roots(const OutputTarget& target,
+                                            const std::vector<research::RootEntry>& roots) {
+    if (target.format == OutputFormat::text) {
+        std::string text;
+        for (research::RootColumn column :
+             {research::RootColumn::root, research::RootColumn::words,
+              research::RootColumn::results_total, research::RootColumn::times_total}) {
+            text += research::root_column_title(column);
+            text += column == research::RootColumn::times_total ? '\n' : '\t';
+        }
+        for (const research::RootEntry& root : roots) {
+            text += text_field(root.root) + '\t' + std::to_string(root.words) + '\t' +
+                    std::to_string(root.results_total) + '\t' + std::to_string(root.times_total) +
+                    '\n';
+        }
+        return write_text_output(target, text);
+    }
+    return write_exported(target, [&](const std::string& path) {
+        return research::export_roots(path, roots, table_format(target.format));
+    });
 }
 
 }  // namespace quorvel::cli

@@ -1,292 +1,18 @@
 #include "export/export.h"
 
-#include <xlsxwriter.h>
-
 #include <array>
-#include <cerrno>
-#include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <charconv>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
-#include "data/encoding.h"
 #include "export/export_order.h"
-#include "export/library_name.h"
-#include "export/zip_check.h"
 #include "harvest/keyword_source.h"
-#include "platform/file_write.h"
-#include "platform/log.h"
-#include "platform/utf8_path.h"
 #include "web/text_search.h"
 
 namespace quorvel::exporting {
 namespace {
 
 using harvest::KeywordSource;
-using Kind = ExportError::Kind;
-using Written = tl::expected<void, ExportError>;
-
-// The common causes of a failure in the user's words (code-page text).
-constexpr std::string_view folder_missing_text =
-    "\xCE\xC4\xBC\xFE\xBC\xD0\xB2\xBB\xB4\xE6\xD4\xDA";  // 文件夹不存在
-constexpr std::string_view no_permission_text =
-    "\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB\xC8\xA8\xCF\xDE";  // 没有写入权限
-constexpr std::string_view disk_full_text =
-    "\xB4\xC5\xC5\xCC\xBF\xD5\xBC\xE4\xB2\xBB\xD7\xE3";  // 磁盘空间不足
-
-// Said when the workbook did not reach the disk whole (code-page text): 文件写入不完整.
-constexpr std::string_view incomplete_text =
-    "\xCE\xC4\xBC\xFE\xD0\xB4\xC8\xEB\xB2\xBB\xCD\xEA\xD5\xFB";
-
-// Said when a run stopped the export (code-page text): 已停止.
-constexpr std::string_view stopped_text = "\xD2\xD1\xCD\xA3\xD6\xB9";
-
-// Said when another program holds the file open (code-page text):
-// 文件正被其他程序使用，请关闭后再试.
-constexpr std::string_view in_use_text =
-    "\xCE\xC4\xBC\xFE\xD5\xFD\xB1\xBB\xC6\xE4\xCB\xFB\xB3\xCC\xD0\xF2\xCA\xB9\xD3\xC3"
-    "\xA3\xAC\xC7\xEB\xB9\xD8\xB1\xD5\xBA\xF3\xD4\xD9\xCA\xD4";
-
-// A file operation that failed; the common causes are said in the user's words,
-// the others in the system's (UTF-8, so converted).
-ExportError file_failure(const platform::FileWriteError& error) {
-    using FileKind = platform::FileWriteError::Kind;
-    ExportError failure;
-    failure.detail = error.detail;
-    switch (error.kind) {
-        case FileKind::folder_missing:
-            failure.kind = Kind::folder_missing;
-            failure.reason = folder_missing_text;
-            break;
-        case FileKind::no_permission:
-            failure.kind = Kind::no_permission;
-            failure.reason = no_permission_text;
-            break;
-        case FileKind::disk_full:
-            failure.kind = Kind::disk_full;
-            failure.reason = disk_full_text;
-            break;
-        case FileKind::in_use:
-            failure.kind = Kind::in_use;
-            failure.reason = in_use_text;
-            break;
-        case FileKind::other:
-            failure.kind = Kind::other;
-            failure.reason = data::gbk_from_utf8(error.reason);
-            break;
-    }
-    return failure;
-}
-
-// libxlsxwriter failed at `step`; it does not say which system error, if
-// any, caused it, so the user hears the library's own text.
-ExportError library_failure(std::string_view step, lxw_error error) {
-    return {Kind::other, lxw_strerror(error),
-            std::string(step) + ": lxw_error " + std::to_string(static_cast<int>(error))};
-}
-
-// How far an export got: the data rows put so far and whether it stopped
-// because a stop was requested.
-struct Progress {
-    std::stop_token stop;
-    std::size_t rows = 0;
-    bool stopped = false;
-};
-
-ExportError stopped_error(const Progress& progress) {
-    return {Kind::stopped, std::string(stopped_text),
-            "stop requested after " + std::to_string(progress.rows) + " rows"};
-}
-
-// Puts the header row, then the data rows in order, checking for a stop
-// before each data row. False when `put` failed or the export stopped.
-template <typename Put>
-bool put_table(const harvest::HarvestStore& store, Progress& progress, Put& put) {
-    return put(header_seed, header_word, header_kind) &&
-           for_each_export_row(store, [&](std::string_view seed, const harvest::WordRow& row,
-                                          harvest::KeywordSource source) {
-               if (progress.stop.stop_requested()) {
-                   progress.stopped = true;
-                   return false;
-               }
-               if (!put(seed, row.word, harvest::info(source).export_label)) {
-                   return false;
-               }
-               ++progress.rows;
-               return true;
-           });
-}
-
-// Writes to the file through a buffer, so that a row is not a system call.
-class BufferedOutput {
-  public:
-    explicit BufferedOutput(platform::AtomicFile& file) : file_(file) { buffer_.reserve(capacity); }
-    // False once a write has failed; error() then says why.
-    bool append(std::string_view bytes) {
-        buffer_ += bytes;
-        return buffer_.size() < capacity || flush();
-    }
-    bool flush() {
-        if (auto written = file_.write(buffer_); !written) {
-            error_ = std::move(written.error());
-            return false;
-        }
-        buffer_.clear();
-        return true;
-    }
-    const platform::FileWriteError& error() const { return error_; }
-
-  private:
-    static constexpr std::size_t capacity = 64 * 1024;
-    platform::AtomicFile& file_;
-    std::string buffer_;
-    platform::FileWriteError error_;
-};
-
-Written write_csv(platform::AtomicFile& file, const harvest::HarvestStore& store,
-                  Progress& progress) {
-    BufferedOutput out(file);
-    std::string line;
-    auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
-        line.clear();
-        line += csv_field(a);
-        line += ',';
-        line += csv_field(b);
-        line += ',';
-        line += csv_field(c);
-        line += "\r\n";
-        return out.append(line);
-    };
-    const bool all_put = put_table(store, progress, put);
-    if (progress.stopped) {
-        return tl::unexpected(stopped_error(progress));
-    }
-    if (!all_put || !out.flush()) {
-        return tl::unexpected(file_failure(out.error()));
-    }
-    return {};
-}
-
-// Whether OOXML cell text holds `c` only as an _xHHHH_ escape: the control
-// characters, which XML cannot hold, except tab and line feed.
-bool written_as_escape(unsigned char c) {
-    return c < 0x20 && c != '\t' && c != '\n';
-}
-
-bool is_hex_digit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// Whether the "_" at `text[at]` would be read as the start of an _xHHHH_
-// escape once written: "_x", four hex digits, then "_" or a character that is
-// itself written as an escape (and so starts with "_").
-bool starts_escape(std::string_view text, std::size_t at) {
-    if (text.size() - at < 7 || text[at + 1] != 'x') {
-        return false;
-    }
-    for (std::size_t i = at + 2; i < at + 6; ++i) {
-        if (!is_hex_digit(text[i])) {
-            return false;
-        }
-    }
-    return text[at + 6] == '_' || written_as_escape(static_cast<unsigned char>(text[at + 6]));
-}
-
-// UTF-8 cell text as it goes into the sheet. Readers turn _xHHHH_ in cell text
-// into the character U+HHHH, so every "_" that would start such a sequence is
-// written as _x005F_ (an escaped "_"), and control characters are escaped here
-// as libxlsxwriter would, so that its escapes cannot complete a sequence
-// either. Bytes of multi-byte characters never match.
-void write_cell_text(std::string_view text, std::string& out) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    out.clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '_' && starts_escape(text, i)) {
-            out += "_x005F_";
-        } else if (written_as_escape(c)) {
-            out += "_x00";
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-            out += '_';
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-}
-
-// Writes the workbook to `file`. libxlsxwriter opens its output by name with
-// fopen(..., "wb"), that is O_CREAT | O_TRUNC without O_EXCL; as `file` already
-// exists (created exclusively by AtomicFile::create, shared for writing on
-// Windows), it truncates that file and keeps its mode. Its own temporary files go to `tmpdir` (the
-// target's folder, which has room for the result), created there with O_EXCL, mode 0600, and
-// unlinked at once. libxlsxwriter 1.1.4 does not check its writes to those
-// files or to the output: a workbook cut short (disk full, file size limit)
-// still closes without error, so the finished file is checked to end in a
-// whole zip directory.
-Written write_xlsx(const std::filesystem::path& file, const harvest::HarvestStore& store,
-                   Progress& progress) {
-    std::filesystem::path folder = file.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    // libxlsxwriter opens files with fopen(), so it gets the names fopen() reaches them by.
-    const std::optional<std::string> name = library_file_name(file);
-    std::optional<std::string> tmpdir = library_file_name(folder);
-    if (!name || !tmpdir) {
-        return tl::unexpected(ExportError{
-            Kind::other, lxw_strerror(LXW_ERROR_CREATING_XLSX_FILE),
-            "library_file_name: no name the C library can open for " + platform::utf8_of(file)});
-    }
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
-    options.use_zip64 = LXW_TRUE;
-    options.tmpdir = tmpdir->data();
-    lxw_workbook* workbook = workbook_new_opt(name->c_str(), &options);
-    if (workbook == nullptr) {
-        return tl::unexpected(library_failure("workbook_new_opt", LXW_ERROR_MEMORY_MALLOC_FAILED));
-    }
-    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
-    lxw_error status = sheet != nullptr ? LXW_NO_ERROR : LXW_ERROR_CREATING_TMPFILE;
-    // Every cell is a string, converted to UTF-8 here: nothing is ever a formula.
-    lxw_row_t row = 0;
-    std::string cell;
-    auto put = [&](std::string_view a, std::string_view b, std::string_view c) {
-        const std::string_view texts[3] = {a, b, c};
-        for (lxw_col_t col = 0; col < 3 && status == LXW_NO_ERROR; ++col) {
-            write_cell_text(data::utf8_from_gbk(texts[col]), cell);
-            if (!cell.empty()) {
-                status = worksheet_write_string(sheet, row, col, cell.c_str(), nullptr);
-            }
-        }
-        ++row;
-        return status == LXW_NO_ERROR;
-    };
-    if (status == LXW_NO_ERROR) {
-        put_table(store, progress, put);
-    }
-    // Closing also frees the workbook, so it is closed whatever happened.
-    const lxw_error closed = workbook_close(workbook);
-    if (progress.stopped) {
-        return tl::unexpected(stopped_error(progress));
-    }
-    if (status != LXW_NO_ERROR) {
-        return tl::unexpected(library_failure("worksheet_write_string", status));
-    }
-    if (closed != LXW_NO_ERROR) {
-        return tl::unexpected(library_failure("workbook_close", closed));
-    }
-    if (!zip_is_whole(file)) {
-        return tl::unexpected(ExportError{Kind::other, std::string(incomplete_text),
-                                          "workbook_close: the zip directory is missing or cut"});
-    }
-    return {};
-}
 
 // The number of data rows: one per recorded word.
 std::size_t row_count(const harvest::HarvestStore& store) {
@@ -295,60 +21,6 @@ std::size_t row_count(const harvest::HarvestStore& store) {
         rows += store.word_rows(source).size();
     }
     return rows;
-}
-
-// Writes the table to a temporary file beside `path` and renames it into place.
-Written write_file(const std::string& path, const harvest::HarvestStore& store, std::size_t rows,
-                   ExportFormat format, Progress& progress) {
-    const bool csv = format == ExportFormat::csv ||
-                     (format == ExportFormat::by_name && path.find(".csv") != std::string::npos);
-    // A sheet holds LXW_ROW_MAX rows, the header row included: refuse rather than drop any.
-    if (!csv && rows > LXW_ROW_MAX - 1) {
-        return tl::unexpected(ExportError{
-            Kind::too_many_rows, lxw_strerror(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE),
-            std::to_string(rows) + " rows, a sheet holds " + std::to_string(LXW_ROW_MAX - 1)});
-    }
-    // The path is code-page text; file names are UTF-8 (Linux) or UTF-16 (Windows).
-    const std::filesystem::path target = platform::path_from_utf8(data::utf8_from_gbk(path));
-    auto partial = platform::AtomicFile::create(target);
-    if (!partial) {
-        return tl::unexpected(file_failure(partial.error()));
-    }
-    Written written = csv ? write_csv(*partial, store, progress)
-                          : write_xlsx(partial->temporary(), store, progress);
-    // A stop that came while the file was finished still leaves the target as it was.
-    if (written && progress.stop.stop_requested()) {
-        progress.stopped = true;
-        written = tl::unexpected(stopped_error(progress));
-    }
-    // The data reaches the disk before the name does; for the workbook this
-    // also covers what libxlsxwriter wrote through its own handle.
-    if (written) {
-        if (auto committed = partial->commit(); !committed) {
-            written = tl::unexpected(file_failure(committed.error()));
-        }
-    }
-    return written;  // an uncommitted file is removed as `partial` goes
-}
-
-std::string_view kind_name(Kind kind) {
-    switch (kind) {
-        case Kind::folder_missing:
-            return "folder missing";
-        case Kind::no_permission:
-            return "no permission";
-        case Kind::disk_full:
-            return "disk full";
-        case Kind::stopped:
-            return "stopped";
-        case Kind::too_many_rows:
-            return "too many rows";
-        case Kind::in_use:
-            return "in use";
-        case Kind::other:
-            break;
-    }
-    return "other";
 }
 
 }  // namespace
@@ -361,48 +33,48 @@ std::string text_after_last(std::string_view text, std::string_view separator) {
     return std::string(text.substr(static_cast<std::size_t>(at) - 1 + separator.size()));
 }
 
-std::string csv_field(std::string_view text) {
-    std::string field;
-    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@')) {
-        field = "'";
+std::optional<std::int64_t> count_number(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
     }
-    field += text;
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        return field;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
     }
-    std::string quoted = "\"";
-    for (char c : field) {
-        if (c == '"') {
-            quoted += '"';
-        }
-        quoted += c;
+    if (const std::size_t dot = text.find('.');
+        dot != std::string_view::npos &&
+        text.find_first_not_of('0', dot + 1) == std::string_view::npos) {
+        text = text.substr(0, dot);
     }
-    quoted += '"';
-    return quoted;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 tl::expected<void, ExportError> export_to_file(const std::string& path,
                                                const harvest::HarvestStore& store,
-                                               std::stop_token stop, ExportFormat format) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::size_t rows = row_count(store);
-    Progress progress{std::move(stop)};
-    Written written = write_file(path, store, rows, format, progress);
-    if (written) {
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
-        platform::log_info("export: wrote " + std::to_string(rows) + " rows to " + path + " in " +
-                           std::to_string(took.count()) + " ms");
-    } else if (written.error().kind == Kind::stopped) {
-        platform::log_info("export stopped after " + std::to_string(progress.rows) + " of " +
-                           std::to_string(rows) + " rows: " + path);
-    } else {
-        const ExportError& failure = written.error();
-        platform::log_warning("export failed: " + path + ": " +
-                              std::string(kind_name(failure.kind)) + ": " + failure.reason + " (" +
-                              failure.detail + ")");
-    }
-    return written;
+                                               std::stop_token stop, ExportFormat format,
+                                               ExportColumns columns) {
+    static constexpr std::array<std::string_view, 4> header = {header_seed, header_word,
+                                                               header_kind, header_results};
+    const std::size_t width = columns == ExportColumns::with_counts ? 4 : 3;
+    const Table table{.header = std::span(header).first(width),
+                      .rows = row_count(store),
+                      .text = TableText::code_page,
+                      .for_each_row = [&](const PutRow& put) {
+                          return for_each_export_row(store, [&](std::string_view seed,
+                                                                const harvest::WordRow& row,
+                                                                KeywordSource source) {
+                              const std::array<Cell, 4> cells = {
+                                  Cell{seed, std::nullopt}, Cell{row.word, std::nullopt},
+                                  Cell{harvest::info(source).export_label, std::nullopt},
+                                  Cell{{}, width == 4 ? count_number(row.count) : std::nullopt}};
+                              return put(std::span(cells).first(width));
+                          });
+                      }};
+    return write_table(path, table, std::move(stop), format);
 }
 
 void export_results(platform::WindowOperations& window, const harvest::HarvestStore& store,
@@ -424,7 +96,7 @@ void export_results(platform::WindowOperations& window, const harvest::HarvestSt
     }
     // A stop is the run's own doing: nothing to tell the user.
     if (auto written = export_to_file(*path, store, std::move(stop), format);
-        !written && written.error().kind != Kind::stopped) {
+        !written && written.error().kind != ExportError::Kind::stopped) {
         window.show_message(std::string(save_failed_message) + *path + "\r\n" +
                             written.error().reason);
     }

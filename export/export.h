@@ -1,12 +1,16 @@
 #pragma once
 // Writes the harvest as a three-column table (seed, word found, kind) to an
-// XLSX workbook or, for a path holding ".csv", a CSV file.
+// XLSX workbook or, for a path holding ".csv", a CSV file, as table_file.h
+// writes tables.
 
+#include <cstdint>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
 #include <tl/expected.hpp>
 
+#include "export/table_file.h"
 #include "harvest/harvest_store.h"
 #include "platform/window_operations.h"
 
@@ -23,6 +27,7 @@ inline constexpr std::string_view default_extension = "xlsx";
 inline constexpr std::string_view header_seed = "\xB9\xD8\xBC\xFC\xB4\xCA";
 inline constexpr std::string_view header_word = "\xCB\xD1\xCB\xF7\xBD\xE1\xB9\xFB";
 inline constexpr std::string_view header_kind = "\xC0\xE0\xB1\xF0";
+inline constexpr std::string_view header_results = "\xBD\xE1\xB9\xFB\xCA\xFD";  // 结果数
 inline constexpr std::string_view save_failed_message =
     "\xCE\xC4\xBC\xFE\xCE\xDE\xB7\xA8\xB1\xA3\xB4\xE6\xA3\xBA";
 
@@ -30,46 +35,25 @@ inline constexpr std::string_view save_failed_message =
 // double-byte character); empty when it does not occur.
 std::string text_after_last(std::string_view text, std::string_view separator);
 
-// What went wrong with an export.
-struct ExportError {
-    enum class Kind {
-        folder_missing,  // the target's folder does not exist
-        no_permission,   // the folder or the file may not be written
-        disk_full,       // no space or quota left
-        in_use,          // another program holds the file open (Windows)
-        stopped,         // the run was asked to stop
-        too_many_rows,   // more rows than an XLSX sheet holds
-        other,
-    };
-    Kind kind = Kind::other;
-    // For the user (code-page text): 文件夹不存在, 没有写入权限, 磁盘空间不足 or
-    // 文件正被其他程序使用，请关闭后再试 for the common causes, otherwise the
-    // system's or the library's own text.
-    std::string reason;
-    // For the log: the step that failed and the system's or the library's error code.
-    std::string detail;
-};
+// The 结果数 of a row: its count text as a whole number (leading and
+// trailing blanks and a fraction of zeros such as "1234.0" allowed); none
+// for other text.
+std::optional<std::int64_t> count_number(std::string_view count_text);
 
-// A CSV field as spreadsheet applications write it, and with a leading "'"
-// where it would otherwise start a formula.
-std::string csv_field(std::string_view text);
+// Which columns the export writes: the three, or a fourth, 结果数, with
+// each row's count_number (an empty cell without one).
+enum class ExportColumns { three, with_counts };
 
-// Which file an export writes.
-enum class ExportFormat {
-    by_name,  // CSV when the path holds ".csv" (exact case), an XLSX workbook otherwise
-    xlsx,
-    csv,
-};
-
-// Writes the table to `path` in `format`. After the header row come the data
-// rows in the order of export_order.h. The file appears complete or not at all.
+// Writes the table to `path` in `format` with `columns`. After the header row
+// come the data rows in the order of export_order.h. The file appears complete or not at all.
 // `stop` is checked between rows and before the file takes the target's name:
 // once it is requested, the export removes what it wrote, leaves the target as
 // it was and fails with Kind::stopped. Each export is logged.
 tl::expected<void, ExportError> export_to_file(const std::string& path,
                                                const harvest::HarvestStore& store,
                                                std::stop_token stop = {},
-                                               ExportFormat format = ExportFormat::by_name);
+                                               ExportFormat format = ExportFormat::by_name,
+                                               ExportColumns columns = ExportColumns::three);
 
 // The export button: asks for a file name with the save dialog and writes the
 // table there; a cancelled dialog exports nothing. A failure is shown in a

@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <tl/expected.hpp>
 #include <vector>
 
@@ -14,6 +15,10 @@
 namespace quorvel::research {
 
 enum class TableFormat { xlsx, csv, jsonl };
+
+// The heading of the column after the table's own: the first seed, which
+// the table shows inside 种子数 (UTF-8).
+inline constexpr std::string_view first_seed_title = "首个种子";
 
 // The rows of `table` in their order, with a header row: 词 结果数 来源
 // 种子数 次数 字数 首个种子. Numbers go in as numbers (an empty 结果数 as an
