@@ -294,9 +294,7 @@ void WordTableWindow::export_words() {
     }
     if (auto written = controller_.export_shown(code_page_from_wide(*path), format_of(*path));
         !written) {
-        message_box(window_,
-                    wide_from_utf8(shell::texts::word_export_failed) + *path + L"\r\n" +
-                        wide_from_utf8(written.error()),
+        message_box(window_, wide_from_utf8(written.error()),
                     wide_from_utf8(shell::texts::word_table_caption), {}, {});
     }
 }
@@ -315,7 +313,7 @@ void WordTableWindow::export_roots() {
     if (auto written = research::export_roots(code_page_from_wide(*path), *roots, format_of(*path));
         !written) {
         message_box(window_,
-                    wide_from_utf8(shell::texts::word_export_failed) + *path + L"\r\n" +
+                    wide_from_utf8(shell::texts::word_export_failed) +
                         wide_from_code_page(written.error().reason),
                     wide_from_utf8(shell::texts::word_table_caption), {}, {});
     }
