@@ -593,26 +593,26 @@ TEST_F(WindowUnderWine, WordTableListsTheHarvestsWordsAndFiltersThem) {
                   shell::texts::fill(shell::texts::shown_count, {std::to_string(count), total}));
         EXPECT_EQ(seen.value("count_line", ""), expected.count_line());
         EXPECT_EQ(seen.value("rows", 0u), count);
-        const json& cells = seen["cells"];
+        const json& cells = seen.at("cells");
         ASSERT_EQ(cells.size(), std::min<std::size_t>(count, 5)) << driven.text();
         for (std::size_t row = 0; row < cells.size(); ++row) {
             for (std::size_t column = 0; column < research::column_count; ++column) {
-                EXPECT_EQ(cells[row][column].get<std::string>(),
+                EXPECT_EQ(cells.at(row).at(column).get<std::string>(),
                           expected.cell(row, static_cast<research::Column>(column)))
                     << row << "," << column;
             }
         }
     };
-    expect_rows(shown["before"], words.size());
+    expect_rows(shown.at("before"), words.size());
     const auto top = std::find_if(words.begin(), words.end(), [&](const auto& entry) {
-        return entry.word == shown["before"]["cells"][0][0].get<std::string>();
+        return entry.word == shown.at("before").at("cells").at(0).at(0).get<std::string>();
     });
     ASSERT_NE(top, words.end()) << driven.text();
     EXPECT_EQ(top->results, highest);
     expected.set_include(term);
-    expect_rows(shown["after"], static_cast<std::size_t>(holding));
-    for (const json& row : shown["after"]["cells"]) {
-        EXPECT_THAT(row[0].get<std::string>(), ::testing::HasSubstr(term));
+    expect_rows(shown.at("after"), static_cast<std::size_t>(holding));
+    for (const json& row : shown.at("after").at("cells")) {
+        EXPECT_THAT(row.at(0).get<std::string>(), ::testing::HasSubstr(term));
     }
     EXPECT_THAT(shown.value("roots_note", ""),
                 ::testing::StartsWith(std::string(shell::texts::roots_unavailable)));
