@@ -191,7 +191,7 @@ LRESULT HistoryWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_GETMINMAXINFO: {
             auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
-            limits->ptMinTrackSize = {scaled(640, dpi_), scaled(240, dpi_)};
+            limits->ptMinTrackSize = {scaled(760, dpi_), scaled(240, dpi_)};
             return 0;
         }
         case WM_NOTIFY: {

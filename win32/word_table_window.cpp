@@ -24,12 +24,12 @@ constexpr UINT wm_show_roots = WM_APP + 1;
 
 constexpr int client_width = 1000;
 constexpr int client_height = 600;
-constexpr int roots_width = 360;
+constexpr int roots_width = 320;
 constexpr int line_height = 24;
 
 // The columns' widths at 96 DPI.
-constexpr int word_widths[research::column_count] = {200, 90, 170, 150, 60, 60};
-constexpr int root_widths[research::root_column_count] = {110, 60, 100, 70};
+constexpr int word_widths[research::column_count] = {170, 70, 150, 120, 50, 50};
+constexpr int root_widths[research::root_column_count] = {100, 50, 90, 70};
 
 bool numeric(Column column) {
     return column == Column::results || column == Column::times || column == Column::length;

@@ -35,8 +35,10 @@
 //     sign-out            clicks 退出登录
 //     word-table TERMS    clicks 词表, waits for the word-table window and its roots
 //                         pane, reports its count line and first rows, types TERMS
-//                         into 包含 and reports them again, with why there are no
-//                         roots (or how many there are); then closes that window
+//                         into 包含 and reports them again, and what 复制所选 puts
+//                         on the clipboard with every row selected, with why there
+//                         are no roots (or how many there are); then closes that
+//                         window
 //     close               WM_CLOSE; times until the window is gone and its process ended
 //     screenshot FILE     the window's pixels as a PNG
 //
@@ -236,6 +238,41 @@ std::string crlf_lines(const std::string& text) {
     }
     return out;
 }
+
+// Memory in another process, for messages whose pointers are read in the
+// receiving window's own process (the list view's).
+class RemoteMemory {
+  public:
+    RemoteMemory(DWORD process_id, std::size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               process_id)) {
+        if (process_ != nullptr) {
+            memory_ = static_cast<char*>(
+                VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        }
+        if (memory_ == nullptr) {
+            fail("word-table", "cannot place memory in the window's process");
+        }
+    }
+    ~RemoteMemory() {
+        VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    char* at(std::size_t offset) const { return memory_ + offset; }
+    bool write(const void* data, std::size_t size) const {
+        return WriteProcessMemory(process_, memory_, data, size, nullptr) != 0;
+    }
+    bool read(void* data, std::size_t size, std::size_t offset) const {
+        return ReadProcessMemory(process_, memory_ + offset, data, size, nullptr) != 0;
+    }
+
+  private:
+    HANDLE process_;
+    char* memory_ = nullptr;
+};
 
 class Driver {
   public:
@@ -681,6 +718,11 @@ class Driver {
         SendMessageW(GetDlgItem(table, quorvel::win32::word_include_id), WM_SETTEXT, 0,
                      reinterpret_cast<LPARAM>(typed.c_str()));
         event["after"] = shown_words(table);
+        // Every shown row selected and copied with 复制所选.
+        clear_clipboard();
+        select_all(GetDlgItem(table, quorvel::win32::word_list_id));
+        click(GetDlgItem(table, quorvel::win32::word_copy_id), "copy");
+        event["copied"] = clipboard_text();
         event["roots_note"] = IsWindowVisible(note) ? text_of(note) : "";
         event["roots"] = ListView_GetItemCount(roots);
         PostMessageW(table, WM_CLOSE, 0, 0);
@@ -732,37 +774,63 @@ class Driver {
     // are placed there.
     std::string item_text(HWND list, int row, int column) const {
         constexpr std::size_t room = 1024;  // characters
-        HANDLE process =
-            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_);
-        if (process == nullptr) {
-            fail("word-table", "cannot open the window's process");
-        }
-        auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr,
-                                                         sizeof(LVITEMW) + room * sizeof(wchar_t),
-                                                         MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        RemoteMemory remote(process_, sizeof(LVITEMW) + room * sizeof(wchar_t));
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iSubItem = column;
-        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVITEMW)));
         item.cchTextMax = static_cast<int>(room);
         std::wstring text(room, L'\0');
         DWORD_PTR length = 0;
         const bool read =
-            remote != nullptr && WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+            remote.write(&item, sizeof item) &&
             SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                                reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, answer_limit_ms,
-                                &length) != 0 &&
+                                reinterpret_cast<LPARAM>(remote.at(0)), SMTO_NORMAL,
+                                answer_limit_ms, &length) != 0 &&
             (length == 0 ||
-             ReadProcessMemory(process, remote + sizeof(LVITEMW), text.data(),
-                               std::min<std::size_t>(length, room) * sizeof(wchar_t), nullptr));
-        if (remote != nullptr) {
-            VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        }
-        CloseHandle(process);
+             remote.read(text.data(), std::min<std::size_t>(length, room) * sizeof(wchar_t),
+                         sizeof(LVITEMW)));
         if (!read) {
             fail("word-table", "cannot read a cell of the word list");
         }
         text.resize(std::min<std::size_t>(length, room));
+        return utf8_from_wide(text);
+    }
+
+    // Selects every row of a list view (LVM_SETITEMSTATE, its item placed
+    // in the list's process).
+    void select_all(HWND list) const {
+        RemoteMemory remote(process_, sizeof(LVITEMW));
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED;
+        item.state = LVIS_SELECTED;
+        DWORD_PTR ignored = 0;
+        if (!remote.write(&item, sizeof item) ||
+            SendMessageTimeoutW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>(remote.at(0)), SMTO_NORMAL,
+                                answer_limit_ms, &ignored) == 0) {
+            fail("word-table", "cannot select the word list's rows");
+        }
+    }
+
+    // The clipboard's text, emptied first by clear_clipboard.
+    static void clear_clipboard() {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+    }
+    static std::string clipboard_text() {
+        std::wstring text;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+                    text = chars;
+                    GlobalUnlock(data);
+                }
+            }
+            CloseClipboard();
+        }
         return utf8_from_wide(text);
     }
 

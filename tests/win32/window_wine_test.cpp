@@ -25,6 +25,7 @@
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -559,7 +560,7 @@ TEST_F(WindowUnderWine, ExportsThroughTheSaveDialogAsTheCoreDoes) {
 // 词表 after a harvest of two seeds: every distinct word once, the largest
 // 结果数 first, in the count line "显示 N / M 个词" and the rows the core's
 // own controller gives; a term typed into 包含 narrows it to the words
-// holding the term; without icu.dll (Wine has none) the roots pane says why
+// holding the term, which 复制所选 copies; without icu.dll (Wine has none) the roots pane says why
 // there are no roots.
 TEST_F(WindowUnderWine, WordTableListsTheHarvestsWordsAndFiltersThem) {
     const std::vector<std::string> seeds = {"连衣裙", "手机壳"};
@@ -611,6 +612,14 @@ TEST_F(WindowUnderWine, WordTableListsTheHarvestsWordsAndFiltersThem) {
     EXPECT_EQ(top->results, highest);
     expected.set_include(term);
     expect_rows(shown.at("after"), static_cast<std::size_t>(holding));
+    // 复制所选 with every shown row selected: their words, one per CR LF line.
+    std::vector<std::size_t> all_rows(static_cast<std::size_t>(holding));
+    std::iota(all_rows.begin(), all_rows.end(), std::size_t{0});
+    std::string copied;
+    for (char c : expected.copied(all_rows)) {
+        copied += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    EXPECT_EQ(shown.value("copied", ""), copied);
     for (const json& row : shown.at("after").at("cells")) {
         EXPECT_THAT(row.at(0).get<std::string>(), ::testing::HasSubstr(term));
     }
