@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/qt_text.h"
+#include "app/word_table_window.h"
 #include "shell/texts.h"
 
 namespace quorvel::app {
@@ -175,6 +176,16 @@ void HistoryWindow::rows_changed(std::optional<std::size_t> row) {
     }
     // A reset model drops its selection without saying so.
     update_buttons();
+}
+
+void HistoryWindow::show_word_table(std::shared_ptr<const research::WordTable> table,
+                                    std::string title) {
+    QWidget* owner = parentWidget() != nullptr ? parentWidget() : this;
+    auto* window = new WordTableWindow(std::move(table), qt_from_utf8(title), dialogs_, owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void HistoryWindow::update_buttons() {

@@ -1,11 +1,14 @@
 #pragma once
 // The history window: the runs kept in the journal, newest first, one row
-// each, with buttons to open, continue, export, delete and reload them. What
-// the buttons do is shell::HistoryController's; the window draws.
+// each, with buttons to open, continue, export, show the word table of,
+// delete and reload them. What the buttons do is shell::HistoryController's;
+// the window draws.
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "app/dialogs.h"
 #include "journal/journal.h"
@@ -43,6 +46,9 @@ class HistoryWindow : public QWidget, private shell::HistoryView {
     platform::MessageResult say(std::string_view text, platform::MessageStyle style) override;
     std::optional<std::size_t> selected_row() const override;
     void rows_changed(std::optional<std::size_t> row) override;
+    // Owned by the main window, if there is one, so that it outlives this list.
+    void show_word_table(std::shared_ptr<const research::WordTable> table,
+                         std::string title) override;
     void select_row(std::size_t row);
     void update_buttons();
 

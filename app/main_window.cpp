@@ -16,6 +16,7 @@
 #include "app/index_window.h"
 #include "app/qt_text.h"
 #include "app/sign_in_window.h"
+#include "app/word_table_window.h"
 #include "export/export.h"
 #include "harvest/harvest_run.h"
 #include "harvest/keyword_source.h"
@@ -241,6 +242,15 @@ void MainWindow::show_settings() {
     dialog->open();
 }
 
+void MainWindow::show_word_table(std::shared_ptr<const research::WordTable> table,
+                                 std::string title) {
+    auto* window = new WordTableWindow(std::move(table), qt_from_utf8(title), dialogs_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 MainWindow::~MainWindow() {
     controller_->stop_and_wait();
     // The browser windows go before the profile they use, which the
@@ -376,12 +386,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (history_window_ != nullptr) {
         history_window_->close();
     }
+    for (auto* table : findChildren<WordTableWindow*>(QString(), Qt::FindDirectChildrenOnly)) {
+        table->close();
+    }
     for (BrowserWindow* browser : {sign_in_window_.data(), check_window_.data()}) {
         if (browser != nullptr) {
             browser->close();
         }
     }
-    // With the index, history and browser windows closed too, the last window is gone
+    // With the index, history, word-table and browser windows closed too, the last window is gone
     // and the program ends.
     event->accept();
 }

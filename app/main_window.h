@@ -4,8 +4,9 @@
 // or an export runs on a worker thread with its own stop signal; "搜索" and
 // "导出结果" are locked while it runs. Closing the window stops the run.
 // Under the result boxes: the progress of a harvest, "停止" and "历史记录";
-// along the bottom: the marketplace sign-in and the settings. Every harvest
-// is kept in the journal as it happens, when there is one.
+// along the bottom: the marketplace sign-in, the word table and the
+// settings. Every harvest is kept in the journal as it happens, when there is
+// one.
 
 #include <QPointer>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <string>
 
 #include "app/browser.h"
 #include "app/dialogs.h"
@@ -94,6 +96,9 @@ class MainWindow : public QWidget, private shell::WindowShell {
     // The settings dialog; what it accepts applies from the next harvest on
     // and is kept for the next start.
     void show_settings() override;
+    // A word-table window over `table`; each click opens a window of its own.
+    void show_word_table(std::shared_ptr<const research::WordTable> table,
+                         std::string title) override;
     // The sign-in window on the marketplace's sign-in page, in the shared browser.
     void show_sign_in() override;
     void sign_out() override;

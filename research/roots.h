@@ -12,10 +12,10 @@
 namespace quorvel::research {
 
 struct RootEntry {
-    std::string root;                 // UTF-8
-    std::uint32_t words = 0;          // 词数: the table's words holding it
-    std::int64_t results_total = 0;   // 结果数合计 over those words
-    std::uint64_t times_total = 0;    // 次数合计 over those words
+    std::string root;                   // UTF-8
+    std::uint32_t words = 0;            // 词数: the table's words holding it
+    std::int64_t results_total = 0;     // 结果数合计 over those words
+    std::uint64_t times_total = 0;      // 次数合计 over those words
     std::vector<std::uint32_t> rows{};  // those words' rows of the table, ascending
 };
 

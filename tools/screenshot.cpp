@@ -1,7 +1,8 @@
-// Takes the README's screenshot: the main window during a harvest of 300
+// Takes the README's screenshots: the main window during a harvest of 300
 // seeds with all five kinds from the local fake marketplace, while the 12th
-// seed's reply is awaited, so that the progress line shows the run. Run it
-// under a display (xvfb-run works) with the output path as its argument.
+// seed's reply is awaited, so that the progress line shows the run; then,
+// with a second path, the word table of what the stopped harvest found. Run
+// it under a display (xvfb-run works) with the output paths as its arguments.
 
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
+#include "app/word_table_window.h"
 #include "harvest/keyword_source.h"
 #include "platform/http_transport.h"
 #include "tests/support/answering_dialogs.h"
@@ -25,8 +27,8 @@
 using namespace quorvel;
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s MAIN_WINDOW.png [WORD_TABLE.png]\n", argv[0]);
         return 2;
     }
     if (geteuid() == 0) {
@@ -66,5 +68,14 @@ int main(int argc, char* argv[]) {
     const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
     window.stop_harvest();
     finished.wait(5000);
-    return saved ? 0 : 1;
+    if (!saved || argc == 2) {
+        return saved ? 0 : 1;
+    }
+    window.findChild<QPushButton*>(QStringLiteral("wordTableButton"))->click();
+    auto* table = window.findChild<app::WordTableWindow*>();
+    if (table == nullptr || !QTest::qWaitForWindowExposed(table)) {
+        return 1;
+    }
+    QTest::qWait(500);
+    return table->grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }

@@ -1,38 +1,48 @@
 // The main window on the offscreen platform: the layout, harvests through
-// the real window against the local fake marketplace, the run state and
-// closing during a run.
+// the real window against the local fake marketplace, the run state,
+// closing during a run, and the word table of a harvest.
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
+#include <functional>
+#include <map>
 #include <thread>
 
 #include "app/app_config.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/word_table_window.h"
 #include "data/encoding.h"
 #include "harvest/harvest_run.h"
+#include "journal/journal.h"
 #include "platform/http_transport.h"
 #include "shell/control_table.h"
 #include "tests/app/qt_test_main.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/fake_marketplace.h"
+#include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/window_driver.h"
 
@@ -96,6 +106,127 @@ class MainWindowTest : public QObject {
         QSignalSpy finished(window_.get(), &MainWindow::harvest_finished);
         QTest::mouseClick(find<QPushButton>(shell::search_button), Qt::LeftButton);
         return finished.wait(60000);
+    }
+
+    // The word-table window opened last.
+    app::WordTableWindow* last_word_table() {
+        const auto tables = window_->findChildren<app::WordTableWindow*>();
+        return tables.isEmpty() ? nullptr : tables.back();
+    }
+    // A word-table column as shown, top to bottom.
+    static QStringList shown_column(QTableView* view, int column) {
+        QStringList cells;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            cells << view->model()->index(row, column).data().toString();
+        }
+        return cells;
+    }
+    // 结果数 as a number, -1 for an empty cell.
+    static long long results_of(const QString& cell) {
+        return cell.isEmpty() ? -1 : cell.toLongLong();
+    }
+    // Checks a word-table window against the words of store_ (each with its
+    // largest count, -1 without one): the count line, the order by 结果数,
+    // the filters, a click on a heading, copying and exporting to CSV.
+    void check_word_table(app::WordTableWindow* table, const std::map<QString, long long>& words) {
+        QVERIFY(table != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(table));
+        auto* view = testsupport::find_control<QTableView>(table, "wordTable");
+        auto* count = testsupport::find_control<QLabel>(table, "countLine");
+        auto* include = testsupport::find_control<QLineEdit>(table, "includeEdit");
+        auto* exclude = testsupport::find_control<QLineEdit>(table, "excludeEdit");
+        const auto total = static_cast<int>(words.size());
+        auto count_line = [&](int shown) { return u("显示 %1 / %2 个词").arg(shown).arg(total); };
+        auto matching = [&](const std::function<bool(const QString&)>& shown) {
+            return static_cast<int>(std::count_if(
+                words.begin(), words.end(), [&](const auto& word) { return shown(word.first); }));
+        };
+
+        QCOMPARE(count->text(), count_line(total));
+        QCOMPARE(view->model()->rowCount(), total);
+        QStringList shown_words = shown_column(view, 0);
+        QCOMPARE(QSet<QString>(shown_words.begin(), shown_words.end()).size(), total);
+        // 结果数 highest first, each the word's largest count.
+        const QStringList results = shown_column(view, 1);
+        for (int row = 0; row < total; ++row) {
+            QCOMPARE(results_of(results[row]), words.at(shown_words[row]));
+            if (row > 0) {
+                QVERIFY(results_of(results[row - 1]) >= results_of(results[row]));
+            }
+        }
+        QHeaderView* headings = view->horizontalHeader();
+        QCOMPARE(headings->sortIndicatorSection(), 1);
+        QCOMPARE(headings->sortIndicatorOrder(), Qt::DescendingOrder);
+
+        // Every 包含 term occurs, no 排除 term does; ASCII letters in either case.
+        include->setText(u("连衣裙"));
+        QCOMPARE(count->text(),
+                 count_line(matching([](const QString& w) { return w.contains(u("连衣裙")); })));
+        QTest::keyClicks(exclude, "M");
+        const int narrowed = matching([](const QString& w) {
+            return w.contains(u("连衣裙")) && !w.contains(u'm', Qt::CaseInsensitive);
+        });
+        QVERIFY(narrowed > 0 && narrowed < total);
+        QCOMPARE(count->text(), count_line(narrowed));
+        for (const QString& word : shown_column(view, 0)) {
+            QVERIFY2(word.contains(u("连衣裙")) && !word.contains(u'm'), qPrintable(word));
+        }
+        include->clear();
+        exclude->clear();
+        QCOMPARE(count->text(), count_line(total));
+
+        // A click on 词 sorts by the word; again, the other way.
+        auto click_heading = [&](int column) {
+            QTest::mouseClick(
+                headings->viewport(), Qt::LeftButton, {},
+                QPoint(headings->sectionViewportPosition(column) + 8, headings->height() / 2));
+        };
+        click_heading(0);
+        shown_words = shown_column(view, 0);
+        QStringList by_word = shown_words;
+        std::sort(by_word.begin(), by_word.end(),
+                  [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+        QCOMPARE(shown_words, by_word);
+        QCOMPARE(headings->sortIndicatorSection(), 0);
+        QCOMPARE(headings->sortIndicatorOrder(), Qt::AscendingOrder);
+        click_heading(0);
+        std::reverse(by_word.begin(), by_word.end());
+        QCOMPARE(shown_column(view, 0), by_word);
+        QCOMPARE(headings->sortIndicatorOrder(), Qt::DescendingOrder);
+
+        // The selected rows' words, one per line, by the button and by Ctrl+C.
+        auto select = [&](std::initializer_list<int> rows) {
+            view->clearSelection();
+            for (int row : rows) {
+                view->selectionModel()->select(
+                    view->model()->index(row, 0),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            }
+        };
+        select({2, 0});
+        QTest::mouseClick(testsupport::find_control<QPushButton>(table, "copyButton"),
+                          Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), by_word[0] + u'\n' + by_word[2] + u'\n');
+        select({1});
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), by_word[1] + u'\n');
+
+        // The table as shown, to the file the dialog names: CSV by its extension.
+        QTemporaryDir folder;
+        dialogs_.next_path = folder.filePath(u("词表.csv"));
+        include->setText(u("连衣裙"));
+        QTest::mouseClick(testsupport::find_control<QPushButton>(table, "exportWordsButton"),
+                          Qt::LeftButton);
+        QVERIFY(dialogs_.messages.isEmpty());
+        QFile written(*dialogs_.next_path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QStringList lines = app::qt_from_code_page(written.readAll().toStdString())
+                                      .split(u("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(),
+                 1 + matching([](const QString& w) { return w.contains(u("连衣裙")); }));
+        QCOMPARE(lines[0], u("词,结果数,来源,种子数,次数,字数,首个种子"));
+        include->clear();
     }
 
   private slots:
@@ -400,6 +531,69 @@ class MainWindowTest : public QObject {
         QCOMPARE(fake_->requests().size(), std::size_t{1});
         QVERIFY(run_harvest());  // and the next run works
         QCOMPARE(store_.seed_rows().size(), std::size_t{2});
+    }
+
+    // 词表 over the harvest in the boxes, and over the same run from 历史记录.
+    void word_table_of_the_harvest_and_of_a_kept_run() {
+        testsupport::ScratchFolder folder;
+        auto journal = journal::Journal::open(folder / "quorvel.sqlite3");
+        QVERIFY(journal);
+        window_->set_journal(&*journal);
+        seeds("连衣裙\nab");
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            tick(source);
+        }
+        QVERIFY(run_harvest());
+        std::map<QString, long long> words;  // each word's largest count, -1 without one
+        for (harvest::KeywordSource source : harvest::all_sources) {
+            for (const harvest::WordRow& row : store_.word_rows(source)) {
+                long long& largest =
+                    words.try_emplace(app::qt_from_code_page(row.word), -1).first->second;
+                if (!row.count.empty()) {
+                    largest = std::max(largest, std::stoll(row.count));
+                }
+            }
+        }
+
+        QTest::mouseClick(find<QPushButton>(shell::word_table_button), Qt::LeftButton);
+        app::WordTableWindow* boxes = last_word_table();
+        check_word_table(boxes, words);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        QCOMPARE(boxes->windowTitle(), u("词表 - 当前结果"));
+
+        // ICU is there: a click on a root keeps only its words, a second click all.
+        auto* roots = testsupport::find_control<QTableView>(boxes, "rootTable");
+        auto* count = testsupport::find_control<QLabel>(boxes, "countLine");
+        auto* view = testsupport::find_control<QTableView>(boxes, "wordTable");
+        QVERIFY(roots->isVisible());
+        QVERIFY(roots->model()->rowCount() > 0);
+        const QString root = roots->model()->index(0, 0).data().toString();
+        const QPoint first_root = roots->visualRect(roots->model()->index(0, 0)).center();
+        QTest::mouseClick(roots->viewport(), Qt::LeftButton, {}, first_root);
+        const QStringList holding = shown_column(view, 0);
+        QVERIFY(!holding.isEmpty() && holding.size() < static_cast<int>(words.size()));
+        for (const QString& word : holding) {
+            QVERIFY2(word.contains(root), qPrintable(word));
+        }
+        QCOMPARE(holding.size(), roots->model()->index(0, 1).data().toInt());
+        QVERIFY(count->text().contains(root));
+        QTest::mouseClick(roots->viewport(), Qt::LeftButton, {}, first_root);
+        QCOMPARE(view->model()->rowCount(), static_cast<int>(words.size()));
+
+        // The kept run, from the history window's 词表.
+        window_->show_history();
+        app::HistoryWindow* history = window_->history_window();
+        QVERIFY(history != nullptr && window_->journal_run());
+        QVERIFY(history->select_run(*window_->journal_run()));
+        QTest::mouseClick(testsupport::find_control<QPushButton>(history, "wordTableButton"),
+                          Qt::LeftButton);
+        app::WordTableWindow* kept = last_word_table();
+        QVERIFY(kept != boxes);
+        check_word_table(kept, words);
+        QCOMPARE(kept->windowTitle(), u("词表 - 历史记录 #%1").arg(*window_->journal_run()));
+        window_.reset();  // before the journal it keeps runs in
     }
 
     // The user clicks into a result box while words arrive: the caret moves,

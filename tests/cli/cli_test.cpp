@@ -28,6 +28,8 @@
 #include "harvest/harvest_run.h"
 #include "journal/journal.h"
 #include "platform/http_transport.h"
+#include "research/roots.h"
+#include "research/word_table.h"
 #include "tests/support/child_process.h"
 #include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
@@ -83,6 +85,23 @@ fs::path wine_data_folder() {
 
 using testsupport::gb;
 using testsupport::utf8;
+
+// A workbook's first sheet, read by an independent reader: {"rows": [[[value,
+// type, ...], ...], ...]}; null when it cannot be read.
+nlohmann::json read_sheet(const fs::path& xlsx) {
+    const std::string read = std::string("/usr/bin/python3 ") + QUORVEL_SOURCE_DIR +
+                             "/tests/export/read_xlsx.py '" + xlsx.string() + "'";
+    std::FILE* pipe = ::popen(read.c_str(), "r");
+    std::string json;
+    char buffer[4096];
+    for (std::size_t n = 0;
+         pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        json.append(buffer, n);
+    }
+    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
+    EXPECT_EQ(status, 0) << xlsx;
+    return status == 0 ? nlohmann::json::parse(json) : nlohmann::json();
+}
 
 // The seed box's text for these seeds (UTF-8), as the window would hold it.
 std::string seed_box_text(const std::vector<std::string>& seeds) {
@@ -277,17 +296,7 @@ TEST_F(Cli, EveryOutputFormat) {
     const fs::path xlsx = home_ / "out.xlsx";
     ASSERT_EQ(
         cli({"harvest", kSeeds[0], kSeeds[0], "-k", "pc,arrow", "-o", xlsx.string()}).exit_code, 0);
-    const std::string read = std::string("/usr/bin/python3 ") + QUORVEL_SOURCE_DIR +
-                             "/tests/export/read_xlsx.py '" + xlsx.string() + "'";
-    std::FILE* pipe = ::popen(read.c_str(), "r");
-    std::string json;
-    char buffer[4096];
-    for (std::size_t n = 0;
-         pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        json.append(buffer, n);
-    }
-    ASSERT_EQ(::pclose(pipe), 0);
-    const auto sheet = nlohmann::json::parse(json);
+    const auto sheet = read_sheet(xlsx);
     const HarvestStore window = window_harvest(
         {kSeeds[0], kSeeds[0]},
         harvest::KindSet().add(KeywordSource::PcDropdown).add(KeywordSource::ArrowWords));
@@ -373,6 +382,9 @@ TEST_F(Cli, BadUsageAsksForNothing) {
         {{"harvest", "a", "--interval", "-5"}, "--interval"},
         {{"resume", "999"}, "999"},
         {{"export", "999", "-o", (home_ / "x.csv").string()}, "999"},
+        {{"words", "1", "--sort", "price"},
+         "quorvel-cli: unknown sort key \"price\" (keys: results, count, seeds, word)\n"
+         "Run 'quorvel-cli words --help' for usage.\n"},
         {{"harvest", "a", "--interval", "abc"},
          "quorvel-cli: --interval takes a number of milliseconds, 0 or more\n"},
         {{"harvest", "a", "--frob"},
@@ -380,7 +392,7 @@ TEST_F(Cli, BadUsageAsksForNothing) {
          "Run 'quorvel-cli harvest --help' for usage.\n"},
         {{"frobnicate"},
          "quorvel-cli: unknown command \"frobnicate\" (commands: harvest, resume, runs, export, "
-         "session, doctor)\nRun 'quorvel-cli --help' for usage.\n"},
+         "words, roots, session, doctor)\nRun 'quorvel-cli --help' for usage.\n"},
         {{}, "quorvel-cli: no command given (commands: harvest,"},
         {{"--frob"}, "unknown option \"--frob\"; a command comes first (commands: harvest,"},
         {{"session", "frob"},
@@ -865,6 +877,151 @@ TEST_F(Cli, RunsAndExport) {
         cli({"export", std::to_string(runs[1]["id"].get<int>()), "-o", again.string()});
     ASSERT_EQ(exported.exit_code, 0) << exported.err;
     EXPECT_EQ(file_bytes(again), file_bytes(first));
+    // --with-counts: a 结果数 column, the count the marketplace sent as a number.
+    const fs::path counted = home_ / "counted.csv";
+    ASSERT_EQ(cli({"export", std::to_string(runs[1]["id"].get<int>()), "-o", counted.string(),
+                   "--with-counts"})
+                  .exit_code,
+              0);
+    const std::string with_counts = file_bytes(counted);
+    const std::size_t second_end = with_counts.find("\r\n", with_counts.find("\r\n") + 2);
+    EXPECT_EQ(with_counts.substr(0, second_end + 2),
+              gb("关键词,搜索结果,类别,结果数\r\nx,xm1,无线下拉词,2000\r\n"));
+}
+
+// A run's word table as `words` prints it: a line of titles, then one
+// tab-separated line per row.
+std::string words_text(const research::WordTable& table, const std::vector<std::uint32_t>& rows) {
+    std::string text = "词\t结果数\t来源\t种子数\t次数\t字数\t首个种子\n";
+    for (std::uint32_t row : rows) {
+        const research::WordEntry& entry = table.words()[row];
+        text += entry.word + "\t" + (entry.results ? std::to_string(*entry.results) : "") + "\t" +
+                research::sources_text(entry.sources) + "\t" + std::to_string(entry.seeds) + "\t" +
+                std::to_string(entry.times) + "\t" + std::to_string(entry.length) + "\t" +
+                entry.first_seed + "\n";
+    }
+    return text;
+}
+
+// words: the run's table in every format, each sort key and the filters;
+// roots: the terms of its words, or, without a word breaker (Wine), why not
+// and status 1.
+TEST_F(Cli, WordsAndRootsOfARun) {
+    const std::vector<std::string> seeds = {"连衣裙", "ab c", "连衣裙"};
+    ASSERT_EQ(cli({"harvest", seeds[0], seeds[1], seeds[2]}).exit_code, 0);
+    const std::string run = std::to_string(newest_run().id);
+    const research::WordTable table =
+        research::WordTable::build(window_harvest(seeds, harvest::KindSet::all()));
+    auto rows = [&](research::Column column, std::string_view include = {},
+                    std::string_view exclude = {}) {
+        return research::shown_rows(table, research::WordFilter::from_text(include, exclude),
+                                    research::first_order(column));
+    };
+
+    // Text: each sort key orders by its column, and the orders differ.
+    std::set<std::string> orders;
+    for (const auto& [key, column] : std::vector<std::pair<std::string, research::Column>>{
+             {"results", research::Column::results},
+             {"count", research::Column::times},
+             {"seeds", research::Column::seeds},
+             {"word", research::Column::word}}) {
+        const ChildResult sorted = cli({"words", run, "--sort", key});
+        ASSERT_EQ(sorted.exit_code, 0) << sorted.err;
+        EXPECT_EQ(sorted.out, words_text(table, rows(column))) << key;
+        orders.insert(sorted.out);
+    }
+    EXPECT_EQ(orders.size(), 4u);
+    // Include: every term; exclude: none, ASCII letters in either case.
+    const ChildResult filtered = cli({"words", run, "--include", "连衣裙 裙", "--exclude", "M 长"});
+    ASSERT_EQ(filtered.exit_code, 0) << filtered.err;
+    const std::vector<std::uint32_t> kept = rows(research::Column::results, "连衣裙 裙", "M 长");
+    EXPECT_EQ(filtered.out, words_text(table, kept));
+    EXPECT_GT(kept.size(), 0u);
+    EXPECT_LT(kept.size(), table.size() / 2);
+
+    // The files hold the same rows: CSV in code-page text as the export
+    // writes it, XLSX with numbers as numbers, JSON lines with English keys.
+    const std::vector<std::uint32_t> by_results = rows(research::Column::results);
+    const fs::path csv = home_ / "words.csv";
+    const fs::path xlsx = home_ / "words.xlsx";
+    const fs::path jsonl = home_ / "words.jsonl";
+    for (const fs::path& file : {csv, xlsx, jsonl}) {
+        const ChildResult written = cli({"words", run, "-o", file.string()});
+        ASSERT_EQ(written.exit_code, 0) << written.err;
+        EXPECT_EQ(written.out, "");
+    }
+    std::string expected_csv;
+    std::istringstream text_lines(words_text(table, by_results));
+    for (std::string line; std::getline(text_lines, line);) {
+        std::istringstream cells(line);
+        std::string row;
+        for (std::string cell; std::getline(cells, cell, '\t');) {
+            row += (row.empty() ? "" : ",") + exporting::csv_field(gb(cell));
+        }
+        expected_csv += row + "\r\n";
+    }
+    EXPECT_EQ(file_bytes(csv), expected_csv);
+
+    const nlohmann::json sheet = read_sheet(xlsx);
+    ASSERT_EQ(sheet["rows"].size(), by_results.size() + 1);
+    EXPECT_EQ(sheet["rows"][0][6][0], "首个种子");
+    std::istringstream lines(file_bytes(jsonl));
+    std::size_t r = 0;
+    for (std::string line; std::getline(lines, line); ++r) {
+        ASSERT_LT(r, by_results.size());
+        const research::WordEntry& entry = table.words()[by_results[r]];
+        const nlohmann::json object = nlohmann::json::parse(line);
+        const nlohmann::json results =
+            entry.results ? nlohmann::json(*entry.results) : nlohmann::json(nullptr);
+        nlohmann::json sources = nlohmann::json::array();
+        for (KeywordSource source : harvest::all_sources) {
+            if (entry.sources.has(source)) {
+                sources.push_back(harvest::info(source).short_name);
+            }
+        }
+        EXPECT_EQ(object, (nlohmann::json{{"word", entry.word},
+                                          {"results", results},
+                                          {"sources", sources},
+                                          {"seeds", entry.seeds},
+                                          {"first_seed", entry.first_seed},
+                                          {"times", entry.times},
+                                          {"length", entry.length}}))
+            << line;
+        const nlohmann::json& cells = sheet["rows"][r + 1];
+        EXPECT_EQ(cells[0][0], entry.word);
+        EXPECT_EQ(cells[1][0], results);
+        EXPECT_EQ(cells[2][0], research::sources_text(entry.sources));
+        EXPECT_EQ(cells[3][0], entry.seeds);
+        EXPECT_EQ(cells[3][1], "n");
+        EXPECT_EQ(cells[6][0], entry.first_seed);
+    }
+    EXPECT_EQ(r, by_results.size());
+
+    const ChildResult roots = cli({"roots", run});
+    if (under_wine) {
+        EXPECT_EQ(roots.exit_code, 1);
+        EXPECT_EQ(roots.out, "");
+        EXPECT_THAT(roots.err, ::testing::StartsWith("quorvel-cli: "));
+        return;
+    }
+    ASSERT_EQ(roots.exit_code, 0) << roots.err;
+    const auto built = research::build_roots(table);
+    ASSERT_TRUE(built.has_value()) << built.error();
+    std::string expected_roots = "词根\t词数\t结果数合计\t次数合计\n";
+    for (const research::RootEntry& root : *built) {
+        expected_roots += root.root + "\t" + std::to_string(root.words) + "\t" +
+                          std::to_string(root.results_total) + "\t" +
+                          std::to_string(root.times_total) + "\n";
+    }
+    EXPECT_EQ(roots.out, expected_roots);
+    const ChildResult roots_jsonl = cli({"roots", run, "-f", "jsonl"});
+    ASSERT_EQ(roots_jsonl.exit_code, 0) << roots_jsonl.err;
+    const nlohmann::json first =
+        nlohmann::json::parse(roots_jsonl.out.substr(0, roots_jsonl.out.find('\n')));
+    EXPECT_EQ(first, (nlohmann::json{{"root", built->front().root},
+                                     {"words", built->front().words},
+                                     {"results_total", built->front().results_total},
+                                     {"times_total", built->front().times_total}}));
 }
 
 }  // namespace
