@@ -24,8 +24,10 @@ BOOL CALLBACK set_font(HWND child, LPARAM font) {
 }  // namespace
 
 HistoryWindow::HistoryWindow(HINSTANCE instance, journal::Journal& journal,
-                             shell::RunController& runs)
-    : controller_(journal, shell::history_actions(runs), *this) {
+                             shell::RunController& runs, WordTableWindows& word_tables)
+    : instance_(instance),
+      word_tables_(word_tables),
+      controller_(journal, shell::history_actions(runs), *this) {
     static const bool registered = [instance] {
         WNDCLASSEXW kind{};
         kind.cbSize = sizeof(kind);
@@ -152,6 +154,11 @@ std::optional<std::size_t> HistoryWindow::selected_row() const {
     return static_cast<std::size_t>(row);
 }
 
+void HistoryWindow::show_word_table(std::shared_ptr<const research::WordTable> table,
+                                    std::string title) {
+    word_tables_.open(instance_, std::move(table), title);
+}
+
 void HistoryWindow::update_buttons() {
     const auto buttons = shell::history_buttons();
     for (std::size_t i = 0; i < buttons.size(); ++i) {
@@ -184,7 +191,7 @@ LRESULT HistoryWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_GETMINMAXINFO: {
             auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
-            limits->ptMinTrackSize = {scaled(640, dpi_), scaled(240, dpi_)};
+            limits->ptMinTrackSize = {scaled(760, dpi_), scaled(240, dpi_)};
             return 0;
         }
         case WM_NOTIFY: {

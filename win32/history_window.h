@@ -14,6 +14,7 @@
 #include "journal/journal.h"
 #include "shell/history_controller.h"
 #include "shell/run_controller.h"
+#include "win32/word_table_window.h"
 
 namespace quorvel::win32 {
 
@@ -25,8 +26,10 @@ inline constexpr int history_status_id = 107;
 
 class HistoryWindow : private shell::HistoryView {
   public:
-    // Made and read at once, hidden until show().
-    HistoryWindow(HINSTANCE instance, journal::Journal& journal, shell::RunController& runs);
+    // Made and read at once, hidden until show(). The word tables it opens
+    // go into `word_tables`, which outlives it.
+    HistoryWindow(HINSTANCE instance, journal::Journal& journal, shell::RunController& runs,
+                  WordTableWindows& word_tables);
     ~HistoryWindow() override;
     HistoryWindow(const HistoryWindow&) = delete;
     HistoryWindow& operator=(const HistoryWindow&) = delete;
@@ -49,7 +52,11 @@ class HistoryWindow : private shell::HistoryView {
     platform::MessageResult say(std::string_view text, platform::MessageStyle style) override;
     std::optional<std::size_t> selected_row() const override;
     void rows_changed(std::optional<std::size_t> row) override;
+    void show_word_table(std::shared_ptr<const research::WordTable> table,
+                         std::string title) override;
 
+    HINSTANCE instance_;
+    WordTableWindows& word_tables_;
     HWND window_ = nullptr;
     HWND list_ = nullptr;
     HWND status_ = nullptr;

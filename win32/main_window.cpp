@@ -173,6 +173,7 @@ MainWindow::~MainWindow() {
     controller_.reset();
     index_window_.reset();
     history_window_.reset();
+    word_tables_.close_all();
     if (window_ != nullptr) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -394,12 +395,17 @@ void MainWindow::show_history() {
         return;
     }
     if (history_window_ == nullptr || !history_window_->alive()) {
-        history_window_ =
-            std::make_unique<HistoryWindow>(instance_, *controller_->journal(), *controller_);
+        history_window_ = std::make_unique<HistoryWindow>(instance_, *controller_->journal(),
+                                                          *controller_, word_tables_);
     } else {
         history_window_->reload();
     }
     history_window_->show();
+}
+
+void MainWindow::show_word_table(std::shared_ptr<const research::WordTable> table,
+                                 std::string title) {
+    word_tables_.open(instance_, std::move(table), title);
 }
 
 void MainWindow::show_settings() {
@@ -451,6 +457,7 @@ void MainWindow::close() {
     }
     index_window_.reset();
     history_window_.reset();
+    word_tables_.close_all();
     DestroyWindow(window_);
 }
 

@@ -16,6 +16,7 @@
 #include "journal/journal.h"
 #include "shell/run_controller.h"
 #include "win32/window_operations.h"
+#include "win32/word_table_window.h"
 
 namespace quorvel::win32 {
 
@@ -81,6 +82,8 @@ class MainWindow : public shell::WindowShell {
     void show_index_window() override;
     void show_history() override;
     void show_settings() override;
+    void show_word_table(std::shared_ptr<const research::WordTable> table,
+                         std::string title) override;
     bool can_sign_in() const override { return true; }
     // The dialog "登录淘宝"; the session it takes is used at once.
     void show_sign_in() override;
@@ -103,6 +106,8 @@ class MainWindow : public shell::WindowShell {
     std::unique_ptr<Win32WindowOperations> operations_;
     std::unique_ptr<IndexWindow> index_window_;
     std::unique_ptr<HistoryWindow> history_window_;
+    // Those opened here and from the history window.
+    WordTableWindows word_tables_;
     // Goes first: its runs use the operations and the window.
     std::unique_ptr<shell::RunController> controller_;
 };

@@ -17,6 +17,7 @@
 #include "win32/main_window.h"
 #include "win32/settings.h"
 #include "win32/wide_text.h"
+#include "win32/word_table_window.h"
 
 namespace quorvel::win32 {
 namespace {
@@ -59,7 +60,9 @@ bool dialog_message(MSG& message) {
     }
     wchar_t kind[32] = {};
     GetClassNameW(top, kind, 32);
-    return (std::wstring_view(kind) == main_window_class) && IsDialogMessageW(top, &message);
+    const std::wstring_view name = kind;
+    return (name == main_window_class || name == word_table_window_class) &&
+           IsDialogMessageW(top, &message);
 }
 
 }  // namespace

@@ -33,6 +33,12 @@
 //     check-connection SECONDS   clicks 设置 and 检测连接, reports the lines once
 //                         they are in, and cancels the dialog
 //     sign-out            clicks 退出登录
+//     word-table TERMS    clicks 词表, waits for the word-table window and its roots
+//                         pane, reports its count line and first rows, types TERMS
+//                         into 包含 and reports them again, and what 复制所选 puts
+//                         on the clipboard with every row selected, with why there
+//                         are no roots (or how many there are); then closes that
+//                         window
 //     close               WM_CLOSE; times until the window is gone and its process ended
 //     screenshot FILE     the window's pixels as a PNG
 //
@@ -64,6 +70,7 @@
 #include "win32/settings.h"
 #include "win32/sign_in_dialog.h"
 #include "win32/wide_text.h"
+#include "win32/word_table_window.h"
 
 namespace {
 
@@ -231,6 +238,41 @@ std::string crlf_lines(const std::string& text) {
     }
     return out;
 }
+
+// Memory in another process, for messages whose pointers are read in the
+// receiving window's own process (the list view's).
+class RemoteMemory {
+  public:
+    RemoteMemory(DWORD process_id, std::size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               process_id)) {
+        if (process_ != nullptr) {
+            memory_ = static_cast<char*>(
+                VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        }
+        if (memory_ == nullptr) {
+            fail("word-table", "cannot place memory in the window's process");
+        }
+    }
+    ~RemoteMemory() {
+        VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    char* at(std::size_t offset) const { return memory_ + offset; }
+    bool write(const void* data, std::size_t size) const {
+        return WriteProcessMemory(process_, memory_, data, size, nullptr) != 0;
+    }
+    bool read(void* data, std::size_t size, std::size_t offset) const {
+        return ReadProcessMemory(process_, memory_ + offset, data, size, nullptr) != 0;
+    }
+
+  private:
+    HANDLE process_;
+    char* memory_ = nullptr;
+};
 
 class Driver {
   public:
@@ -645,9 +687,153 @@ class Driver {
         emit_session("sign-out", {{"before", before}});
     }
 
+    // Clicks 词表 and works the word-table window that opens.
+    void word_table(const std::string& terms) {
+        const std::string step = "word-table";
+        click(named(quorvel::shell::word_table_button, step), step);
+        const auto start = Clock::now();
+        HWND table = nullptr;
+        while ((table = top_window_of(quorvel::win32::word_table_window_class)) == nullptr) {
+            if (!dialogs_of(process_).empty()) {
+                answer_dialogs(step);
+                fail(step, "a message box came instead of the word table");
+            }
+            if (Clock::now() - start > 10s) {
+                fail(step, "no word-table window appeared");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        HWND roots = GetDlgItem(table, quorvel::win32::word_roots_list_id);
+        HWND note = GetDlgItem(table, quorvel::win32::word_roots_note_id);
+        // The roots are cut once the window is up.
+        while (!IsWindowVisible(note) && ListView_GetItemCount(roots) == 0) {
+            if (Clock::now() - start > 30s) {
+                fail(step, "the roots pane shows neither roots nor why there are none");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        nlohmann::json event = {{"event", step}, {"title", text_of(table)}};
+        event["before"] = shown_words(table);
+        const std::wstring typed = wide_from_utf8(terms);
+        SendMessageW(GetDlgItem(table, quorvel::win32::word_include_id), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(typed.c_str()));
+        event["after"] = shown_words(table);
+        // Every shown row selected and copied with 复制所选.
+        clear_clipboard();
+        select_all(GetDlgItem(table, quorvel::win32::word_list_id));
+        click(GetDlgItem(table, quorvel::win32::word_copy_id), "copy");
+        event["copied"] = clipboard_text();
+        event["roots_note"] = IsWindowVisible(note) ? text_of(note) : "";
+        event["roots"] = ListView_GetItemCount(roots);
+        PostMessageW(table, WM_CLOSE, 0, 0);
+        while (IsWindow(table)) {
+            if (Clock::now() - start > 40s) {
+                fail(step, "the word-table window did not close");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        emit(event);
+    }
+
     void screenshot(const std::string& file, HWND shown = nullptr);
 
   private:
+    // A visible top-level window of this class in the window's process.
+    HWND top_window_of(const wchar_t* kind) const {
+        for (HWND found = FindWindowExW(nullptr, nullptr, kind, nullptr); found != nullptr;
+             found = FindWindowExW(nullptr, found, kind, nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(found, &owner);
+            if (owner == process_ && IsWindowVisible(found)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+
+    // The word table's count line and the cells of its first rows.
+    nlohmann::json shown_words(HWND table) const {
+        HWND list = GetDlgItem(table, quorvel::win32::word_list_id);
+        const int rows = std::min(ListView_GetItemCount(list), 5);
+        nlohmann::json cells = nlohmann::json::array();
+        for (int row = 0; row < rows; ++row) {
+            std::vector<std::string> line;
+            for (int column = 0; column < static_cast<int>(quorvel::research::column_count);
+                 ++column) {
+                line.push_back(item_text(list, row, column));
+            }
+            cells.push_back(line);
+        }
+        return {{"count_line", text_of(GetDlgItem(table, quorvel::win32::word_count_line_id))},
+                {"rows", ListView_GetItemCount(list)},
+                {"cells", cells}};
+    }
+
+    // A list view's cell, read as another process must: LVM_GETITEMTEXTW
+    // takes pointers into the list's own process, so the item and its text
+    // are placed there.
+    std::string item_text(HWND list, int row, int column) const {
+        constexpr std::size_t room = 1024;  // characters
+        RemoteMemory remote(process_, sizeof(LVITEMW) + room * sizeof(wchar_t));
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVITEMW)));
+        item.cchTextMax = static_cast<int>(room);
+        std::wstring text(room, L'\0');
+        DWORD_PTR length = 0;
+        const bool read =
+            remote.write(&item, sizeof item) &&
+            SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                reinterpret_cast<LPARAM>(remote.at(0)), SMTO_NORMAL,
+                                answer_limit_ms, &length) != 0 &&
+            (length == 0 ||
+             remote.read(text.data(), std::min<std::size_t>(length, room) * sizeof(wchar_t),
+                         sizeof(LVITEMW)));
+        if (!read) {
+            fail("word-table", "cannot read a cell of the word list");
+        }
+        text.resize(std::min<std::size_t>(length, room));
+        return utf8_from_wide(text);
+    }
+
+    // Selects every row of a list view (LVM_SETITEMSTATE, its item placed
+    // in the list's process).
+    void select_all(HWND list) const {
+        RemoteMemory remote(process_, sizeof(LVITEMW));
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED;
+        item.state = LVIS_SELECTED;
+        DWORD_PTR ignored = 0;
+        if (!remote.write(&item, sizeof item) ||
+            SendMessageTimeoutW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>(remote.at(0)), SMTO_NORMAL,
+                                answer_limit_ms, &ignored) == 0) {
+            fail("word-table", "cannot select the word list's rows");
+        }
+    }
+
+    // The clipboard's text, emptied first by clear_clipboard.
+    static void clear_clipboard() {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+    }
+    static std::string clipboard_text() {
+        std::wstring text;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+                    text = chars;
+                    GlobalUnlock(data);
+                }
+            }
+            CloseClipboard();
+        }
+        return utf8_from_wide(text);
+    }
+
     // Answers the message that follows a sign-in; the dialog closes after a
     // session was taken, or stays for another try and is cancelled.
     void finish_sign_in(HWND dialog, const std::string& step) {
@@ -1039,6 +1225,8 @@ int main() {
             driver.check_connection(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "sign-out") {
             driver.sign_out();
+        } else if (step == "word-table") {
+            driver.word_table(operand(step));
         } else if (step == "close") {
             driver.close();
         } else if (step == "screenshot") {

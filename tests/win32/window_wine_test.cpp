@@ -25,6 +25,7 @@
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -35,7 +36,10 @@
 #include "harvest/harvest_run.h"
 #include "platform/http_transport.h"
 #include "platform/window_operations.h"
+#include "research/word_table.h"
 #include "shell/control_table.h"
+#include "shell/texts.h"
+#include "shell/word_table_controller.h"
 #include "tests/support/child_process.h"
 #include "tests/support/code_page_text.h"
 #include "tests/support/fake_marketplace.h"
@@ -550,6 +554,79 @@ TEST_F(WindowUnderWine, ExportsThroughTheSaveDialogAsTheCoreDoes) {
     EXPECT_THAT(driven.all("message"), ::testing::IsEmpty());
     ASSERT_TRUE(fs::exists(exported)) << driven.text();
     EXPECT_EQ(file_bytes(exported), file_bytes(expected));
+    expect_closed(driven, *window);
+}
+
+// 词表 after a harvest of two seeds: every distinct word once, the largest
+// 结果数 first, in the count line "显示 N / M 个词" and the rows the core's
+// own controller gives; a term typed into 包含 narrows it to the words
+// holding the term, which 复制所选 copies; without icu.dll (Wine has none) the roots pane says why
+// there are no roots.
+TEST_F(WindowUnderWine, WordTableListsTheHarvestsWordsAndFiltersThem) {
+    const std::vector<std::string> seeds = {"连衣裙", "手机壳"};
+    const std::string term = "手机";
+    const auto core = core_harvest(seeds);
+    auto table = std::make_shared<research::WordTable>(research::WordTable::build(core->store));
+    shell::WordTableController expected(table);
+    const auto& words = table->words();
+    const std::int64_t highest =
+        std::max_element(words.begin(), words.end(), [](const auto& a, const auto& b) {
+            return a.results.value_or(-1) < b.results.value_or(-1);
+        })->results.value_or(-1);
+    const auto holding = std::count_if(words.begin(), words.end(), [&](const auto& entry) {
+        return entry.word.find(term) != std::string::npos;
+    });
+    ASSERT_GT(highest, 0);
+    ASSERT_GT(holding, 0);
+    ASSERT_LT(static_cast<std::size_t>(holding), words.size());
+    const std::string total = std::to_string(words.size());
+
+    auto window = start_host();
+    const DriverRun driven = drive({"seeds", windows_path(seeds_file(seeds)), "tick", all_kinds(),
+                                    "harvest", "60", "word-table", term, "close"});
+    ASSERT_EQ(driven.exit_code, 0) << driven.text();
+    const json shown = driven.one("word-table");
+    ASSERT_TRUE(shown.is_object()) << driven.text();
+    EXPECT_EQ(shown.value("title", ""), shell::texts::word_table_of_boxes);
+    // The rows as the core's controller has them, first without a filter, then with it.
+    auto expect_rows = [&](const json& seen, std::size_t count) {
+        EXPECT_EQ(seen.value("count_line", ""),
+                  shell::texts::fill(shell::texts::shown_count, {std::to_string(count), total}));
+        EXPECT_EQ(seen.value("count_line", ""), expected.count_line());
+        EXPECT_EQ(seen.value("rows", 0u), count);
+        const json& cells = seen.at("cells");
+        ASSERT_EQ(cells.size(), std::min<std::size_t>(count, 5)) << driven.text();
+        for (std::size_t row = 0; row < cells.size(); ++row) {
+            for (std::size_t column = 0; column < research::column_count; ++column) {
+                EXPECT_EQ(cells.at(row).at(column).get<std::string>(),
+                          expected.cell(row, static_cast<research::Column>(column)))
+                    << row << "," << column;
+            }
+        }
+    };
+    expect_rows(shown.at("before"), words.size());
+    const auto top = std::find_if(words.begin(), words.end(), [&](const auto& entry) {
+        return entry.word == shown.at("before").at("cells").at(0).at(0).get<std::string>();
+    });
+    ASSERT_NE(top, words.end()) << driven.text();
+    EXPECT_EQ(top->results, highest);
+    expected.set_include(term);
+    expect_rows(shown.at("after"), static_cast<std::size_t>(holding));
+    // 复制所选 with every shown row selected: their words, one per CR LF line.
+    std::vector<std::size_t> all_rows(static_cast<std::size_t>(holding));
+    std::iota(all_rows.begin(), all_rows.end(), std::size_t{0});
+    std::string copied;
+    for (char c : expected.copied(all_rows)) {
+        copied += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    EXPECT_EQ(shown.value("copied", ""), copied);
+    for (const json& row : shown.at("after").at("cells")) {
+        EXPECT_THAT(row.at(0).get<std::string>(), ::testing::HasSubstr(term));
+    }
+    EXPECT_THAT(shown.value("roots_note", ""),
+                ::testing::StartsWith(std::string(shell::texts::roots_unavailable)));
+    EXPECT_GT(shown.value("roots_note", "").size(), shell::texts::roots_unavailable.size());
+    EXPECT_EQ(shown.value("roots", -1), 0);
     expect_closed(driven, *window);
 }
 
