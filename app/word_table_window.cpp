@@ -62,12 +62,6 @@ std::string utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-research::TableFormat format_of(const QString& path) {
-    return QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0
-               ? research::TableFormat::csv
-               : research::TableFormat::xlsx;
-}
-
 }  // namespace
 
 // The shown rows of the controller, each cell made as the view asks for it.
@@ -338,25 +332,19 @@ void WordTableWindow::export_words() {
     if (!path) {
         return;
     }
-    auto written = controller_.export_shown(code_page_from_qt(*path), format_of(*path));
+    auto written = controller_.export_shown(code_page_from_qt(*path));
     if (!written) {
         tell_failure(qt_from_utf8(written.error()));  // "文件无法保存：" and why
     }
 }
 
 void WordTableWindow::export_roots() {
-    const auto& roots = controller_.roots();
-    if (!roots) {
-        return;
-    }
     const std::optional<QString> path = ask_path(shell::texts::export_roots);
     if (!path) {
         return;
     }
-    auto written = research::export_roots(code_page_from_qt(*path), *roots, format_of(*path));
-    if (!written) {
-        tell_failure(qt_from_utf8(shell::texts::word_export_failed) +
-                     qt_from_code_page(written.error().reason));
+    if (auto written = controller_.export_roots(code_page_from_qt(*path)); !written) {
+        tell_failure(qt_from_utf8(written.error()));
     }
 }
 

@@ -43,6 +43,20 @@ exporting::ExportFormat export_format(TableFormat format) {
 
 }  // namespace
 
+TableFormat table_format_for(std::string_view path) {
+    const auto dot = path.find_last_of('.');
+    std::string extension(dot == std::string_view::npos ? std::string_view() : path.substr(dot));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    if (extension == ".csv") {
+        return TableFormat::csv;
+    }
+    return extension == ".jsonl" ? TableFormat::jsonl : TableFormat::xlsx;
+}
+
 tl::expected<void, exporting::ExportError> export_words(const std::string& path,
                                                         const WordTable& table,
                                                         std::span<const std::uint32_t> rows,

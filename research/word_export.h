@@ -20,6 +20,10 @@ enum class TableFormat { xlsx, csv, jsonl };
 // the table shows inside 种子数 (UTF-8).
 inline constexpr std::string_view first_seed_title = "首个种子";
 
+// The format a file name asks for: ".csv" CSV, ".jsonl" JSON lines, any
+// other an XLSX workbook (the extension in either case).
+TableFormat table_format_for(std::string_view path);
+
 // The rows of `table` in their order, with a header row: 词 结果数 来源
 // 种子数 次数 字数 首个种子. Numbers go in as numbers (an empty 结果数 as an
 // empty cell). `path` as export_to_file takes it.

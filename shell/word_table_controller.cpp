@@ -55,9 +55,9 @@ std::string WordTableController::copied(std::span<const std::size_t> shown_rows)
     return research::words_text(*table_, rows);
 }
 
-tl::expected<void, std::string> WordTableController::export_shown(
-    const std::string& path, research::TableFormat format) const {
-    auto written = research::export_words(path, *table_, shown_, format);
+namespace {
+
+tl::expected<void, std::string> said(const tl::expected<void, exporting::ExportError>& written) {
     if (!written) {
         return tl::unexpected(std::string(texts::word_export_failed) +
                               platform::convert_code_page(written.error().reason,
@@ -65,6 +65,20 @@ tl::expected<void, std::string> WordTableController::export_shown(
                                                           platform::code_page_utf8));
     }
     return {};
+}
+
+}  // namespace
+
+tl::expected<void, std::string> WordTableController::export_shown(const std::string& path) const {
+    return said(research::export_words(path, *table_, shown_, research::table_format_for(path)));
+}
+
+tl::expected<void, std::string> WordTableController::export_roots(const std::string& path) {
+    const auto& all = roots();
+    if (!all) {
+        return tl::unexpected(std::string(texts::roots_unavailable) + all.error());
+    }
+    return said(research::export_roots(path, *all, research::table_format_for(path)));
 }
 
 const tl::expected<std::vector<research::RootEntry>, std::string>& WordTableController::roots() {

@@ -41,9 +41,11 @@ class WordTableController {
     std::string count_line() const;
     // The words of these shown rows, one per line (UTF-8, "\n" after each).
     std::string copied(std::span<const std::size_t> shown_rows) const;
-    // Writes the shown rows in their order; the user's text (UTF-8) on failure.
-    tl::expected<void, std::string> export_shown(const std::string& path,
-                                                 research::TableFormat format) const;
+    // Writes the shown rows in their order to `path` (code-page text), in
+    // the format its name asks for; the user's text (UTF-8) on failure.
+    tl::expected<void, std::string> export_shown(const std::string& path) const;
+    // The same for the roots (cut first, if they are not yet).
+    tl::expected<void, std::string> export_roots(const std::string& path);
 
     // The roots, cut when first asked for, or why there are none (UTF-8).
     const tl::expected<std::vector<research::RootEntry>, std::string>& roots();

@@ -51,22 +51,6 @@ void add_column(HWND list, int index, std::string_view title, int width, bool ri
     ListView_InsertColumn(list, index, &column);
 }
 
-// The file type the save dialog's name asks for: CSV or JSON lines by the
-// extension, an XLSX workbook otherwise.
-research::TableFormat format_of(const std::wstring& path) {
-    const auto dot = path.find_last_of(L'.');
-    std::wstring extension = dot == std::wstring::npos ? L"" : path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    if (extension == L".csv") {
-        return research::TableFormat::csv;
-    }
-    if (extension == L".jsonl") {
-        return research::TableFormat::jsonl;
-    }
-    return research::TableFormat::xlsx;
-}
-
 }  // namespace
 
 WordTableWindow::WordTableWindow(HINSTANCE instance,
@@ -292,29 +276,21 @@ void WordTableWindow::export_words() {
     if (!path) {
         return;
     }
-    if (auto written = controller_.export_shown(code_page_from_wide(*path), format_of(*path));
-        !written) {
+    if (auto written = controller_.export_shown(code_page_from_wide(*path)); !written) {
         message_box(window_, wide_from_utf8(written.error()),
                     wide_from_utf8(shell::texts::word_table_caption), {}, {});
     }
 }
 
 void WordTableWindow::export_roots() {
-    const auto& roots = controller_.roots();
-    if (!roots) {
-        return;
-    }
     const std::wstring caption = wide_from_utf8(shell::texts::export_roots);
     const auto path = save_file(window_, caption, wide_from_utf8(shell::texts::word_export_filter),
                                 L"xlsx", L"", {});
     if (!path) {
         return;
     }
-    if (auto written = research::export_roots(code_page_from_wide(*path), *roots, format_of(*path));
-        !written) {
-        message_box(window_,
-                    wide_from_utf8(shell::texts::word_export_failed) +
-                        wide_from_code_page(written.error().reason),
+    if (auto written = controller_.export_roots(code_page_from_wide(*path)); !written) {
+        message_box(window_, wide_from_utf8(written.error()),
                     wide_from_utf8(shell::texts::word_table_caption), {}, {});
     }
 }
