@@ -406,32 +406,37 @@ int runs_command(const Invocation& in, const Console& console) {
     return exit_status::ok;
 }
 
-// The run RUN from the journal, for a command that writes it to `target`,
-// checked writable once the run is found; nothing, with the exit status
-// set, when either cannot be had.
-std::optional<journal::LoadedRun> load_run(const Invocation& in, const Console& console,
-                                           const OutputTarget& target, int& status) {
+// Where a command that writes a kept run writes it, and the run RUN.
+struct RunOutput {
+    OutputTarget target;
+    journal::LoadedRun run;
+};
+
+// The output the options ask for and the run RUN from the journal, the
+// output checked writable once the run is found; the exit status when
+// either cannot be had (said).
+tl::expected<RunOutput, int> load_run(const Invocation& in, const Console& console) {
+    auto target = choose_output(in.output, in.format);
+    if (!target) {
+        return tl::unexpected(usage(console, target.error()));
+    }
     Storage storage(in, console);
     if (!storage.open()) {
-        status = exit_status::storage;
-        return std::nullopt;
+        return tl::unexpected(exit_status::storage);
     }
     auto run = storage.journal()->load(in.run);
     if (!run) {
         if (run.error().kind == JournalError::Kind::no_such_run) {
-            status = usage(console, run.error().message);
-        } else {
-            say(console.err, run.error().message);
-            status = exit_status::storage;
+            return tl::unexpected(usage(console, run.error().message));
         }
-        return std::nullopt;
+        say(console.err, run.error().message);
+        return tl::unexpected(exit_status::storage);
     }
-    if (auto writable = check_writable(target); !writable) {
+    if (auto writable = check_writable(*target); !writable) {
         say(console.err, writable.error());
-        status = exit_status::storage;
-        return std::nullopt;
+        return tl::unexpected(exit_status::storage);
     }
-    return std::move(*run);
+    return RunOutput{std::move(*target), std::move(*run)};
 }
 
 // What `written` says when it failed, and the exit status.
@@ -444,18 +449,13 @@ int finish_output(const Console& console, const tl::expected<void, std::string>&
 }
 
 int export_command(const Invocation& in, const Console& console) {
-    auto target = choose_output(in.output, in.format);
-    if (!target) {
-        return usage(console, target.error());
-    }
-    int status = exit_status::ok;
-    const auto run = load_run(in, console, *target, status);
-    if (!run) {
-        return status;
+    const auto loaded = load_run(in, console);
+    if (!loaded) {
+        return loaded.error();
     }
     return finish_output(
         console,
-        write_output(*target, run->store,
+        write_output(loaded->target, loaded->run.store,
                      {.run_id = in.run, .dedup = in.dedup, .with_counts = in.with_counts}));
 }
 
@@ -475,39 +475,29 @@ research::Column sort_column(SortKey key) {
 
 // The run's word table, filtered and sorted as asked.
 int words_command(const Invocation& in, const Console& console) {
-    auto target = choose_output(in.output, in.format);
-    if (!target) {
-        return usage(console, target.error());
+    const auto loaded = load_run(in, console);
+    if (!loaded) {
+        return loaded.error();
     }
-    int status = exit_status::ok;
-    const auto run = load_run(in, console, *target, status);
-    if (!run) {
-        return status;
-    }
-    const research::WordTable table = research::WordTable::build(run->store);
+    const research::WordTable table = research::WordTable::build(loaded->run.store);
     const std::vector<std::uint32_t> rows =
         research::shown_rows(table, research::WordFilter::from_text(in.include, in.exclude),
                              research::first_order(sort_column(in.sort)));
-    return finish_output(console, write_words(*target, table, rows));
+    return finish_output(console, write_words(loaded->target, table, rows));
 }
 
 // The roots of the run's words; status 1 where this system cannot cut words.
 int roots_command(const Invocation& in, const Console& console) {
-    auto target = choose_output(in.output, in.format);
-    if (!target) {
-        return usage(console, target.error());
+    const auto loaded = load_run(in, console);
+    if (!loaded) {
+        return loaded.error();
     }
-    int status = exit_status::ok;
-    const auto run = load_run(in, console, *target, status);
-    if (!run) {
-        return status;
-    }
-    const auto roots = research::build_roots(research::WordTable::build(run->store));
+    const auto roots = research::build_roots(research::WordTable::build(loaded->run.store));
     if (!roots) {
         say(console.err, roots.error());
         return exit_status::failed;
     }
-    return finish_output(console, write_roots(*target, *roots));
+    return finish_output(console, write_roots(loaded->target, *roots));
 }
 
 // One request of each kind for the check's seed, and a line per kind on
