@@ -66,7 +66,14 @@ struct RunOptions {
                                                           std::chrono::seconds(3)};
     // Asked when the marketplace shows a check page; none: the run stops.
     VerificationHandler on_verification{};
+    // How many requests may be in flight at once, from 1 to max_parallel.
+    // Above 1, requests are fetched ahead of the seed being filled in, and
+    // their replies are applied in the order one request at a time would
+    // make them, with the same results.
+    int parallel = 1;
 };
+
+inline constexpr int max_parallel = 8;
 
 // Empties the five result boxes and the store, then runs the harvest.
 RunEnd start_harvest(platform::WindowOperations& window, HarvestStore& store,

@@ -23,7 +23,7 @@ constexpr std::array<std::string_view, 4> state_names = {"running", "finished", 
 
 constexpr std::string_view info_columns =
     "SELECT id, started_ms, ended_ms, state, kinds, seed_text, seeds_total, seeds_done, "
-    "pc_words, arrow_words, mobile_words, longtail_words, related_words FROM runs ";
+    "pc_words, arrow_words, mobile_words, longtail_words, related_words, parallel FROM runs ";
 
 RunState state_named(std::string_view name) {
     for (std::size_t i = 0; i < state_names.size(); ++i) {
@@ -49,6 +49,7 @@ RunInfo read_info(const sql::Statement& row) {
     for (std::size_t kind = 0; kind < info.words.size(); ++kind) {
         info.words[kind] = row.column_number(8 + static_cast<int>(kind));
     }
+    info.parallel = static_cast<int>(row.column_number(13));
     return info;
 }
 
@@ -505,7 +506,7 @@ tl::expected<void, JournalError> Journal::remove(std::int64_t id) {
 }
 
 tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
-    harvest::KindSet kinds, std::string_view seed_text, ResumeOffer offer) {
+    harvest::KindSet kinds, std::string_view seed_text, ResumeOffer offer, int parallel) {
     const std::string token = new_token();
     auto lock = impl_->lock_run(0, token);
     if (!lock) {
@@ -520,9 +521,9 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
         impl_->file, [&](RunRecorder::Impl& run) -> tl::expected<void, JournalError> {
             auto inserted = run.db.run(
                 "INSERT INTO runs (started_ms, state, kinds, seed_text, seeds_total, lock_token, "
-                "offer_resume) VALUES (?, 'running', ?, ?, ?, ?, ?)",
+                "offer_resume, parallel) VALUES (?, 'running', ?, ?, ?, ?, ?, ?)",
                 unix_ms_now(), std::int64_t{kinds.bits()}, seed_utf8, seeds_total, token,
-                std::int64_t{offer == ResumeOffer::at_next_start});
+                std::int64_t{offer == ResumeOffer::at_next_start}, std::int64_t{parallel});
             if (!inserted) {
                 return tl::unexpected(storage_error("cannot begin a run", inserted.error()));
             }
@@ -537,7 +538,7 @@ tl::expected<std::unique_ptr<RunRecorder>, JournalError> Journal::begin_run(
 }
 
 tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> Journal::resume_run(
-    std::int64_t id, ResumeOffer offer) {
+    std::int64_t id, ResumeOffer offer, int parallel) {
     const std::string what = "cannot continue run " + std::to_string(id);
     auto lock = impl_->lock_stored_run(id, what);
     if (!lock) {
@@ -565,8 +566,9 @@ tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> J
                     Kind::not_resumable,
                     "run " + std::to_string(id) + " finished; there is nothing left to harvest"));
             }
-            if (auto marked = run.db.run("UPDATE runs SET offer_resume = ? WHERE id = ?",
-                                         std::int64_t{offer == ResumeOffer::at_next_start}, id);
+            if (auto marked = run.db.run(
+                    "UPDATE runs SET offer_resume = ?, parallel = ? WHERE id = ?",
+                    std::int64_t{offer == ResumeOffer::at_next_start}, std::int64_t{parallel}, id);
                 !marked) {
                 return tl::unexpected(storage_error(what, marked.error()));
             }

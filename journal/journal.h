@@ -43,6 +43,7 @@ struct RunInfo {
     std::size_t seeds_total = 0;
     std::size_t seeds_done = 0;  // seeds with a summary row
     KindCounts words{};          // stored words per kind
+    int parallel = 1;            // requests in flight at once, as last started
 };
 
 // A run read back.
@@ -118,15 +119,18 @@ class Journal {
     tl::expected<void, JournalError> remove(std::int64_t id);
 
     // Starts recording a new run (state running) of these kinds over this
-    // seed text. The recorder is the harvest's observer.
+    // seed text, made with `parallel` requests in flight at once. The
+    // recorder is the harvest's observer.
     tl::expected<std::unique_ptr<RunRecorder>, JournalError> begin_run(
-        harvest::KindSet kinds, std::string_view seed_text, ResumeOffer offer = ResumeOffer::none);
+        harvest::KindSet kinds, std::string_view seed_text, ResumeOffer offer = ResumeOffer::none,
+        int parallel = 1);
 
     // Continues a stopped or interrupted run: drops the words of its
     // unfinished seeds, marks it running again and returns it as stored,
-    // with the recorder that goes on from its first unfinished seed.
+    // with the recorder that goes on from its first unfinished seed. The run
+    // records `parallel` as its number of requests in flight from now on.
     tl::expected<std::pair<LoadedRun, std::unique_ptr<RunRecorder>>, JournalError> resume_run(
-        std::int64_t id, ResumeOffer offer = ResumeOffer::none);
+        std::int64_t id, ResumeOffer offer = ResumeOffer::none, int parallel = 1);
 
     // The newest interrupted run begun or continued with ResumeOffer::at_next_start
     // and not offered since, if any; never a finished or stopped one.

@@ -12,7 +12,7 @@ namespace quorvel::journal {
 // order: pc, arrow, mobile, longtail, related.
 static_assert(harvest::all_sources.size() == 5,
               "a kind more or less needs a schema step for its columns");
-const std::array<std::string_view, 2> schema_steps = {
+const std::array<std::string_view, 3> schema_steps = {
     R"sql(
 CREATE TABLE runs (
     id INTEGER PRIMARY KEY,
@@ -54,6 +54,11 @@ CREATE TABLE words (
     // the run's process die; cleared once offered.
     R"sql(
 ALTER TABLE runs ADD COLUMN offer_resume INTEGER NOT NULL DEFAULT 0;
+)sql",
+    // How many requests the run kept in flight at once (its last start, when
+    // continued); runs from before this step were one at a time.
+    R"sql(
+ALTER TABLE runs ADD COLUMN parallel INTEGER NOT NULL DEFAULT 1;
 )sql",
 };
 

@@ -46,7 +46,8 @@ TEST(JournalSchema, TheStepsAfterTheFilesVersionApplyAllOrNone) {
 }
 
 // A journal of the first version keeps its runs when brought up to date,
-// and none of them is offered for continuing.
+// none of them is offered for continuing, and they read as made one request
+// at a time.
 TEST(JournalSchema, AFirstVersionJournalIsBroughtUpToDateKeepingItsRuns) {
     testing::ScratchFolder folder;
     const auto file = folder / "quorvel.sqlite3";
@@ -64,6 +65,7 @@ TEST(JournalSchema, AFirstVersionJournalIsBroughtUpToDateKeepingItsRuns) {
     ASSERT_TRUE(runs);
     ASSERT_EQ(runs->size(), 1u);
     EXPECT_EQ((*runs)[0].state, RunState::interrupted);
+    EXPECT_EQ((*runs)[0].parallel, 1);
     auto offer = journal->run_to_offer();
     ASSERT_TRUE(offer) << offer.error().message;
     EXPECT_FALSE(*offer);
