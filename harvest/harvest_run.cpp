@@ -1,45 +1,23 @@
 #include "harvest/harvest_run.h"
 
 #include <condition_variable>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 
 #include "data/json_document.h"
 #include "harvest/marketplace_answers.h"
+#include "harvest/prefetcher.h"
+#include "harvest/request_tries.h"
 #include "platform/log.h"
 #include "web/text_search.h"
 
 namespace quorvel::harvest {
 namespace {
 
-bool ticked(platform::WindowOperations& window, KeywordSource source) {
-    return window.read_checked(info(source).check_box);
-}
-
 // Tells nobody anything: stands in when a run has no observer.
 HarvestObserver nobody;
-
-// Exchanges that got no reply for a reason that may pass: tried again.
-bool worth_retrying(const platform::ExchangeOutcome& outcome) {
-    using platform::TransportError;
-    if (outcome.status != 0) {
-        return false;  // a reply came, whatever it says
-    }
-    switch (outcome.error) {
-        case TransportError::could_not_resolve:
-        case TransportError::could_not_connect:
-        case TransportError::timed_out:
-        case TransportError::connection_dropped:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// A URL as the log may show it: without its query, which holds the keyword.
-std::string without_query(std::string_view url) {
-    return std::string(url.substr(0, url.find('?')));
-}
 
 std::string_view request_name(RequestKind kind) {
     switch (kind) {
@@ -74,6 +52,20 @@ struct Run {
     bool halted = false;
     // Kinds whose sign-in page the observer has been told of.
     std::array<bool, 4> login_wall_told{};
+    // With several requests in flight: what fetches them, and the check
+    // boxes as it was last told of them.
+    std::unique_ptr<Prefetcher> prefetcher;
+    KindSet told_ticks;
+
+    // Reads a check box afresh; a fetcher ahead hears of a change.
+    bool ticked(KeywordSource source) {
+        const bool on = window.read_checked(info(source).check_box);
+        if (prefetcher && on != told_ticks.has(source)) {
+            told_ticks = KindSet::from_bits(told_ticks.bits() ^ (1U << index_of(source)));
+            prefetcher->ticked(source, on);
+        }
+        return on;
+    }
 
     bool stopped() const { return halted || options.stop.stop_requested(); }
 
@@ -109,19 +101,14 @@ struct Run {
                 return reply;
             }
             if (reply.outcome.error == platform::TransportError::tls_failure) {
-                platform::log_warning("certificate or TLS problem with " + without_query(url) +
-                                      " (" + reply.outcome.error_text + "); not tried again");
+                log_not_retried(url, reply.outcome);
                 return reply;
             }
             if (!worth_retrying(reply.outcome) || attempt > options.retry_delays.size()) {
                 return reply;
             }
             const std::chrono::milliseconds delay = options.retry_delays[attempt - 1];
-            platform::log_warning("no reply from " + without_query(url) + " (" +
-                                  std::string(platform::transport_error_name(reply.outcome.error)) +
-                                  "); trying again in " + std::to_string(delay.count()) +
-                                  " ms, attempt " + std::to_string(attempt + 1) + " of " +
-                                  std::to_string(options.retry_delays.size() + 1));
+            log_retry(url, reply.outcome, delay, attempt + 1, options.retry_delays.size() + 1);
             observer.request_retried(kind, seed, reply.outcome, static_cast<int>(attempt + 1));
             wait_until(std::chrono::steady_clock::now() + delay);
             if (stopped()) {
@@ -156,23 +143,58 @@ struct Run {
         return retry;
     }
 
-    // The reply text of a request for the reply reading of its kind: empty
-    // when it is no data (no reply, a sign-in page), and empty with the run
-    // ended when a check page was not passed.
-    std::string fetch(RequestKind kind, const std::string& seed, const std::string& url) {
+    // The reply fetched ahead for a request, with the tries that got no
+    // reply told in their order; nothing when the run is stopped.
+    std::optional<PrefetchedReply> take(RequestKind kind, const std::string& seed,
+                                        const std::string& keyword, int occurrence) {
+        std::optional<PrefetchedReply> taken =
+            prefetcher->take({seed_index, kind, keyword, occurrence});
+        if (!taken || stopped()) {
+            return std::nullopt;
+        }
+        for (const RetriedTry& retried : taken->retried) {
+            observer.request_retried(kind, seed, retried.outcome, retried.attempt);
+        }
+        return taken;
+    }
+
+    // The reply text of the request of this kind for `keyword` (the seed, or
+    // the mobile word of a long-tail request, asked for `occurrence` times
+    // before in this seed) for the reply reading of its kind: empty when it
+    // is no data (no reply, a sign-in page), and empty with the run ended
+    // when a check page was not passed.
+    std::string fetch(RequestKind kind, const std::string& seed, const std::string& keyword,
+                      int occurrence = 0) {
         for (;;) {
-            FetchedReply reply = fetch_with_retries(kind, seed, url);
+            FetchedReply reply;
+            std::uint64_t checks_passed = 0;
+            if (prefetcher) {
+                std::optional<PrefetchedReply> taken = take(kind, seed, keyword, occurrence);
+                if (!taken) {
+                    return {};
+                }
+                reply = std::move(taken->reply);
+                checks_passed = taken->checks_passed;
+            } else {
+                reply = fetch_with_retries(kind, seed, request_url(kind, keyword, options.hosts));
+            }
             if (stopped()) {
                 return {};
             }
             switch (classify(reply.outcome, reply.text)) {
                 case ReplyKind::verification:
+                    if (prefetcher && checks_passed < prefetcher->checks_passed()) {
+                        continue;  // sent before the check was passed: sent again
+                    }
                     if (!passed_check(kind, seed, reply.outcome.final_url)) {
                         halted = true;
                         return {};
                     }
                     if (stopped()) {
                         return {};
+                    }
+                    if (prefetcher) {
+                        prefetcher->check_passed();
                     }
                     continue;  // the same request again
                 case ReplyKind::login_wall:
@@ -210,7 +232,7 @@ struct Run {
         for (int j = 1; j <= n && !stopped(); ++j) {
             const std::string word = suggestion_word(pc_doc, j, SpaceMode::drop_spaces);
             record(KeywordSource::PcDropdown, seed, word, suggestion_count_text(pc_doc, j));
-            if (ticked(window, KeywordSource::ArrowWords)) {
+            if (ticked(KeywordSource::ArrowWords)) {
                 for (const std::string& arrow : arrow_words(pc_doc, j, word)) {
                     if (stopped()) {
                         return;
@@ -243,8 +265,7 @@ struct Run {
     }
 
     void related_step(const std::string& seed) {
-        secondary_reply = related_block(
-            fetch(RequestKind::related_search, seed, related_url(seed, options.hosts)));
+        secondary_reply = related_block(fetch(RequestKind::related_search, seed, seed));
         if (stopped() || !reply_usable(aux_doc, secondary_reply)) {
             return;
         }
@@ -259,9 +280,11 @@ struct Run {
     }
 
     void long_tail_step(const std::string& seed) {
+        // A word met again in the list asks again; the count tells those requests apart.
+        std::map<std::string, int> asked;
         for (const std::string& mobile_word : mobile_words) {
             const std::string reply =
-                fetch(RequestKind::long_tail, seed, mobile_suggest_url(mobile_word, options.hosts));
+                fetch(RequestKind::long_tail, seed, mobile_word, asked[mobile_word]++);
             if (stopped()) {
                 return;
             }
@@ -297,16 +320,18 @@ struct Run {
 
     // Each step runs only while the run goes on; the check box is read
     // afresh at each test, as the user may change it during the run.
-    bool step_wanted(KeywordSource source) { return !stopped() && ticked(window, source); }
+    bool step_wanted(KeywordSource source) { return !stopped() && ticked(source); }
 
     void seed(const std::string& seed) {
+        if (prefetcher) {
+            prefetcher->reached(seed_index);
+        }
         observer.seed_started(seed_index, seed);
         if (step_wanted(KeywordSource::PcDropdown)) {
-            pc_reply = fetch(RequestKind::pc_suggest, seed, pc_suggest_url(seed, options.hosts));
+            pc_reply = fetch(RequestKind::pc_suggest, seed, seed);
         }
         if (step_wanted(KeywordSource::MobileDropdown)) {
-            secondary_reply =
-                fetch(RequestKind::mobile_suggest, seed, mobile_suggest_url(seed, options.hosts));
+            secondary_reply = fetch(RequestKind::mobile_suggest, seed, seed);
         }
         mobile_words.clear();
         if (step_wanted(KeywordSource::PcDropdown)) {
@@ -362,12 +387,23 @@ RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
                             ? ", continuing at seed " + std::to_string(options.first_seed + 1)
                             : std::string()));
     observer.run_started(seeds, options.first_seed);
-    Run run{window, store, options, observer, {}, {}, {}, {}, {}, 0, std::nullopt, false, {}};
+    Run run{window, store, options, observer, {}, {}, {}, {}, {}, 0, std::nullopt, false, {}, {}, {}};
     std::size_t done = std::min(options.first_seed, seeds.size());
+    if (options.parallel > 1) {
+        // Fetched ahead for the kinds ticked now; the steps read them afresh.
+        for (KeywordSource source : all_sources) {
+            if (window.read_checked(info(source).check_box)) {
+                run.told_ticks.add(source);
+            }
+        }
+        run.prefetcher = std::make_unique<Prefetcher>(seeds, done, run.told_ticks, options);
+    }
     for (run.seed_index = done; run.seed_index < seeds.size() && !run.stopped(); ++run.seed_index) {
         run.seed(seeds[run.seed_index]);
         done += run.stopped() ? 0 : 1;
     }
+    // Every request still in flight ends before the run's end is told.
+    run.prefetcher.reset();
     const RunEnd end = run.stopped() ? RunEnd::stopped : RunEnd::finished;
     platform::log_info(
         std::string(end == RunEnd::stopped ? "harvest stopped" : "harvest finished") + " after " +

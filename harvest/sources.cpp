@@ -37,10 +37,19 @@ std::string fetch_reply_text(std::string_view url, std::stop_token stop) {
 }
 
 FetchedReply fetch_reply(std::string_view url, std::stop_token stop) {
+    return fetched_reply(platform::perform_exchange(reply_request(url, std::move(stop))));
+}
+
+platform::TransportRequest reply_request(std::string_view url, std::stop_token stop) {
     web::HttpRequestArgs args;
     args.url = std::string(url);
     args.stop = std::move(stop);
-    web::HttpReply reply = web::HttpRequest(args);
+    return web::transport_request_for(args);
+}
+
+FetchedReply fetched_reply(platform::TransportReply transport) {
+    web::HttpRequestArgs args;
+    web::HttpReply reply = web::http_reply_from(std::move(transport), args);
     return {data::gbk_from_utf8(text_from_bytes(reply.body)), std::move(reply.outcome)};
 }
 

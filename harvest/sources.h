@@ -42,6 +42,9 @@ struct FetchedReply {
     platform::ExchangeOutcome outcome;
 };
 FetchedReply fetch_reply(std::string_view url, std::stop_token stop = {});
+// The two halves of fetch_reply, for requests made beside others.
+platform::TransportRequest reply_request(std::string_view url, std::stop_token stop = {});
+FetchedReply fetched_reply(platform::TransportReply transport);
 
 // "https://HOST/sug?code=utf-8&q=..." with a fresh timestamp.
 std::string pc_suggest_url(std::string_view keyword, const MarketplaceHosts& hosts = {});

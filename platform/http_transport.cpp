@@ -8,6 +8,7 @@
 
 #include "platform/ascii_text.h"
 #include "platform/curl_handles.h"
+#include "platform/exchange_parts.h"
 #include "platform/http_transport_system.h"
 #include "platform/log.h"
 #include "platform/shared_caches.h"
@@ -97,13 +98,6 @@ bool build_header_list(const TransportRequest& request, HeaderList& list) {
     return true;
 }
 
-struct Collector {
-    TransportReply reply;
-    const std::stop_token* stop = nullptr;
-    bool body_too_large = false;
-    bool headers_too_large = false;
-};
-
 // Asked by curl now and then during a transfer: non-zero ends it.
 int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Collector*>(user)->stop->stop_requested() ? 1 : 0;
@@ -144,8 +138,8 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 }
 
 bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy policy,
-               const std::string& url, const std::string& proxy, curl_slist* headers,
-               curl_slist* resolve, Collector& collector) {
+               Multiplexing multiplexing, const std::string& url, const std::string& proxy,
+               curl_slist* headers, curl_slist* resolve, Collector& collector) {
     const TransportOptions& options = request.options;
     // The agent becomes a header line of its own: it ends at any line break.
     const std::string agent = request.agent.substr(0, request.agent.find_first_of("\r\n"));
@@ -154,7 +148,14 @@ bool configure(CURL* curl, const TransportRequest& request, ConnectionPolicy pol
 
     set(curl_easy_setopt(curl, CURLOPT_URL, url.c_str()));
     set(curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L));
-    set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1));
+    if (multiplexing == Multiplexing::where_offered && http2_available()) {
+        // HTTP/2 where TLS negotiates it, else HTTP/1.1; a request waits for
+        // a connection being opened to see whether it can share it.
+        set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_2TLS));
+        set(curl_easy_setopt(curl, CURLOPT_PIPEWAIT, 1L));
+    } else {
+        set(curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1));
+    }
     set(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https"));
     // An HTTPS request is never carried on to plain HTTP; HTTP may move to HTTPS.
     set(curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR,
@@ -360,49 +361,62 @@ std::string_view transport_error_name(TransportError error) {
     return "failed";
 }
 
-TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy) {
-    const auto started = std::chrono::steady_clock::now();
+bool http2_available() {
+    const curl_version_info_data* version = curl_version_info(CURLVERSION_NOW);
+    return version != nullptr && (version->features & CURL_VERSION_HTTP2) != 0;
+}
+
+tl::expected<std::unique_ptr<PreparedExchange>, TransportReply> prepare_exchange(
+    TransportRequest request, ConnectionPolicy policy, Multiplexing multiplexing) {
+    auto exchange = std::make_unique<PreparedExchange>();
+    exchange->started = std::chrono::steady_clock::now();
     if (request.stop.stop_requested()) {
         TransportReply reply;
         reply.outcome.error = TransportError::aborted;
-        return reply;
+        return tl::unexpected(std::move(reply));
     }
     if (shared_caches().share() == nullptr) {
-        return failed_before_sending(request, "the connection caches could not be set up");
+        return tl::unexpected(
+            failed_before_sending(request, "the connection caches could not be set up"));
     }
     if (!plain_host(request.host) || request.port < 1 || request.port > 65535) {
-        return failed_before_sending(request, "not a host and port that can be reached");
+        return tl::unexpected(
+            failed_before_sending(request, "not a host and port that can be reached"));
     }
     if (request.path.empty() || request.path.front() != '/') {
-        return failed_before_sending(request, "the object path does not start with /");
+        return tl::unexpected(
+            failed_before_sending(request, "the object path does not start with /"));
     }
-    EasyHandle curl(curl_easy_init());
-    HeaderList headers;
-    HeaderList resolve;
-    bool listed = curl && build_header_list(request, headers);
+    exchange->request = std::move(request);
+    const TransportRequest& sent = exchange->request;
+    exchange->curl.reset(curl_easy_init());
+    bool listed = exchange->curl && build_header_list(sent, exchange->headers);
     for (const std::string& entry : shared_caches().resolve()) {
-        listed = listed && append_header(resolve, entry);
+        listed = listed && append_header(exchange->resolve, entry);
     }
     if (!listed) {
-        return failed_before_sending(request, "out of memory");
+        return tl::unexpected(failed_before_sending(sent, "out of memory"));
     }
-    const bool secure = request.options.secure;
-    std::string url = std::string(secure ? "https://" : "http://") + request.host + ":" +
-                      std::to_string(request.port) + encode_path(request.path);
-    std::string proxy = select_proxy(request.proxy, secure);
+    const bool secure = sent.options.secure;
+    const std::string url = std::string(secure ? "https://" : "http://") + sent.host + ":" +
+                            std::to_string(sent.port) + encode_path(sent.path);
+    const std::string proxy = select_proxy(sent.proxy, secure);
 
-    Collector collector;
-    collector.stop = &request.stop;
-    if (!configure(curl.get(), request, policy, url, proxy, headers.get(), resolve.get(),
-                   collector)) {
-        return failed_before_sending(request, "the transfer could not be configured");
+    exchange->collector.stop = &sent.stop;
+    if (!configure(exchange->curl.get(), sent, policy, multiplexing, url, proxy,
+                   exchange->headers.get(), exchange->resolve.get(), exchange->collector)) {
+        return tl::unexpected(failed_before_sending(sent, "the transfer could not be configured"));
     }
-    char error_buffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, error_buffer);
+    curl_easy_setopt(exchange->curl.get(), CURLOPT_ERRORBUFFER, exchange->error_buffer);
+    curl_easy_setopt(exchange->curl.get(), CURLOPT_PRIVATE, exchange.get());
+    return exchange;
+}
 
-    const CURLcode result = run_transfer(curl.get(), request.stop);
-
-    TransportReply reply = std::move(collector.reply);
+TransportReply finish_exchange(PreparedExchange& exchange, CURLcode result) {
+    CURL* curl = exchange.curl.get();
+    const TransportRequest& request = exchange.request;
+    const Collector& collector = exchange.collector;
+    TransportReply reply = std::move(exchange.collector.reply);
     ExchangeOutcome& outcome = reply.outcome;
     // A transfer that completed counts as completed, even when a stop came
     // just after it.
@@ -412,16 +426,17 @@ TransportReply perform_exchange(const TransportRequest& request, ConnectionPolic
                         : error_of(result, collector);
     outcome.body_complete = result == CURLE_OK;
     if (outcome.error != TransportError::none) {
-        outcome.error_text = error_buffer[0] != '\0' ? std::string(error_buffer)
-                                                     : std::string(curl_easy_strerror(result));
+        outcome.error_text = exchange.error_buffer[0] != '\0'
+                                 ? std::string(exchange.error_buffer)
+                                 : std::string(curl_easy_strerror(result));
     }
     char* effective = nullptr;
-    if (curl_easy_getinfo(curl.get(), CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK &&
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK &&
         effective != nullptr) {
         outcome.final_url = effective;
     }
     long status = 0;
-    if (curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
         outcome.status = status;
     }
     if (outcome.error == TransportError::reply_too_large) {
@@ -434,11 +449,20 @@ TransportReply perform_exchange(const TransportRequest& request, ConnectionPolic
         reply.headers.clear();
     }
     outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
+        std::chrono::steady_clock::now() - exchange.started);
     if (outcome.error != TransportError::none) {
         log_failure(request, outcome);
     }
     return reply;
+}
+
+TransportReply perform_exchange(const TransportRequest& request, ConnectionPolicy policy) {
+    auto exchange = prepare_exchange(request, policy, Multiplexing::off);
+    if (!exchange) {
+        return std::move(exchange.error());
+    }
+    const CURLcode result = run_transfer((*exchange)->curl.get(), (*exchange)->request.stop);
+    return finish_exchange(**exchange, result);
 }
 
 namespace {

@@ -94,7 +94,7 @@ platform::TransportOptions transport_options_for(std::uint32_t word) {
             .shared_cookies = (word & flags::no_cookies) == 0};
 }
 
-HttpReply HttpRequest(HttpRequestArgs& args) {
+platform::TransportRequest transport_request_for(HttpRequestArgs& args) {
     const int method = (args.method < 0 || args.method > 7) ? 0 : args.method;
     const bool secure = ascii_lower(std::string_view(args.url).substr(0, 8)) == "https://";
 
@@ -123,9 +123,10 @@ HttpReply HttpRequest(HttpRequestArgs& args) {
         request.send_body = true;
         request.body = args.body_bytes;
     }
+    return request;
+}
 
-    platform::TransportReply transport = platform::perform_exchange(request);
-
+HttpReply http_reply_from(platform::TransportReply transport, HttpRequestArgs& args) {
     HttpReply reply;
     reply.outcome = std::move(transport.outcome);
     reply.body = std::move(transport.body);
@@ -135,6 +136,11 @@ HttpReply HttpRequest(HttpRequestArgs& args) {
         reply.returned_cookies = cookie_merge(*args.cookies, reply.returned_cookies);
     }
     return reply;
+}
+
+HttpReply HttpRequest(HttpRequestArgs& args) {
+    const platform::TransportRequest request = transport_request_for(args);
+    return http_reply_from(platform::perform_exchange(request), args);
 }
 
 Bytes HttpRequest(std::string_view url) {

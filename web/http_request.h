@@ -72,6 +72,13 @@ platform::TransportOptions transport_options_for(std::uint32_t flags);
 // One exchange with every argument given.
 HttpReply HttpRequest(HttpRequestArgs& args);
 
+// The two halves of HttpRequest, for exchanges made beside others: the
+// transport's request (completing args.headers and args.body_bytes as the
+// call does), and the reply made of the transport's (merging args.cookies
+// as the call does).
+platform::TransportRequest transport_request_for(HttpRequestArgs& args);
+HttpReply http_reply_from(platform::TransportReply transport, HttpRequestArgs& args);
+
 // One GET of `url` with every other argument omitted; returns the body.
 Bytes HttpRequest(std::string_view url);
 
