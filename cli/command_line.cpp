@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "harvest/harvest_run.h"
 #include "platform/version.h"
 
 namespace quorvel::cli {
@@ -93,7 +94,8 @@ void add_network_options(CLI::App& command, Invocation& in) {
                      "Run without a signed-in session: no cookie file at all");
 }
 
-void add_run_options(CLI::App& command, Invocation& in, std::optional<std::string>& interval) {
+void add_run_options(CLI::App& command, Invocation& in, std::optional<std::string>& interval,
+                     std::optional<std::string>& parallel) {
     command.add_option("--db", in.db, "Use this journal instead of the default one")
         ->type_name("FILE");
     command.add_flag("--no-db", in.no_db, "Keep the run in memory only, not in a journal");
@@ -101,6 +103,12 @@ void add_run_options(CLI::App& command, Invocation& in, std::optional<std::strin
         .add_option("--interval", interval,
                     "Least time between the starts of two requests, in milliseconds (default 0)")
         ->type_name("MS");
+    command
+        .add_option("--parallel", parallel,
+                    "Keep up to N requests in flight at once (1 to " +
+                        std::to_string(harvest::max_parallel) +
+                        ", default 1); the words are the same as one at a time")
+        ->type_name("N");
     add_network_options(command, in);
     command.add_flag_callback(
         "--progress", [&in] { in.progress = true; },
@@ -236,7 +244,9 @@ std::optional<SortKey> sort_key(std::string_view name) {
 
 std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* const* argv) {
     Invocation in;
-    std::optional<std::string> interval;  // --interval and RUN as written, read as numbers below
+    // --interval, --parallel and RUN as written, read as numbers below.
+    std::optional<std::string> interval;
+    std::optional<std::string> parallel;
     std::optional<std::string> run;
     std::optional<std::string> sort;
     CLI::App app(description, program);
@@ -260,14 +270,14 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
                      "Comma list of pc, arrow, mobile, longtail, related (default: all five)")
         ->type_name("KINDS");
     add_output_options(*harvest, in);
-    add_run_options(*harvest, in, interval);
+    add_run_options(*harvest, in, interval, parallel);
 
     CLI::App* resume = app.add_subcommand("resume", "Continue a stopped or interrupted run");
     resume->add_option("RUN", run, "The run's number, as `runs` lists it")
         ->type_name("INT")
         ->required();
     add_output_options(*resume, in);
-    add_run_options(*resume, in, interval);
+    add_run_options(*resume, in, interval, parallel);
 
     CLI::App* runs = app.add_subcommand("runs", "List the runs in the journal, newest first");
     runs->add_flag("--json", in.json, "Print them as JSON");
@@ -393,6 +403,16 @@ std::variant<Invocation, EarlyExit> parse_command_line(int argc, const char* con
                              usage_error("--interval takes a number of milliseconds, 0 or more")};
         }
         in.interval_ms = *milliseconds;
+    }
+    if (parallel) {
+        const auto count = count_of(*parallel);
+        if (!count || *count < 1 || *count > harvest::max_parallel) {
+            return EarlyExit{exit_status::usage,
+                             {},
+                             usage_error("--parallel takes a whole number from 1 to " +
+                                         std::to_string(harvest::max_parallel))};
+        }
+        in.parallel = static_cast<int>(*count);
     }
     if (run) {
         const auto number = count_of(*run);

@@ -38,6 +38,7 @@ struct Invocation {
     std::optional<std::string> db;  // --db FILE
     bool no_db = false;
     std::int64_t interval_ms = 0;
+    int parallel = 1;  // --parallel N: requests in flight at once
     std::optional<std::string> cacert;
     std::vector<std::string> resolve;
     std::optional<std::string> cookies;  // --cookies FILE

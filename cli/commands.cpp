@@ -176,7 +176,8 @@ int harvest_and_write(const Invocation& in, const Console& console, Storage& sto
                               .observer = &observers,
                               .first_seed = first_seed,
                               .interval = std::chrono::milliseconds(in.interval_ms),
-                              .on_verification = on_check});
+                              .on_verification = on_check,
+                              .parallel = in.parallel});
     progress.clear_line();
 
     std::optional<std::int64_t> run_id;
@@ -279,7 +280,8 @@ int harvest_command(const Invocation& in, const Console& console) {
     Storage storage(in, console);
     std::unique_ptr<journal::RunRecorder> recorder;
     if (storage.open()) {
-        auto begun = storage.journal()->begin_run(kinds, *seed_text);
+        auto begun = storage.journal()->begin_run(kinds, *seed_text, journal::ResumeOffer::none,
+                                                  in.parallel);
         if (begun) {
             recorder = std::move(*begun);
         } else {
@@ -301,7 +303,7 @@ int resume_command(const Invocation& in, const Console& console) {
     if (!storage.open()) {
         return exit_status::storage;
     }
-    auto resumed = storage.journal()->resume_run(in.run);
+    auto resumed = storage.journal()->resume_run(in.run, journal::ResumeOffer::none, in.parallel);
     if (!resumed) {
         const JournalError& error = resumed.error();
         if (error.kind == JournalError::Kind::storage_failed ||
@@ -376,6 +378,7 @@ int runs_command(const Invocation& in, const Console& console) {
             item["seeds_done"] = run.seeds_done;
             item["seeds_total"] = run.seeds_total;
             item["words"] = words;
+            item["parallel"] = run.parallel;
             list.push_back(item);
         }
         write_text(

@@ -202,8 +202,8 @@ class Cli : public ::testing::Test {
 
     // A run of "one", a seed it stopped at and "three": kept resumable after
     // "one", whose words it wrote to `csv`, and the last line of standard
-    // error says how to continue. Once `unblock` has run, resumed, it writes
-    // the whole harvest.
+    // error says how to continue. Once `unblock` has run, resumed with two
+    // requests in flight, it writes the whole harvest, and the run says 2.
     void expect_stopped_then_resumed(const ChildResult& stopped, const fs::path& csv,
                                      const HarvestStore& whole,
                                      const std::function<void()>& unblock) {
@@ -217,10 +217,12 @@ class Cli : public ::testing::Test {
         EXPECT_THAT(file_bytes(csv), Not(HasSubstr("three")));
         unblock();
         const fs::path full = home_ / "full.csv";
-        const ChildResult resumed = cli({"resume", std::to_string(run.id), "-o", full.string()});
+        const ChildResult resumed =
+            cli({"resume", std::to_string(run.id), "-o", full.string(), "--parallel", "2"});
         ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
         EXPECT_EQ(file_bytes(full), window_csv(whole));
         EXPECT_EQ(newest_run().state, journal::RunState::finished);
+        EXPECT_EQ(newest_run().parallel, 2);
     }
 
     static FakeMarketplace* fake_;
@@ -250,9 +252,11 @@ TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
     EXPECT_EQ(fake_->steady_requests(), window_requests);
     EXPECT_EQ(file_bytes(csv), window_csv(window));
 
-    // Text to standard output, one word per line, in the export's order.
+    // Text to standard output, one word per line, in the export's order;
+    // with requests in flight together, the same words as one at a time.
     fake_->clear_requests();
-    const ChildResult text = cli({"harvest", "-k", "pc,mobile", kSeeds[0], kSeeds[1]});
+    const ChildResult text =
+        cli({"harvest", "-k", "pc,mobile", kSeeds[0], kSeeds[1], "--parallel", "4"});
     ASSERT_EQ(text.exit_code, 0) << text.err;
     HarvestStore two = window_harvest(
         {kSeeds[0], kSeeds[1]},
@@ -266,6 +270,11 @@ TEST_F(Cli, HarvestsExactlyAsTheWindowDoes) {
         });
     EXPECT_EQ(text.out, expected);
     EXPECT_THAT(text.err, HasSubstr("finished: 2 of 2 seeds"));
+    // The journal keeps each run's number of requests in flight.
+    const auto runs = nlohmann::json::parse(cli({"runs", "--json"}).out);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0]["parallel"], 4);
+    EXPECT_EQ(runs[1]["parallel"], 1);
 }
 
 // Seeds one per line from a file or standard input: empty lines are seeds,
@@ -387,6 +396,10 @@ TEST_F(Cli, BadUsageAsksForNothing) {
          "Run 'quorvel-cli words --help' for usage.\n"},
         {{"harvest", "a", "--interval", "abc"},
          "quorvel-cli: --interval takes a number of milliseconds, 0 or more\n"},
+        {{"harvest", "a", "--parallel", "0"},
+         "quorvel-cli: --parallel takes a whole number from 1 to 8\n"},
+        {{"harvest", "a", "--parallel", "9"}, "--parallel takes a whole number from 1 to 8"},
+        {{"resume", "1", "--parallel", "x"}, "--parallel takes a whole number from 1 to 8"},
         {{"harvest", "a", "--frob"},
          "quorvel-cli: unknown option \"--frob\" for harvest\n"
          "Run 'quorvel-cli harvest --help' for usage.\n"},
