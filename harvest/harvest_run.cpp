@@ -387,7 +387,8 @@ RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
                             ? ", continuing at seed " + std::to_string(options.first_seed + 1)
                             : std::string()));
     observer.run_started(seeds, options.first_seed);
-    Run run{window, store, options, observer, {}, {}, {}, {}, {}, 0, std::nullopt, false, {}, {}, {}};
+    Run run{window, store, options,      observer, {}, {}, {}, {},
+            {},     0,     std::nullopt, false,    {}, {}, {}};
     std::size_t done = std::min(options.first_seed, seeds.size());
     if (options.parallel > 1) {
         // Fetched ahead for the kinds ticked now; the steps read them afresh.

@@ -184,11 +184,13 @@ struct Prefetcher::Impl {
             next->tag = next_tag++;
             next->url = request_url(next->key.kind, next->key.keyword, options.hosts);
             next->result.checks_passed = checks;
+            next->result.started = now;
             out.emplace_back(next->tag, reply_request(next->url, options.stop));
             last_start = now;
             now = Clock::now();
         }
-        wait = std::chrono::ceil<std::chrono::milliseconds>(std::max(wake_at - now, Clock::duration{}));
+        wait = std::chrono::ceil<std::chrono::milliseconds>(
+            std::max(wake_at - now, Clock::duration{}));
         return out;
     }
 

@@ -6,6 +6,7 @@
 // reply when it reaches its request, in the order one request at a time
 // makes them, so that what it does with them is the same.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -45,8 +46,9 @@ struct RetriedTry {
 struct PrefetchedReply {
     FetchedReply reply;               // of the last try
     std::vector<RetriedTry> retried;  // in the order they were made
-    // How many check pages had been passed when the last try started.
+    // How many check pages had been passed when the last try started, and when it started.
     std::uint64_t checks_passed = 0;
+    std::chrono::steady_clock::time_point started{};
 };
 
 class Prefetcher {
