@@ -32,6 +32,8 @@
 //     sign-in-picture FILE    the sign-in dialog's pixels as a PNG; then 取消
 //     check-connection SECONDS   clicks 设置 and 检测连接, reports the lines once
 //                         they are in, and cancels the dialog
+//     parallel N          clicks 设置, reports 同时请求数, presses 确定 with 9 in it
+//                         (answering the refusal), then with N
 //     sign-out            clicks 退出登录
 //     word-table TERMS    clicks 词表, waits for the word-table window and its roots
 //                         pane, reports its count line and first rows, types TERMS
@@ -639,24 +641,29 @@ class Driver {
         finish_sign_in(dialog, "sign-in-picture");
     }
 
-    // Clicks 设置, then 检测连接, and reports the lines the dialog shows
-    // once the check has ended; cancels the dialog.
-    void check_connection(std::chrono::milliseconds limit) {
-        click(named(quorvel::shell::settings_button, "check-connection"), "check-connection");
+    // Clicks 设置 and returns its dialog.
+    HWND open_settings(const std::string& step) {
+        click(named(quorvel::shell::settings_button, step), step);
         const auto start = Clock::now();
-        HWND dialog = nullptr;
-        while (dialog == nullptr) {
+        for (;;) {
             for (HWND d : dialogs_of(process_)) {
                 if (GetDlgItem(d, quorvel::win32::settings_check_id) != nullptr) {
-                    dialog = d;
+                    handled_.insert(d);
+                    return d;
                 }
             }
             if (Clock::now() - start > 10s) {
-                fail("check-connection", "no settings dialog appeared");
+                fail(step, "no settings dialog appeared");
             }
             std::this_thread::sleep_for(10ms);
         }
-        handled_.insert(dialog);
+    }
+
+    // Clicks 设置, then 检测连接, and reports the lines the dialog shows
+    // once the check has ended; cancels the dialog.
+    void check_connection(std::chrono::milliseconds limit) {
+        const auto start = Clock::now();
+        HWND dialog = open_settings("check-connection");
         HWND button = GetDlgItem(dialog, quorvel::win32::settings_check_id);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(quorvel::win32::settings_check_id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(button));
@@ -679,6 +686,39 @@ class Driver {
             }
             std::this_thread::sleep_for(10ms);
         }
+    }
+
+    // Reports the dialog's 同时请求数, then presses 确定 with 9 there (out of
+    // range: a message, the dialog stays) and with `value`.
+    void set_parallel(const std::string& value) {
+        const std::string step = "parallel";
+        HWND dialog = open_settings(step);
+        HWND edit = GetDlgItem(dialog, quorvel::win32::settings_parallel_id);
+        const std::string before = text_of(edit);
+        auto press_ok = [&](const wchar_t* text) {
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        };
+        press_ok(L"9");
+        await_message(10s);
+        const auto start = Clock::now();
+        // Until the message box has gone and only the dialog is left.
+        while (dialogs_of(process_) != std::vector<HWND>{dialog} && IsWindow(dialog)) {
+            if (Clock::now() - start > 10s) {
+                fail(step, "the message box did not close");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        const bool stayed_open = IsWindow(dialog) != FALSE;
+        press_ok(wide_from_utf8(value).c_str());
+        while (IsWindow(dialog)) {
+            if (Clock::now() - start > 10s) {
+                fail(step, "the settings dialog did not close on 确定");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        emit({{"event", step}, {"before", before}, {"stayed_open", stayed_open}});
     }
 
     void sign_out() {
@@ -1221,6 +1261,8 @@ int main() {
             driver.sign_in_file(operand(step));
         } else if (step == "sign-in-picture") {
             driver.sign_in_picture(operand(step));
+        } else if (step == "parallel") {
+            driver.set_parallel(operand(step));
         } else if (step == "check-connection") {
             driver.check_connection(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "sign-out") {
