@@ -144,6 +144,7 @@ MainWindow::MainWindow(harvest::HarvestStore& store, Dialogs& dialogs,
     controller_ = std::make_unique<shell::RunController>(static_cast<shell::WindowShell&>(*this),
                                                          store_, std::move(hosts));
     controller_->set_request_interval(settings_.request_interval);
+    controller_->set_parallel_requests(settings_.parallel_requests);
 
     for (const auto& [b, action] : actions) {
         connect(b, &QPushButton::clicked, this,
@@ -238,6 +239,7 @@ void MainWindow::show_settings() {
         settings_ = dialog->settings();
         settings_.save();
         controller_->set_request_interval(settings_.request_interval);
+        controller_->set_parallel_requests(settings_.parallel_requests);
     });
     dialog->open();
 }

@@ -10,12 +10,14 @@
 #include <utility>
 
 #include "app/qt_text.h"
+#include "harvest/harvest_run.h"
 #include "shell/texts.h"
 
 namespace quorvel::app {
 namespace {
 
 constexpr auto interval_key = "harvest/request_interval_ms";
+constexpr auto parallel_key = "harvest/parallel_requests";
 constexpr int longest_interval_ms = 60000;
 
 QSettings stored() {
@@ -33,12 +35,17 @@ WindowSettings WindowSettings::load() {
     if (number && ms > 0 && ms <= longest_interval_ms) {
         settings.request_interval = std::chrono::milliseconds(ms);
     }
+    const int parallel = stored().value(parallel_key, 1).toInt(&number);
+    if (number && parallel >= 1 && parallel <= harvest::max_parallel) {
+        settings.parallel_requests = parallel;
+    }
     return settings;
 }
 
 void WindowSettings::save() const {
     QSettings file = stored();
     file.setValue(interval_key, static_cast<int>(request_interval.count()));
+    file.setValue(parallel_key, parallel_requests);
     file.sync();
 }
 
@@ -54,6 +61,11 @@ SettingsDialog::SettingsDialog(const WindowSettings& settings, harvest::Marketpl
     interval_->setSuffix(QStringLiteral(" ") + qt_from_utf8(shell::texts::interval_unit));
     interval_->setValue(static_cast<int>(settings.request_interval.count()));
     interval_->setToolTip(qt_from_utf8(shell::texts::interval_hint));
+    parallel_ = new QSpinBox(this);
+    parallel_->setObjectName(QStringLiteral("parallelSpin"));
+    parallel_->setRange(1, harvest::max_parallel);
+    parallel_->setValue(settings.parallel_requests);
+    parallel_->setToolTip(qt_from_utf8(shell::texts::parallel_hint));
     check_ = new QPushButton(qt_from_utf8(shell::texts::check_connection), this);
     check_->setObjectName(QStringLiteral("checkConnectionButton"));
     check_->setAutoDefault(false);
@@ -68,6 +80,7 @@ SettingsDialog::SettingsDialog(const WindowSettings& settings, harvest::Marketpl
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout(this);
     form->addRow(qt_from_utf8(shell::texts::interval_label), interval_);
+    form->addRow(qt_from_utf8(shell::texts::parallel_label), parallel_);
     form->addRow(check_);
     form->addRow(check_lines_);
     form->addRow(buttons);
@@ -97,6 +110,7 @@ void SettingsDialog::show_check() {
 WindowSettings SettingsDialog::settings() const {
     WindowSettings settings;
     settings.request_interval = std::chrono::milliseconds(interval_->value());
+    settings.parallel_requests = parallel_->value();
     return settings;
 }
 

@@ -19,6 +19,8 @@ struct WindowSettings {
     // The least time between the starts of two requests of a harvest; 0
     // keeps the marketplace's pace as the harvest sets it.
     std::chrono::milliseconds request_interval{0};
+    // How many requests a harvest keeps in flight, 1 to harvest::max_parallel.
+    int parallel_requests = 1;
 
     static WindowSettings load();
     void save() const;
@@ -40,6 +42,7 @@ class SettingsDialog : public QDialog {
 
     harvest::MarketplaceHosts hosts_;
     QSpinBox* interval_ = nullptr;
+    QSpinBox* parallel_ = nullptr;
     QPushButton* check_ = nullptr;
     QPlainTextEdit* check_lines_ = nullptr;
     // Last: a check still running is stopped before the widgets go.

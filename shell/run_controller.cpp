@@ -184,7 +184,7 @@ void RunController::start_harvest() {
             }
         }
         auto begun = journal_->begin_run(kinds, window->read_text(harvest::seed_box),
-                                         journal::ResumeOffer::at_next_start);
+                                         journal::ResumeOffer::at_next_start, parallel_);
         if (begun) {
             recorder = std::move(*begun);
         } else {
@@ -222,8 +222,8 @@ void RunController::run_harvest(std::size_t first_seed,
     auto kept = std::make_shared<std::unique_ptr<journal::RunRecorder>>(std::move(recorder));
     run_in_background(
         "harvest",
-        [this, first_seed, kept, start, interval = interval_](RunWindow& window,
-                                                              std::stop_token stop) {
+        [this, first_seed, kept, start, interval = interval_, parallel = parallel_](
+            RunWindow& window, std::stop_token stop) {
             harvest::ObserverList observers;
             observers.add(tally_);
             if (*kept != nullptr) {
@@ -237,9 +237,11 @@ void RunController::run_harvest(std::size_t first_seed,
                 .observer = &observers,
                 .first_seed = first_seed,
                 .interval = interval,
-                .on_verification = [this, &window](const harvest::VerificationPage& page) {
-                    return window_.pass_check_page(window, page);
-                }};
+                .on_verification =
+                    [this, &window](const harvest::VerificationPage& page) {
+                        return window_.pass_check_page(window, page);
+                    },
+                .parallel = parallel};
             if (start == HarvestStart::fresh) {
                 harvest::start_harvest(window, store_, options);
             } else {
@@ -248,6 +250,10 @@ void RunController::run_harvest(std::size_t first_seed,
             kept->reset();
         },
         RunKind::harvest);
+}
+
+void RunController::set_parallel_requests(int parallel) {
+    parallel_ = std::clamp(parallel, 1, harvest::max_parallel);
 }
 
 void RunController::note_storage_trouble(const std::string& why) {
@@ -327,7 +333,7 @@ bool RunController::continue_run(std::int64_t run) {
     if (running() || journal_ == nullptr) {
         return false;
     }
-    auto resumed = journal_->resume_run(run, journal::ResumeOffer::at_next_start);
+    auto resumed = journal_->resume_run(run, journal::ResumeOffer::at_next_start, parallel_);
     if (!resumed) {
         tell_journal_failure(texts::cannot_continue_run, resumed.error());
         return false;

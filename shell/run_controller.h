@@ -157,6 +157,9 @@ class RunController {
     const harvest::MarketplaceHosts& hosts() const { return hosts_; }
     // The pause between requests from the next harvest on.
     void set_request_interval(std::chrono::milliseconds interval) { interval_ = interval; }
+    // How many requests a harvest keeps in flight from the next one on,
+    // brought into 1..harvest::max_parallel; the journal records it per run.
+    void set_parallel_requests(int parallel);
 
     // "搜索": empties the boxes and the store and harvests the seed box's seeds.
     void start_harvest();
@@ -211,6 +214,7 @@ class RunController {
     harvest::HarvestStore& store_;
     harvest::MarketplaceHosts hosts_;
     std::chrono::milliseconds interval_{0};
+    int parallel_ = 1;
     shell::RunTally tally_;
     journal::Journal* journal_ = nullptr;
     std::string journal_trouble_;

@@ -291,8 +291,9 @@ void MainWindow::show(int how) {
     UpdateWindow(window_);
 }
 
-void MainWindow::set_request_interval(std::chrono::milliseconds interval) {
-    controller_->set_request_interval(interval);
+void MainWindow::apply_settings(const WindowSettings& settings) {
+    controller_->set_request_interval(settings.request_interval);
+    controller_->set_parallel_requests(settings.parallel_requests);
 }
 
 LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -414,7 +415,7 @@ void MainWindow::show_settings() {
         if (!settings.save()) {
             platform::log_warning("the settings could not be kept in the registry");
         }
-        controller_->set_request_interval(settings.request_interval);
+        apply_settings(settings);
     }
 }
 

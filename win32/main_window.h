@@ -15,6 +15,7 @@
 #include "harvest/sources.h"
 #include "journal/journal.h"
 #include "shell/run_controller.h"
+#include "win32/settings.h"
 #include "win32/window_operations.h"
 #include "win32/word_table_window.h"
 
@@ -54,8 +55,9 @@ class MainWindow : public shell::WindowShell {
     void show(int how);
     // Shows a notice in the progress line until the next harvest (code-page text).
     void show_notice(std::string_view text) override;
-    // The interval between requests, as the settings keep it.
-    void set_request_interval(std::chrono::milliseconds interval);
+    // The settings' pacing (the interval and the requests at once), from
+    // the next harvest on.
+    void apply_settings(const WindowSettings& settings);
 
     // shell::WindowShell
     std::unique_ptr<shell::RunWindow> window_for_run(std::stop_token stop,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "harvest/harvest_run.h"
 #include "shell/connection_check_task.h"
 #include "shell/texts.h"
 #include "win32/dialog_frame.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr const wchar_t* settings_key = L"Software\\Quorvel";
 constexpr const wchar_t* interval_value = L"RequestIntervalMs";
+constexpr const wchar_t* parallel_value = L"ParallelRequests";
 
 // The connection check's thread says its lines are ready.
 constexpr UINT check_done_message = WM_APP + 1;
@@ -53,6 +55,24 @@ void show_check(HWND dialog, const DialogState& state) {
     }
 }
 
+// A tooltip with `utf8` over `control`, wrapped to the dialog's width; it
+// goes with the dialog, which owns it.
+void add_hint(HWND dialog, HWND control, std::string_view utf8, UINT dpi) {
+    HWND tip =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr, nullptr, nullptr);
+    std::wstring text = wide_from_utf8(utf8);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text.data();
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, scaled(396, dpi));
+}
+
 INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* state = static_cast<DialogState*>(dialog_state(dialog, message, lparam));
     switch (message) {
@@ -77,6 +97,22 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_unit).c_str(),
                         SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {182, 14, 40, 22}, dpi,
                         state->font.get());
+            // "同时请求数" on the interval's row, right of its unit; its hint
+            // shows over the edit box.
+            add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::parallel_label).c_str(),
+                        SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, -1, {244, 14, 80, 22}, dpi,
+                        state->font.get());
+            HWND parallel = add_control(dialog, L"EDIT", L"", WS_TABSTOP | ES_NUMBER | ES_RIGHT,
+                                        settings_parallel_id, {328, 14, 80, 22}, dpi,
+                                        state->font.get(), WS_EX_CLIENTEDGE);
+            HWND parallel_spin =
+                add_control(dialog, UPDOWN_CLASSW, nullptr,
+                            UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                            settings_parallel_spin_id, {0, 0, 0, 0}, dpi, state->font.get());
+            SendMessageW(parallel_spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(parallel), 0);
+            SendMessageW(parallel_spin, UDM_SETRANGE32, 1, harvest::max_parallel);
+            SendMessageW(parallel_spin, UDM_SETPOS32, 0, state->settings->parallel_requests);
+            add_hint(dialog, parallel, shell::texts::parallel_hint, dpi);
             add_control(dialog, L"STATIC", wide_from_utf8(shell::texts::interval_hint).c_str(),
                         SS_LEFT | SS_NOPREFIX, -1, {12, 42, 396, 20}, dpi, state->font.get());
             add_control(dialog, L"BUTTON", wide_from_utf8(shell::texts::check_connection).c_str(),
@@ -111,7 +147,17 @@ INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wparam, LP
                     MessageBeep(MB_ICONWARNING);
                     return TRUE;
                 }
+                const UINT parallel = GetDlgItemInt(dialog, settings_parallel_id, &number, FALSE);
+                if (!number || parallel < 1 ||
+                    parallel > static_cast<UINT>(harvest::max_parallel)) {
+                    MessageBoxW(dialog, wide_from_utf8(shell::texts::parallel_out_of_range).c_str(),
+                                wide_from_utf8(shell::texts::settings_caption).c_str(),
+                                MB_OK | MB_ICONWARNING);
+                    SetFocus(GetDlgItem(dialog, settings_parallel_id));
+                    return TRUE;
+                }
                 state->settings->request_interval = std::chrono::milliseconds(ms);
+                state->settings->parallel_requests = static_cast<int>(parallel);
                 EndDialog(dialog, IDOK);
                 return TRUE;
             }
@@ -137,6 +183,13 @@ WindowSettings WindowSettings::load() {
         ms > 0 && ms <= static_cast<DWORD>(longest_interval_ms)) {
         settings.request_interval = std::chrono::milliseconds(ms);
     }
+    DWORD parallel = 0;
+    size = sizeof(parallel);
+    if (RegGetValueW(HKEY_CURRENT_USER, settings_key, parallel_value, RRF_RT_REG_DWORD, nullptr,
+                     &parallel, &size) == ERROR_SUCCESS &&
+        parallel >= 1 && parallel <= static_cast<DWORD>(harvest::max_parallel)) {
+        settings.parallel_requests = static_cast<int>(parallel);
+    }
     return settings;
 }
 
@@ -147,9 +200,12 @@ bool WindowSettings::save() const {
         return false;
     }
     const auto ms = static_cast<DWORD>(request_interval.count());
+    const auto parallel = static_cast<DWORD>(parallel_requests);
     const bool written =
         RegSetValueExW(key, interval_value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ms),
-                       sizeof(ms)) == ERROR_SUCCESS;
+                       sizeof(ms)) == ERROR_SUCCESS &&
+        RegSetValueExW(key, parallel_value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&parallel),
+                       sizeof(parallel)) == ERROR_SUCCESS;
     RegCloseKey(key);
     return written;
 }

@@ -96,7 +96,7 @@ int run_main_window(HINSTANCE instance, int show, const WindowStart& start) {
         } else {
             window.controller().set_journal(journal.journal ? &*journal.journal : nullptr,
                                             journal.trouble);
-            window.set_request_interval(WindowSettings::load().request_interval);
+            window.apply_settings(WindowSettings::load());
             if (journal.moved_aside) {
                 window.show_notice(shell::texts::code_page(
                     shell::texts::fill(shell::texts::journal_moved_aside,

@@ -450,9 +450,10 @@ class LongRunTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(still_open == nullptr || !still_open->isVisible(), 60000);
     }
 
-    // The least time between two requests is set in the settings dialog,
-    // paces the next harvest and is kept for the next start. The dialog's
-    // "检测连接" asks the window's marketplace once per kind.
+    // The least time between two requests and the number of requests at once
+    // are set in the settings dialog, carried to the next harvest (the journal
+    // records the number) and kept for the next start. The dialog's "检测连接"
+    // asks the window's marketplace once per kind.
     void pacing_is_set_in_the_settings_and_kept() {
         QCOMPARE(window_->settings().request_interval.count(), 0);
         QTest::mouseClick(find<QPushButton>(shell::settings_button), Qt::LeftButton);
@@ -464,6 +465,7 @@ class LongRunTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(lines->toPlainText().startsWith(u("pc: ")), 60000);
         QCOMPARE(lines->toPlainText().count(u(": answered, ")), 5);
         testsupport::find_control<QSpinBox>(dialog, "intervalSpin")->setValue(150);
+        testsupport::find_control<QSpinBox>(dialog, "parallelSpin")->setValue(4);
         dialog->accept();
         QCOMPARE(window_->settings().request_interval.count(), 150);
 
@@ -476,9 +478,16 @@ class LongRunTest : public QObject {
         QVERIFY(harvest());
         QCOMPARE(fake_->requests().size(), 2u);
         QVERIFY2(took.elapsed() >= 150, qPrintable(QString::number(took.elapsed())));
+        QCOMPARE(journal_->runs()->front().parallel, 4);
 
         new_window(&*journal_);
         QCOMPARE(window_->settings().request_interval.count(), 150);
+        QCOMPARE(window_->settings().parallel_requests, 4);
+        seeds("连衣裙");
+        check_box(KeywordSource::MobileDropdown)->setChecked(true);
+        QVERIFY(harvest());
+        QCOMPARE(journal_->runs()->size(), 2u);
+        QCOMPARE(journal_->runs()->front().parallel, 4);
     }
 
     // Through the window: a request whose connection drops once is tried again

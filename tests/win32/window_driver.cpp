@@ -32,6 +32,8 @@
 //     sign-in-picture FILE    the sign-in dialog's pixels as a PNG; then 取消
 //     check-connection SECONDS   clicks 设置 and 检测连接, reports the lines once
 //                         they are in, and cancels the dialog
+//     parallel N          clicks 设置, reports 同时请求数, presses 确定 with 9 in it
+//                         (answering the refusal), then with N
 //     sign-out            clicks 退出登录
 //     word-table TERMS    clicks 词表, waits for the word-table window and its roots
 //                         pane, reports its count line and first rows, types TERMS
@@ -456,14 +458,14 @@ class Driver {
         wait_idle("stop", start, limit, true);
     }
 
-    // Waits for the next message box and answers it.
-    void await_message(std::chrono::milliseconds limit) {
+    // Waits for the next message box and answers it; the box answered.
+    HWND await_message(std::chrono::milliseconds limit) {
         const auto start = Clock::now();
         for (;;) {
             for (HWND dialog : dialogs_of(process_)) {
                 if (handled_.count(dialog) == 0 && file_name_box(dialog) == nullptr) {
                     answer_message(dialog, "await-message");
-                    return;
+                    return dialog;
                 }
             }
             if (Clock::now() - start > limit) {
@@ -529,8 +531,7 @@ class Driver {
         const std::wstring name = wide_from_utf8(path);
         HWND box = file_name_box(dialog);
         SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        press(dialog, IDOK);
         const auto end = Clock::now() + 30s;
         for (;;) {
             answer_dialogs("export");
@@ -598,16 +599,14 @@ class Driver {
         const std::wstring w = wide_from_utf8(text);
         SendMessageW(GetDlgItem(dialog, quorvel::win32::sign_in_text_id), WM_SETTEXT, 0,
                      reinterpret_cast<LPARAM>(w.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        press(dialog, IDOK);
         finish_sign_in(dialog, "sign-in");
     }
 
     // Chooses `path` with the sign-in dialog's cookie-file button.
     void sign_in_file(const std::string& path) {
         HWND dialog = open_sign_in("sign-in-file");
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(quorvel::win32::sign_in_file_id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, quorvel::win32::sign_in_file_id)));
+        press(dialog, quorvel::win32::sign_in_file_id);
         const auto start = Clock::now();
         HWND chooser = nullptr;
         while (chooser == nullptr) {
@@ -625,8 +624,7 @@ class Driver {
         emit({{"event", "open_dialog"}, {"caption", text_of(chooser)}});
         const std::wstring name = wide_from_utf8(path);
         SendMessageW(file_name_box(chooser), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+        press(chooser, IDOK);
         finish_sign_in(dialog, "sign-in-file");
     }
 
@@ -634,32 +632,35 @@ class Driver {
     void sign_in_picture(const std::string& file) {
         HWND dialog = open_sign_in("sign-in-picture");
         screenshot(file, dialog);
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        press(dialog, IDCANCEL);
         finish_sign_in(dialog, "sign-in-picture");
+    }
+
+    // Clicks 设置 and returns its dialog.
+    HWND open_settings(const std::string& step) {
+        click(named(quorvel::shell::settings_button, step), step);
+        const auto start = Clock::now();
+        for (;;) {
+            for (HWND d : dialogs_of(process_)) {
+                if (GetDlgItem(d, quorvel::win32::settings_check_id) != nullptr) {
+                    handled_.insert(d);
+                    return d;
+                }
+            }
+            if (Clock::now() - start > 10s) {
+                fail(step, "no settings dialog appeared");
+            }
+            std::this_thread::sleep_for(10ms);
+        }
     }
 
     // Clicks 设置, then 检测连接, and reports the lines the dialog shows
     // once the check has ended; cancels the dialog.
     void check_connection(std::chrono::milliseconds limit) {
-        click(named(quorvel::shell::settings_button, "check-connection"), "check-connection");
         const auto start = Clock::now();
-        HWND dialog = nullptr;
-        while (dialog == nullptr) {
-            for (HWND d : dialogs_of(process_)) {
-                if (GetDlgItem(d, quorvel::win32::settings_check_id) != nullptr) {
-                    dialog = d;
-                }
-            }
-            if (Clock::now() - start > 10s) {
-                fail("check-connection", "no settings dialog appeared");
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        handled_.insert(dialog);
+        HWND dialog = open_settings("check-connection");
         HWND button = GetDlgItem(dialog, quorvel::win32::settings_check_id);
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(quorvel::win32::settings_check_id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button));
+        press(dialog, quorvel::win32::settings_check_id);
         std::string lines;
         while (lines.rfind("pc: ", 0) != 0) {
             if (Clock::now() - start > limit) {
@@ -671,14 +672,27 @@ class Driver {
         emit({{"event", "check-connection"},
               {"lines", lines},
               {"button_enabled", IsWindowEnabled(button) != FALSE}});
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
-        while (IsWindow(dialog)) {
-            if (Clock::now() - start > limit + 10s) {
-                fail("check-connection", "the settings dialog did not close on 取消");
-            }
-            std::this_thread::sleep_for(10ms);
-        }
+        press(dialog, IDCANCEL);
+        await_gone(dialog, "check-connection", 10s, "the settings dialog did not close on 取消");
+    }
+
+    // Reports the dialog's 同时请求数, then presses 确定 with 9 there (out of
+    // range: a message, the dialog stays) and with `value`.
+    void set_parallel(const std::string& value) {
+        const std::string step = "parallel";
+        HWND dialog = open_settings(step);
+        HWND edit = GetDlgItem(dialog, quorvel::win32::settings_parallel_id);
+        const std::string before = text_of(edit);
+        auto press_ok = [&](const wchar_t* text) {
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+            press(dialog, IDOK);
+        };
+        press_ok(L"9");
+        await_gone(await_message(10s), step, 10s, "the message box did not close");
+        const bool stayed_open = IsWindow(dialog) != FALSE;
+        press_ok(wide_from_utf8(value).c_str());
+        await_gone(dialog, step, 10s, "the settings dialog did not close on 确定");
+        emit({{"event", step}, {"before", before}, {"stayed_open", stayed_open}});
     }
 
     void sign_out() {
@@ -726,12 +740,7 @@ class Driver {
         event["roots_note"] = IsWindowVisible(note) ? text_of(note) : "";
         event["roots"] = ListView_GetItemCount(roots);
         PostMessageW(table, WM_CLOSE, 0, 0);
-        while (IsWindow(table)) {
-            if (Clock::now() - start > 40s) {
-                fail(step, "the word-table window did not close");
-            }
-            std::this_thread::sleep_for(10ms);
-        }
+        await_gone(table, step, 40s, "the word-table window did not close");
         emit(event);
     }
 
@@ -847,14 +856,8 @@ class Driver {
         }
         const bool closed = !IsWindow(dialog);
         if (!closed) {
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
-            while (IsWindow(dialog)) {
-                if (Clock::now() - answered > 10s) {
-                    fail(step, "the dialog did not close on 取消");
-                }
-                std::this_thread::sleep_for(10ms);
-            }
+            press(dialog, IDCANCEL);
+            await_gone(dialog, step, 10s, "the dialog did not close on 取消");
         }
         emit_session(step, {{"caption", caption}, {"closed_by_ok", closed}});
     }
@@ -888,6 +891,24 @@ class Driver {
             }
         }
         fail(step, "no control " + std::string(name) + " in the table");
+    }
+
+    // Presses the button `id` of `dialog`, as a click on it does.
+    static void press(HWND dialog, int id) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    }
+
+    // Until `window` is gone; the step fails with `what` after `limit`.
+    static void await_gone(HWND window, const std::string& step, std::chrono::milliseconds limit,
+                           const std::string& what) {
+        const auto start = Clock::now();
+        while (IsWindow(window)) {
+            if (Clock::now() - start > limit) {
+                fail(step, what);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
     }
 
     // A click as the mouse gives it. Returns whether the window had handled
@@ -1065,8 +1086,7 @@ class Driver {
         if (std::find(ids.begin(), ids.end(), id) == ids.end() && ids.size() == 1) {
             id = ids.front();
         }
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        press(dialog, id);
     }
 
     HWND window_ = nullptr;
@@ -1221,6 +1241,8 @@ int main() {
             driver.sign_in_file(operand(step));
         } else if (step == "sign-in-picture") {
             driver.sign_in_picture(operand(step));
+        } else if (step == "parallel") {
+            driver.set_parallel(operand(step));
         } else if (step == "check-connection") {
             driver.check_connection(std::chrono::seconds(std::stoi(operand(step))));
         } else if (step == "sign-out") {

@@ -34,6 +34,7 @@
 
 #include "export/export.h"
 #include "harvest/harvest_run.h"
+#include "journal/journal.h"
 #include "platform/http_transport.h"
 #include "platform/window_operations.h"
 #include "research/word_table.h"
@@ -183,6 +184,7 @@ class WineDesk {
     // The window's own log, as Wine's user keeps it.
     std::string window_log() const { return file_bytes(data_folder() / "logs" / "quorvel.log"); }
     fs::path session_file() const { return data_folder() / "cookies.txt"; }
+    fs::path journal_file() const { return data_folder() / "quorvel.sqlite3"; }
 
   private:
     fs::path data_folder() const {
@@ -721,7 +723,9 @@ TEST_F(WindowUnderWine, ClosingDuringARunEndsTheProcessWithoutWaitingForTheReply
 // it: another site's header is refused and the dialog stays open; the
 // marketplace's is taken ("已登录"), kept in the session file and carried by
 // the search requests of the next harvest. The next start is signed in, and
-// 退出登录 forgets the session and deletes the file.
+// 退出登录 forgets the session and deletes the file. 设置's 同时请求数 is
+// set to 4 (9 is refused) before the first harvest, kept for the next start
+// and recorded in the journal with both harvests.
 TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     const fs::path other = scratch_ / "other.txt";
     std::ofstream(other) << "Cookie: _ga=GA1.2.345; sessionid=otherSecret\n";
@@ -731,10 +735,11 @@ TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     fs::remove(desk->session_file());
     fake_->require_session(true);
     auto window = start_host();
-    const DriverRun driven = drive({"sign-in", windows_path(other), "sign-in", windows_path(header),
-                                    "seeds", windows_path(seeds_file({"连衣裙"})), "tick",
-                                    std::string(harvest::info(KeywordSource::DidYouMean).check_box),
-                                    "harvest", "60", "close"});
+    const DriverRun driven =
+        drive({"sign-in", windows_path(other), "sign-in", windows_path(header), "parallel", "4",
+               "seeds", windows_path(seeds_file({"连衣裙"})), "tick",
+               std::string(harvest::info(KeywordSource::DidYouMean).check_box), "harvest", "60",
+               "close"});
     fake_->require_session(false);
     ASSERT_EQ(driven.exit_code, 0) << driven.text();
     const auto tries = driven.all("sign-in");
@@ -748,9 +753,12 @@ TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     EXPECT_TRUE(tries[1].value("sign_out_enabled", false));
     // The refusal and what was taken; no sign-in notice from the harvest.
     const auto messages = driven.all("message");
-    ASSERT_EQ(messages.size(), 2u) << driven.text();
+    ASSERT_EQ(messages.size(), 3u) << driven.text();
     EXPECT_THAT(messages[0].value("text", ""), ::testing::HasSubstr("没有导入登录信息"));
     EXPECT_THAT(messages[1].value("text", ""), ::testing::HasSubstr("taobao.com：3 个 Cookie"));
+    EXPECT_EQ(messages[2].value("text", ""), shell::texts::parallel_out_of_range);
+    EXPECT_EQ(driven.one("parallel").value("before", ""), "1");
+    EXPECT_TRUE(driven.one("parallel").value("stayed_open", false));
     EXPECT_THAT(driven.text(), ::testing::Not(::testing::HasSubstr("Secret")));
     const auto cookies = fake_->request_cookies();
     ASSERT_FALSE(cookies.empty());
@@ -770,10 +778,11 @@ TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     fake_->clear_requests();
     fake_->require_session(true);
     auto again = start_host();
-    const DriverRun out = drive({"sign-out", "sign-in-file", windows_path(exported), "seeds",
-                                 windows_path(seeds_file({"连衣裙"})), "tick",
-                                 std::string(harvest::info(KeywordSource::DidYouMean).check_box),
-                                 "harvest", "60", "check-connection", "60", "sign-out", "close"});
+    const DriverRun out =
+        drive({"sign-out", "sign-in-file", windows_path(exported), "seeds",
+               windows_path(seeds_file({"连衣裙"})), "tick",
+               std::string(harvest::info(KeywordSource::DidYouMean).check_box), "harvest", "60",
+               "check-connection", "60", "parallel", "1", "sign-out", "close"});
     fake_->require_session(false);
     ASSERT_EQ(out.exit_code, 0) << out.text();
     const auto outs = out.all("sign-out");
@@ -782,8 +791,9 @@ TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     EXPECT_EQ(outs[0].value("state", ""), "未登录");
     EXPECT_EQ(out.one("sign-in-file").value("state", ""), "已登录");
     EXPECT_TRUE(out.one("sign-in-file").value("closed_by_ok", false));
-    EXPECT_THAT(out.one("message").value("text", ""),
+    EXPECT_THAT(out.all("message").at(0).value("text", ""),
                 ::testing::HasSubstr("taobao.com：2 个 Cookie"));
+    EXPECT_EQ(out.one("parallel").value("before", ""), "4");
     ASSERT_FALSE(fake_->request_cookies().empty());
     for (const std::string& sent : fake_->request_cookies()) {
         EXPECT_THAT(sent, ::testing::HasSubstr("_q_session=fileSecret"));
@@ -798,6 +808,15 @@ TEST_F(WindowUnderWine, PastedHeaderSignsInUntilSignedOut) {
     EXPECT_FALSE(fs::exists(desk->session_file()));
     EXPECT_THAT(out.text(), ::testing::Not(::testing::HasSubstr("Secret")));
     expect_closed(out, *again);
+    // This case's two harvests, newest first: both made with 4 requests at once.
+    auto journal = journal::Journal::open(desk->journal_file());
+    ASSERT_TRUE(journal) << journal.error().message;
+    const auto runs = journal->runs();
+    ASSERT_TRUE(runs && runs->size() >= 2u);
+    for (std::size_t i : {0u, 1u}) {
+        EXPECT_EQ((*runs)[i].kinds, harvest::KindSet().add(KeywordSource::DidYouMean));
+        EXPECT_EQ((*runs)[i].parallel, 4) << i;
+    }
 }
 
 // --screenshot FILE SIGN_IN_FILE: the window after a small harvest, and its
