@@ -1,7 +1,8 @@
 // Times quorvel-cli as a user runs it, against the local fake marketplace
 // on the HTTPS port: a 20-seed harvest of all five kinds with the journal
 // and without it (--no-db), and the peak memory and speed of a run of many
-// seeds. Prints one line per measurement.
+// seeds, and a run whose replies each come 20 ms after their request, as
+// over a real network. Prints one line per measurement.
 //
 //   build/default/bench/quorvel_cli_bench [SEEDS]   (default 1000)
 
@@ -104,6 +105,27 @@ int main(int argc, char** argv) {
     std::printf("%d seeds, all kinds: %.1f s, %.2f MB peak memory, %.1f ms CPU per request\n", many,
                 big.seconds, static_cast<double>(big.result.max_rss_kb) / 1024.0,
                 big.result.cpu_seconds * 1000.0 / static_cast<double>(requests));
+    // Over a network: every reply 20 ms after its request, a fifth of the seeds.
+    const int delayed = std::max(1, many / 5);
+    const fs::path seeds_delayed = home / "seeds-delayed.txt";
+    f = std::fopen(seeds_delayed.c_str(), "w");
+    std::fputs(seed_lines(delayed).c_str(), f);
+    std::fclose(f);
+    fake.set_reply_delay(std::chrono::milliseconds(20));
+    fake.clear_requests();
+    const Timed slow = run(
+        address,
+        {"harvest", "-i", seeds_delayed.string(), "--no-db", "-o", (home / "slow.txt").string()},
+        home);
+    const auto slow_requests = fake.requests().size();
+    std::printf(
+        "%d seeds, all kinds, 20 ms per reply: %.1f s for %zu requests (%.1f ms each), %.2f ms "
+        "CPU per request\n",
+        delayed, slow.seconds, slow_requests,
+        slow.seconds * 1000.0 / static_cast<double>(slow_requests),
+        slow.result.cpu_seconds * 1000.0 / static_cast<double>(slow_requests));
+    fake.set_reply_delay(std::chrono::milliseconds(0));
+
     std::error_code ignored;
     const auto size = fs::file_size(home / "data" / "quorvel" / "quorvel.sqlite3", ignored);
     std::printf("journal after all runs: %.2f MB\n", static_cast<double>(size) / 1e6);

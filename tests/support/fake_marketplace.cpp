@@ -286,6 +286,7 @@ struct FakeMarketplace::Impl {
     std::set<std::pair<Endpoint, std::string>> checks;
     bool closing = false;
     bool session_required = false;
+    std::chrono::milliseconds reply_delay{0};
     // How held replies ended.
     std::size_t held_sent = 0;
     std::size_t held_dropped = 0;
@@ -363,6 +364,19 @@ struct FakeMarketplace::Impl {
         std::lock_guard guard(mutex);
         log.push_back(req.target);
         cookies.push_back(req.get_header_value("Cookie"));
+    }
+
+    // Logs a suggestion or search request and waits out the reply delay.
+    void note_delayed(const httplib::Request& req) {
+        note(req);
+        std::chrono::milliseconds delay{0};
+        {
+            std::lock_guard guard(mutex);
+            delay = reply_delay;
+        }
+        if (delay.count() > 0) {
+            std::this_thread::sleep_for(delay);
+        }
     }
 
     // Serves a request that is not answered as asked, and says whether it did.
@@ -471,7 +485,7 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
     impl_->address = address;
     Impl* impl = impl_.get();
     impl->server.server().Get("/sug", [impl](const httplib::Request& req, httplib::Response& res) {
-        impl->note(req);
+        impl->note_delayed(req);
         const std::string keyword = query_value(req.target, "q");
         const bool pc = req.target.rfind("/sug?code=utf-8&", 0) == 0;
         const Endpoint endpoint = pc ? Endpoint::pc : Endpoint::mobile;
@@ -483,7 +497,7 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
     });
     impl->server.server().Get(
         "/search", [impl](const httplib::Request& req, httplib::Response& res) {
-            impl->note(req);
+            impl->note_delayed(req);
             const std::string keyword = query_value(req.target, "q");
             if (impl->intercepted(Endpoint::search, keyword, req, res)) {
                 return;
@@ -637,6 +651,11 @@ bool FakeMarketplace::await_held_requests_dropped(std::size_t count) const {
     std::unique_lock lock(impl_->mutex);
     return impl_->held_changed.wait_for(lock, std::chrono::minutes(1),
                                         [&] { return impl_->held_dropped >= count; });
+}
+
+void FakeMarketplace::set_reply_delay(std::chrono::milliseconds delay) {
+    std::lock_guard guard(impl_->mutex);
+    impl_->reply_delay = delay;
 }
 
 void FakeMarketplace::clear_requests() {

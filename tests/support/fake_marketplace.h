@@ -67,6 +67,11 @@ class FakeMarketplace {
     // Every request answers normally again.
     void clear_failures();
 
+    // Every suggestion and search reply is sent this long after its request
+    // came, as over a real network (0: at once). Requests are served side by
+    // side, so replies in flight together wait together.
+    void set_reply_delay(std::chrono::milliseconds delay);
+
     // The first `tries` requests for this endpoint and keyword (counted
     // from this call) lose their connection before any reply. From this call
     // on, every reply closes its connection, so that each request comes on a
