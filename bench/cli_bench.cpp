@@ -17,6 +17,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_marketplace.h"
 #include "tests/support/private_network.h"
+#include "tests/support/scratch.h"
 #include "tests/support/test_servers.h"
 
 namespace {
@@ -105,26 +106,54 @@ int main(int argc, char** argv) {
     std::printf("%d seeds, all kinds: %.1f s, %.2f MB peak memory, %.1f ms CPU per request\n", many,
                 big.seconds, static_cast<double>(big.result.max_rss_kb) / 1024.0,
                 big.result.cpu_seconds * 1000.0 / static_cast<double>(requests));
-    // Over a network: every reply 20 ms after its request, a fifth of the seeds.
+    // Over a network: every reply 20 ms after its request, a fifth of the
+    // seeds, with 1, 2, 4 and 8 requests in flight.
     const int delayed = std::max(1, many / 5);
     const fs::path seeds_delayed = home / "seeds-delayed.txt";
     f = std::fopen(seeds_delayed.c_str(), "w");
     std::fputs(seed_lines(delayed).c_str(), f);
     std::fclose(f);
     fake.set_reply_delay(std::chrono::milliseconds(20));
-    fake.clear_requests();
-    const Timed slow = run(
-        address,
-        {"harvest", "-i", seeds_delayed.string(), "--no-db", "-o", (home / "slow.txt").string()},
-        home);
-    const auto slow_requests = fake.requests().size();
-    std::printf(
-        "%d seeds, all kinds, 20 ms per reply: %.1f s for %zu requests (%.1f ms each), %.2f ms "
-        "CPU per request\n",
-        delayed, slow.seconds, slow_requests,
-        slow.seconds * 1000.0 / static_cast<double>(slow_requests),
-        slow.result.cpu_seconds * 1000.0 / static_cast<double>(slow_requests));
+    std::printf("%d seeds, all kinds, 20 ms per reply:\n", delayed);
+    double one_seconds = 0;
+    double one_cpu = 0;
+    std::string one_words;
+    bool goal_met = true;
+    for (const int parallel : {1, 2, 4, 8}) {
+        fake.clear_requests();
+        const fs::path out = home / ("slow-" + std::to_string(parallel) + ".txt");
+        const Timed slow = run(address,
+                               {"harvest", "-i", seeds_delayed.string(), "--no-db", "--parallel",
+                                std::to_string(parallel), "-o", out.string()},
+                               home);
+        const auto slow_requests = static_cast<double>(fake.requests().size());
+        const double cpu = slow.result.cpu_seconds * 1000.0 / slow_requests;
+        const std::string words = quorvel::testsupport::file_bytes(out);
+        if (parallel == 1) {
+            one_seconds = slow.seconds;
+            one_cpu = cpu;
+            one_words = words;
+        } else if (words != one_words) {
+            std::fprintf(stderr, "--parallel %d found other words than one at a time\n", parallel);
+            return 1;
+        }
+        std::printf(
+            "  --parallel %d: %.1f s for %.0f requests (%.1f ms each, %.0f%% of one at a time), "
+            "%.2f ms CPU per request (%.2fx)\n",
+            parallel, slow.seconds, slow_requests, slow.seconds * 1000.0 / slow_requests,
+            100.0 * slow.seconds / one_seconds, cpu, cpu / one_cpu);
+        if (parallel == 8) {
+            goal_met = slow.seconds <= one_seconds / 4 && cpu <= one_cpu * 1.2;
+        }
+    }
     fake.set_reply_delay(std::chrono::milliseconds(0));
+    // Only at full size do the times mean something.
+    if (many >= 1000 && !goal_met) {
+        std::printf(
+            "goal missed: 8 in flight should take at most a quarter of the time of one at "
+            "a time, with at most 1.2x its CPU per request\n");
+        return 1;
+    }
 
     std::error_code ignored;
     const auto size = fs::file_size(home / "data" / "quorvel" / "quorvel.sqlite3", ignored);

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "app/settings_dialog.h"
 #include "data/encoding.h"
 #include "harvest/keyword_source.h"
 #include "journal/journal.h"
@@ -99,10 +100,15 @@ double thread_cpu_ms() {
 }
 
 // A harvest in the window as a user runs it: kept in a journal, with the
-// progress line updating, until about 100,000 words are shown. The GUI
-// thread's CPU time covers everything it did meanwhile.
-void harvest_with_journal_and_progress(testsupport::FakeMarketplace& fake, int seed_count) {
+// progress line updating, until about 100,000 words are shown, with
+// `parallel` requests in flight as set in 设置. The GUI thread's CPU time
+// covers everything it did meanwhile.
+void harvest_with_journal_and_progress(testsupport::FakeMarketplace& fake, int seed_count,
+                                       int parallel) {
     testsupport::ScratchFolder folder;
+    app::WindowSettings settings;
+    settings.parallel_requests = parallel;
+    settings.save();
     auto journal = journal::Journal::open(folder / "quorvel.sqlite3");
     if (!journal) {
         std::printf("no journal: %s\n", journal.error().message.c_str());
@@ -128,10 +134,11 @@ void harvest_with_journal_and_progress(testsupport::FakeMarketplace& fake, int s
         words += store.word_rows(source).size();
     }
     std::printf(
-        "harvest kept in the journal, progress on: %d seeds, %zu requests, %zu words in %.1f s; "
+        "harvest kept in the journal, progress on, %d in flight: %d seeds, %zu requests, %zu "
+        "words in %.1f s; "
         "GUI thread CPU %.0f ms (%.0f ms per 100,000 words), of which showing words %.0f ms; "
         "journal %.1f MB\n",
-        seed_count, fake.requests().size(), words, seconds, gui_ms,
+        parallel, seed_count, fake.requests().size(), words, seconds, gui_ms,
         gui_ms * 100000.0 / static_cast<double>(std::max<std::size_t>(words, 1)),
         static_cast<double>(window.window_operations().gui_update_nanoseconds()) / 1e6,
         static_cast<double>(std::filesystem::file_size(folder / "quorvel.sqlite3") +
@@ -146,6 +153,9 @@ int main(int argc, char* argv[]) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The window's settings go to a folder of the bench's own.
+    testsupport::ScratchFolder config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     platform::set_extra_ca_file(testsupport::test_certificate().cert_path);
@@ -153,6 +163,8 @@ int main(int argc, char* argv[]) {
     harvest_rate(fake);
     hundred_thousand_words();
     // Seeds for about 100,000 words (the fake gives some 24 a seed), or as given.
-    harvest_with_journal_and_progress(fake, argc > 1 ? std::atoi(argv[1]) : 4200);
+    for (const int parallel : {1, 8}) {
+        harvest_with_journal_and_progress(fake, argc > 1 ? std::atoi(argv[1]) : 4200, parallel);
+    }
     return 0;
 }

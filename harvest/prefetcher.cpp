@@ -108,14 +108,15 @@ struct Prefetcher::Impl {
         const std::size_t until = std::min(seeds.size(), current + 2 * parallel);
         for (; walked_to < until; ++walked_to) {
             const std::string& seed = seeds[walked_to];
-            if (ticks.has(KeywordSource::PcDropdown)) {
-                add({walked_to, RequestKind::pc_suggest, seed, 0}, 0);
-            }
-            if (ticks.has(KeywordSource::MobileDropdown)) {
-                add({walked_to, RequestKind::mobile_suggest, seed, 0}, 1);
-            }
-            if (ticks.has(KeywordSource::DidYouMean)) {
-                add({walked_to, RequestKind::related_search, seed, 0}, 2);
+            std::size_t order = 0;
+            for (RequestKind kind : {RequestKind::pc_suggest, RequestKind::mobile_suggest,
+                                     RequestKind::related_search}) {
+                RequestKey key{walked_to, kind, seed, 0};
+                // The harvest may have asked for it before it was walked to.
+                if (ticks.has(tick_of(kind)) && find(key) == entries.end()) {
+                    add(std::move(key), order);
+                }
+                ++order;
             }
         }
     }

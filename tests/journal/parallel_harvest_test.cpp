@@ -198,10 +198,20 @@ TEST_F(ParallelHarvest, FourInFlightGiveWhatOneAtATimeGives) {
     EXPECT_EQ(one.kept.info.parallel, 1);
     EXPECT_EQ(four.kept.info.parallel, 4);
 
+    // Without a kind unticked, no request is made in vain.
     fake_.clear_failures();
     fake_.require_session(true);
-    const Outcome walled = harvest(seeds, 1);
-    expect_same(walled, harvest(seeds, 4));
+    const auto requests_of = [&](int parallel) {
+        fake_.clear_requests();
+        Outcome out = harvest(seeds, parallel);
+        std::vector<std::string> requests = fake_.steady_requests();
+        std::sort(requests.begin(), requests.end());
+        return std::pair{std::move(out), requests};
+    };
+    const auto [walled, one_asked] = requests_of(1);
+    const auto [walled_four, four_asked] = requests_of(4);
+    expect_same(walled, walled_four);
+    EXPECT_EQ(four_asked, one_asked);
     EXPECT_EQ(std::count(walled.told.begin(), walled.told.end(), "login 2 a"), 1);
     EXPECT_TRUE(walled.store.word_rows(KeywordSource::DidYouMean).empty());
 }

@@ -556,6 +556,9 @@ FakeMarketplace::FakeMarketplace(const std::string& address, int port)
                 res.set_header("Connection", "close");
             }
         });
+    // Enough workers for a client with eight requests in flight on each of
+    // two hosts, each kept-alive connection holding one.
+    impl->server.server().new_task_queue = [] { return new httplib::ThreadPool(32); };
     impl->server.start(address, port);
 }
 
