@@ -50,8 +50,9 @@ struct Prefetcher::Impl {
         State state = State::waiting;
         bool demanded = false;  // the harvest waits for it
         std::size_t tries = 0;
-        std::uint64_t tag = 0;  // of the try in flight
-        std::string url;        // of the try in flight
+        bool check_page = false;  // the reply is a check page
+        std::uint64_t tag = 0;    // of the try in flight
+        std::string url;          // of the try in flight
         Clock::time_point not_before{};
         PrefetchedReply result;
     };
@@ -87,6 +88,12 @@ struct Prefetcher::Impl {
     std::jthread thread;
 
     bool ending() const { return quit.stop_requested() || options.stop.stop_requested(); }
+
+    // A check page that came back since the last one was passed holds new
+    // requests back until the user has seen it.
+    bool holds_back(const Entry& e) const {
+        return e.check_page && e.result.checks_passed == checks;
+    }
 
     std::list<Entry>::iterator add(RequestKey key, std::size_t order) {
         auto at = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
@@ -217,9 +224,8 @@ struct Prefetcher::Impl {
             return;
         }
         const ReplyKind kind = classify(reply.outcome, reply.text);
-        if (kind == ReplyKind::verification && entry.result.checks_passed == checks) {
-            paused = true;
-        }
+        entry.check_page = kind == ReplyKind::verification;
+        paused = paused || holds_back(entry);
         if (kind == ReplyKind::data && entry.key.kind == RequestKind::mobile_suggest) {
             walk_long_tail(entry.key.seed, reply.text);
         }
@@ -286,6 +292,11 @@ void Prefetcher::reached(std::size_t seed) {
     std::lock_guard lock(impl_->mutex);
     impl_->current = seed;
     std::erase_if(impl_->entries, [&](const Impl::Entry& e) { return e.key.seed < seed; });
+    // A check page of a request the harvest passed by (its kind unticked)
+    // holds nothing back any more.
+    impl_->paused =
+        impl_->paused && std::any_of(impl_->entries.begin(), impl_->entries.end(),
+                                     [&](const Impl::Entry& e) { return impl_->holds_back(e); });
     impl_->exchanges.wake();
 }
 

@@ -84,8 +84,8 @@ inline constexpr std::string_view interval_hint =
     "两次请求开始之间至少间隔的时间；0 表示不额外等待";
 inline constexpr std::string_view parallel_label = "同时请求数";
 inline constexpr std::string_view parallel_hint =
-    "同时发出的请求数；大于 1 时，请求在种子填入之前提前发出，结果与逐个请求完全相同；"
-    "遇到检查页或网络较慢时，1 可能更合适";
+    "同时发出的请求数；大于 1 时，请求在种子填入之前提前发出，更快，结果与逐个请求完全相同；"
+    "若频繁出现验证页，请改回 1";
 inline constexpr std::string_view parallel_out_of_range = "同时请求数应为 1 到 8 之间的整数。";
 inline constexpr std::string_view check_connection = "检测连接";
 inline constexpr std::string_view checking_connection = "正在检测连接…";
