@@ -37,6 +37,9 @@ std::string_view request_name(RequestKind kind) {
 // step returns at once when the run is stopped: a reply that arrives, or a
 // window answer that comes back, after the stop request is never acted on.
 struct Run {
+    Run(platform::WindowOperations& w, HarvestStore& s, const RunOptions& o, HarvestObserver& obs)
+        : window(w), store(s), options(o), observer(obs) {}
+
     platform::WindowOperations& window;
     HarvestStore& store;
     const RunOptions& options;
@@ -387,8 +390,7 @@ RunEnd run_harvest(platform::WindowOperations& window, HarvestStore& store,
                             ? ", continuing at seed " + std::to_string(options.first_seed + 1)
                             : std::string()));
     observer.run_started(seeds, options.first_seed);
-    Run run{window, store, options,      observer, {}, {}, {}, {},
-            {},     0,     std::nullopt, false,    {}, {}, {}};
+    Run run(window, store, options, observer);
     std::size_t done = std::min(options.first_seed, seeds.size());
     if (options.parallel > 1) {
         // Fetched ahead for the kinds ticked now; the steps read them afresh.
