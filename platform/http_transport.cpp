@@ -408,7 +408,6 @@ tl::expected<std::unique_ptr<PreparedExchange>, TransportReply> prepare_exchange
         return tl::unexpected(failed_before_sending(sent, "the transfer could not be configured"));
     }
     curl_easy_setopt(exchange->curl.get(), CURLOPT_ERRORBUFFER, exchange->error_buffer);
-    curl_easy_setopt(exchange->curl.get(), CURLOPT_PRIVATE, exchange.get());
     return exchange;
 }
 
